@@ -1,0 +1,38 @@
+#pragma once
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "project/feedback.h"
+
+namespace plotvane::cli {
+
+// A command-line mistake found after parsing (a bad value combination);
+// reported like a parse error: the message, the usage text, exit 2.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitRefused = 1;
+inline constexpr int kExitUsage = 2;
+
+// Each subcommand registers itself on the application and stores the
+// action to run when it was the one chosen.
+using Action = std::function<int()>;
+
+void addRasterCommand(CLI::App& app, Action& action);
+void addMakeCommand(CLI::App& app, Action& action);
+void addInfoCommand(CLI::App& app, Action& action);
+
+// Prints every message to stderr as "Title: text".
+class StderrFeedback : public Feedback {
+public:
+    void show(const Message& message) override;
+};
+
+}  // namespace plotvane::cli

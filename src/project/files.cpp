@@ -1,0 +1,34 @@
+#include "project/files.h"
+
+#include <system_error>
+
+namespace plotvane {
+
+FilePtr openFile(const std::filesystem::path& path, const char* mode) {
+    return FilePtr(std::fopen(path.c_str(), mode));
+}
+
+bool fileExists(const std::filesystem::path& path) {
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
+}
+
+void removeIfExists(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) std::filesystem::remove(path, ec);
+}
+
+bool readExact(std::FILE* f, void* data, std::size_t size) {
+    return size == 0 || std::fread(data, 1, size, f) == size;
+}
+
+bool writeExact(std::FILE* f, const void* data, std::size_t size) {
+    return size == 0 || std::fwrite(data, 1, size, f) == size;
+}
+
+bool seekTo(std::FILE* f, std::uint64_t offset) {
+    if (offset > static_cast<std::uint64_t>(INT64_MAX)) return false;
+    return fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+}  // namespace plotvane

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+namespace plotvane {
+
+// Fixed names of the temporary files, created in the working folder that
+// each operation is given.
+inline constexpr const char* kPreviewRasterName = "temporbl.$$$";
+inline constexpr const char* kDatabaseRasterName = "temppdb.$$$";
+inline constexpr const char* kCompressionFileName = "tempcomp.$$$";
+
+struct FileCloser {
+    void operator()(std::FILE* f) const noexcept {
+        if (f != nullptr) std::fclose(f);
+    }
+};
+// Closes on every return path.
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens with fopen's mode string; null when it cannot be opened.
+FilePtr openFile(const std::filesystem::path& path, const char* mode);
+
+bool fileExists(const std::filesystem::path& path);
+
+// Deletes the file when it exists; a failure is silent.
+void removeIfExists(const std::filesystem::path& path);
+
+// Reads exactly `size` bytes; false on a short read or error.
+bool readExact(std::FILE* f, void* data, std::size_t size);
+
+// Writes exactly `size` bytes; false on error.
+bool writeExact(std::FILE* f, const void* data, std::size_t size);
+
+// Seeks from the start of the file with a 64-bit offset.
+bool seekTo(std::FILE* f, std::uint64_t offset);
+
+}  // namespace plotvane
