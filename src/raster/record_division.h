@@ -17,6 +17,8 @@ struct ControlUpdates {
 };
 
 inline constexpr int kDivisionFailed = 7;
+inline constexpr int kHierarchyRefused = 8;  // the class does not fit the class above
+inline constexpr int kNoSuchClass = 9;       // class index the operation does not accept
 
 // Pixels one record may hold in colour mode `mode` (64000 bytes of pixels).
 std::uint32_t recordPixelLimit(std::uint8_t mode);
