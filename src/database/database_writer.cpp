@@ -1,0 +1,246 @@
+#include "database/database_writer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "database/map_database.h"
+#include "database/record_compression.h"
+#include "project/files.h"
+
+namespace plotvane {
+
+std::int64_t SystemClock::now() const {
+    using namespace std::chrono;
+    return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
+}
+
+int SystemClock::localYear(std::int64_t secondsSince1970) const {
+    const std::time_t t = static_cast<std::time_t>(secondsSince1970);
+    std::tm local{};
+    if (localtime_r(&t, &local) == nullptr) return 0;
+    return local.tm_year + 1900;
+}
+
+namespace {
+
+constexpr std::size_t kCopyBufferSize = 64u << 10;
+constexpr int kUniqueNameAttempts = 100;
+
+bool abnormalYear(int year) { return year >= 1951 && year <= 1997; }
+
+// Creates a file that did not exist before, next to `output`, with the
+// permissions a plain create would give (0666 less the umask).
+FilePtr createUniqueSibling(const std::filesystem::path& output, std::filesystem::path& created) {
+    std::filesystem::path folder = output.parent_path();
+    if (folder.empty()) folder = ".";
+    std::string base(1, '.');
+    base.append(output.filename().string()).push_back('.');
+    const auto seed = static_cast<unsigned long>(::getpid()) ^
+                      static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    for (int attempt = 0; attempt < kUniqueNameAttempts; ++attempt) {
+        const std::filesystem::path candidate =
+            folder / (base + std::to_string((seed + static_cast<unsigned long>(attempt) * 7919u) % 1000000007u) + ".tmp");
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return nullptr;
+        }
+        std::FILE* f = ::fdopen(fd, "wb");
+        if (f == nullptr) {
+            ::close(fd);
+            ::unlink(candidate.c_str());
+            return nullptr;
+        }
+        created = candidate;
+        return FilePtr(f);
+    }
+    return nullptr;
+}
+
+// Writes the database once the data of every record is in the
+// compression file; every offset is known before the first byte.
+class DatabaseFileWriter {
+public:
+    DatabaseFileWriter(MapProject& project, const WriteRequest& request, bool compress, Feedback& feedback)
+        : project_(project), request_(request), compress_(compress), feedback_(feedback),
+          compressionPath_(request.workDir / kCompressionFileName) {}
+
+    int createOutput(std::filesystem::path* unfinishedFile) {
+        output_ = createUniqueSibling(request_.outputPath, outputPath_);
+        if (!output_) return cannotMake();
+        if (unfinishedFile != nullptr) *unfinishedFile = outputPath_;
+        copyBuffer_.resize(kCopyBufferSize);
+        std::setvbuf(output_.get(), nullptr, _IOFBF, kCopyBufferSize);
+        return 0;
+    }
+
+    int writeHead(std::uint32_t writeStamp) {
+        const int classCount = request_.classCount;
+        const std::uint64_t d = dataRecordCount(project_, classCount);
+        const bool hasText = project_.infoTextCount > 0;
+        if ((hasText ? 1u : 0u) + d >= kRecordLimit) {
+            feedback_.show(warning("Error : [Record number]>=254", Icon::Information));
+            return 1;
+        }
+        const InfoTextRecord text = makeInfoTextRecord(project_);
+        const RecordLayout layout{static_cast<std::uint32_t>(d),
+                                  hasText,
+                                  static_cast<std::uint32_t>(text.entries.size()),
+                                  text.spareEntries,
+                                  project_.recordSizes,
+                                  compress_};
+        const std::uint32_t n = recordCountOf(layout);
+        std::vector<RecordListEntry> list;
+        for (std::uint32_t offset : recordOffsets(layout)) list.push_back(RecordListEntry{offset});
+
+        std::vector<std::uint8_t> head;
+        appendDatabaseHeader(head, makeDatabaseHeader(project_, writeStamp, static_cast<std::uint16_t>(n)));
+        appendRecordList(head, list);
+        appendMapHeaderRecord(head, makeMapHeaderRecord(project_, classCount, request_.colourMode));
+        if (hasText) appendInfoTextRecord(head, text);
+        if (!writeExact(output_.get(), head.data(), head.size())) return cannotMake();
+        return 0;
+    }
+
+    int writeDataRecords() {
+        std::uint64_t start = 0;
+        std::size_t record = 0;
+        for (int k = 0; k < request_.classCount; ++k) {
+            const MapClassEntry& cls = project_.classes[static_cast<std::size_t>(k)];
+            FilePtr compression = openFile(compressionPath_, "rb");
+            if (!compression) {
+                feedback_.show(warning("Error : Cannot open compressed-file.", Icon::Information));
+                return kWriteCompressionFileLost;
+            }
+            const std::uint32_t nx = cls.recordColumns;
+            const std::uint32_t ny = cls.recordRows;
+            const TileBitmapHeader header = makeTileBitmapHeader(
+                static_cast<std::uint16_t>(nx == 0 ? 0 : cls.width / nx),
+                static_cast<std::uint16_t>(ny == 0 ? 0 : cls.height / ny), request_.colourMode, compress_);
+            const std::uint64_t tiles = std::uint64_t{nx} * ny;
+            for (std::uint64_t t = 0; t < tiles; ++t, ++record) {
+                const std::uint32_t length = project_.recordSizes[record];
+                std::vector<std::uint8_t> prefix;
+                appendTileBitmapHeader(prefix, header);
+                if (compress_)
+                    appendCompressedSizeWordLittleEndian(prefix, static_cast<std::uint16_t>(length + 2));
+                if (!writeExact(output_.get(), prefix.data(), prefix.size())) return cannotMake();
+                if (!seekTo(compression.get(), start)) return pointerLost(compression);
+                if (const int rc = copy(compression.get(), length); rc != 0) {
+                    if (rc == 1) return cannotMake();
+                    return pointerLost(compression);
+                }
+                start += length;
+            }
+        }
+        return 0;
+    }
+
+    // Flushes the new file to disk and puts it in the output's place.
+    int finish(std::filesystem::path* unfinishedFile) {
+        std::FILE* f = output_.get();
+        const bool flushed = std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
+        const bool closed = std::fclose(output_.release()) == 0;
+        if (!flushed || !closed) return cannotMake();
+        if (std::rename(outputPath_.c_str(), request_.outputPath.c_str()) != 0) return cannotMake();
+        if (unfinishedFile != nullptr) unfinishedFile->clear();
+        return 0;
+    }
+
+private:
+    int cannotMake() {
+        feedback_.show(warning("Error : Cannot make pdb-file.", Icon::Exclamation));
+        return 1;
+    }
+
+    int pointerLost(FilePtr& compression) {
+        compression.reset();
+        removeIfExists(compressionPath_);
+        feedback_.show(warning("Error : Cannot access compression temp file pointer.", Icon::Exclamation));
+        return 1;
+    }
+
+    // 0, 1 when the output cannot be written, 2 when the compression file ends early.
+    int copy(std::FILE* from, std::uint64_t length) {
+        while (length > 0) {
+            const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(length, copyBuffer_.size()));
+            if (!readExact(from, copyBuffer_.data(), chunk)) return 2;
+            if (!writeExact(output_.get(), copyBuffer_.data(), chunk)) return 1;
+            length -= chunk;
+        }
+        return 0;
+    }
+
+    MapProject& project_;
+    const WriteRequest& request_;
+    const bool compress_;
+    Feedback& feedback_;
+    const std::filesystem::path compressionPath_;
+    FilePtr output_;
+    std::filesystem::path outputPath_;
+    std::vector<std::uint8_t> copyBuffer_;
+};
+
+}  // namespace
+
+int writeMapDatabase(MapProject& project, const WriteRequest& request, const Clock& clock,
+                     Feedback& feedback, ControlUpdates& updates, std::filesystem::path* unfinishedFile) {
+    if (unfinishedFile != nullptr) unfinishedFile->clear();
+    BusyScope busy(feedback);
+    project.recordCounter = 0;
+    project.recordSizes.clear();
+    // Original mode stores the class bitmaps as they are, never compressed.
+    const bool compress = request.compress && request.colourMode != 0;
+    const int classCount = std::clamp(request.classCount, 0, kClassSlots);
+
+    const CompressionRequest pass{request.workDir, request.ditherChecked, request.compressChecked};
+    for (int k = 0; k < classCount; ++k) {
+        if (compressClassRecords(project, k, request.colourMode, compress, pass, feedback, updates) != 0) {
+            feedback.show(warning("Error : Can not compress this data.", Icon::Information));
+            return kWriteFailed;
+        }
+    }
+    // The passes must have produced one length per record of the grids
+    // the directory is computed from.
+    if (project.recordCounter != dataRecordCount(project, classCount) ||
+        project.recordSizes.size() < project.recordCounter) {
+        feedback.show(warning("Error : Can not compress this data.", Icon::Information));
+        return kWriteFailed;
+    }
+
+    if (compress) {
+        for (std::size_t i = 0; i < project.recordCounter; ++i) {
+            const std::uint64_t stored = std::uint64_t{project.recordSizes[i]} + kTileHeaderSize + kCompressedSizeWordSize;
+            if (stored > kCompressedRecordLimit) {
+                feedback.show(warning("Error : Compression Data Size Over 64KBytes.", Icon::Information));
+                return kWriteFailed;
+            }
+        }
+    }
+
+    WriteRequest effective = request;
+    effective.classCount = classCount;
+    DatabaseFileWriter writer(project, effective, compress, feedback);
+    if (const int rc = writer.createOutput(unfinishedFile); rc != 0) return rc;
+
+    const std::int64_t now = clock.now();
+    if (abnormalYear(clock.localYear(now))) {
+        feedback.show(warning("Error : The date of this system is abnormal.", Icon::Information));
+        return kWriteFailed;
+    }
+    if (const int rc = writer.writeHead(makeWriteStamp(now)); rc != 0) return rc;
+    if (const int rc = writer.writeDataRecords(); rc != 0) return rc;
+
+    removeIfExists(request.workDir / kDatabaseRasterName);
+    return writer.finish(unfinishedFile);
+}
+
+}  // namespace plotvane

@@ -1,0 +1,32 @@
+#include "database/make_database.h"
+
+#include "project/files.h"
+
+namespace plotvane {
+
+bool saveMapDatabase(MapProject& project, const std::filesystem::path& outputPath,
+                     const SaveOptions& options, const Clock& clock, Feedback& feedback,
+                     ControlUpdates& updates) {
+    project.compressFlag = options.compressChecked ? 1 : 0;
+    const WriteRequest request{outputPath,
+                               project.classCount,
+                               project.colourMode,
+                               project.compressFlag != 0,
+                               options.ditherChecked,
+                               options.compressChecked,
+                               options.workDir};
+    std::filesystem::path unfinished;
+    const int rc = writeMapDatabase(project, request, clock, feedback, updates, &unfinished);
+    if (rc == kWriteOk) {
+        removeIfExists(options.workDir / kDatabaseRasterName);
+        removeIfExists(options.workDir / kCompressionFileName);
+        return true;
+    }
+    feedback.show(warning("Error : cannot make pdb-file", Icon::Exclamation));
+    if (!unfinished.empty()) removeIfExists(unfinished);
+    removeIfExists(options.workDir / kDatabaseRasterName);
+    removeIfExists(options.workDir / kCompressionFileName);
+    return false;
+}
+
+}  // namespace plotvane

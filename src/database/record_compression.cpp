@@ -1,0 +1,354 @@
+#include "database/record_compression.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "database/map_database.h"
+#include "project/files.h"
+#include "raster/work_raster.h"
+
+namespace plotvane {
+
+namespace {
+
+// Source rows are read in blocks of about this size.
+constexpr std::size_t kReadBlock = 256u << 10;
+// Zero bytes kept after a copied source row: the 4 the packing may reach
+// plus slack for the neighbouring byte of a shifted read.
+constexpr std::size_t kRowTail = 16;
+
+bool knownMode(std::uint8_t mode) {
+    return mode == 0 || mode == 1 || mode == 2 || mode == 4 || mode == 8;
+}
+
+struct RowSource {
+    std::span<const std::uint8_t> row;
+    std::uint8_t at(std::size_t i) const { return i < row.size() ? row[i] : 0; }
+    // Byte j of the nibble stream that starts at nibble `first`.
+    std::uint8_t nibblePair(std::size_t first, std::size_t j) const {
+        const std::size_t b = first / 2 + j;
+        if (first % 2 == 0) return at(b);
+        return static_cast<std::uint8_t>((at(b) << 4) | (at(b + 1) >> 4));
+    }
+};
+
+// Two mode-2 pixels from one nibble pair: 3 minus the low two bits of each.
+std::uint8_t greyPairOf4(std::uint8_t s) {
+    return static_cast<std::uint8_t>(((((s >> 4) & 3) << 2) | (s & 3)) ^ 0x0F);
+}
+
+}  // namespace
+
+std::uint32_t sourceRowStride(std::uint8_t mode, std::uint32_t width) {
+    switch (mode) {
+        case 0:
+        case 1: return (width + 31) / 32 * 4;
+        case 2:
+        case 4: return (width + 7) / 8 * 4;
+        case 8: return (width + 3) / 4 * 4;
+        default: return 0;
+    }
+}
+
+void packTileRow(std::uint8_t mode, std::span<const std::uint8_t> sourceRow, std::uint32_t firstPixel,
+                 bool keepOriginalBits, std::span<std::uint8_t> packed) {
+    const RowSource src{sourceRow};
+    const std::size_t n = packed.size();
+    switch (mode) {
+        case 0:
+        case 1: {
+            const std::size_t byte0 = firstPixel / 8;
+            const unsigned shift = firstPixel % 8;
+            const std::uint8_t flip = (mode == 0 && keepOriginalBits) ? 0x00 : 0xFF;
+            // Bytes whose neighbour lies inside the row need no bounds test.
+            std::size_t i = 0;
+            if (byte0 + 1 < sourceRow.size()) {
+                const std::size_t safe = std::min(n, sourceRow.size() - byte0 - 1);
+                const std::uint8_t* s = sourceRow.data() + byte0;
+                if (shift == 0) {
+                    for (; i < safe; ++i) packed[i] = static_cast<std::uint8_t>(s[i] ^ flip);
+                } else {
+                    for (; i < safe; ++i)
+                        packed[i] = static_cast<std::uint8_t>(((s[i] << shift) | (s[i + 1] >> (8 - shift))) ^ flip);
+                }
+            }
+            for (; i < n; ++i) {
+                std::uint8_t v = src.at(byte0 + i);
+                if (shift != 0)
+                    v = static_cast<std::uint8_t>((v << shift) | (src.at(byte0 + i + 1) >> (8 - shift)));
+                packed[i] = static_cast<std::uint8_t>(v ^ flip);
+            }
+            return;
+        }
+        case 2:
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::uint8_t hi = greyPairOf4(src.nibblePair(firstPixel, 2 * i));
+                const std::uint8_t lo = greyPairOf4(src.nibblePair(firstPixel, 2 * i + 1));
+                packed[i] = static_cast<std::uint8_t>((hi << 4) | lo);
+            }
+            return;
+        case 4:
+            for (std::size_t i = 0; i < n; ++i)
+                packed[i] = static_cast<std::uint8_t>(src.nibblePair(firstPixel, i) ^ 0xFF);
+            return;
+        case 8:
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::size_t at = std::size_t{firstPixel} + i;
+                if (at >= sourceRow.size()) {
+                    std::fill(packed.begin() + static_cast<std::ptrdiff_t>(i), packed.end(), std::uint8_t{0});
+                    break;
+                }
+                packed[i] = sourceRow[at];
+            }
+            return;
+        default: std::fill(packed.begin(), packed.end(), std::uint8_t{0}); return;
+    }
+}
+
+void encodeRunLength(std::span<const std::uint8_t> row, std::vector<std::uint8_t>& out) {
+    if (row.empty()) return;
+    std::uint8_t value = row[0];
+    unsigned count = 1;
+    for (std::size_t i = 1; i < row.size(); ++i) {
+        const std::uint8_t b = row[i];
+        if (b == value && count < kMaxRunLength) {
+            ++count;
+            continue;
+        }
+        out.push_back(static_cast<std::uint8_t>(count));
+        out.push_back(value);
+        value = b;
+        count = 1;
+    }
+    out.push_back(static_cast<std::uint8_t>(count));
+    out.push_back(value);
+}
+
+int decodeRunLength(std::span<const std::uint8_t> code, std::size_t rowBytes, std::size_t rows,
+                    std::vector<std::uint8_t>& out) {
+    std::size_t at = 0;
+    for (std::size_t r = 0; r < rows; ++r) {
+        std::size_t filled = 0;
+        while (filled < rowBytes) {
+            if (at + 2 > code.size()) return kDecodeTruncated;
+            const std::size_t count = code[at];
+            const std::uint8_t value = code[at + 1];
+            at += 2;
+            if (count == 0 || count > kMaxRunLength) return kDecodeBadCount;
+            if (filled + count > rowBytes) return kDecodeRowOverrun;
+            out.insert(out.end(), count, value);
+            filled += count;
+        }
+    }
+    return at == code.size() ? kDecodeOk : kDecodeTrailing;
+}
+
+namespace {
+
+// One pass over one class; the public function wraps it with the clean-up.
+class ClassPass {
+public:
+    ClassPass(MapProject& project, int classIndex, std::uint8_t mode, bool compress,
+              const CompressionRequest& request, Feedback& feedback, ControlUpdates& updates)
+        : project_(project),
+          classIndex_(classIndex),
+          mode_(mode),
+          compress_(compress),
+          request_(request),
+          feedback_(feedback),
+          updates_(updates),
+          compressionPath_(request.workDir / kCompressionFileName),
+          rasterPath_(request.workDir / kDatabaseRasterName) {}
+
+    int run() {
+        if (const int rc = openCompressionFile(); rc != 0) return rc;
+        if (const int rc = prepareSource(); rc != 0) return rc;
+        return cutTiles();
+    }
+
+private:
+    int fail(const char* text, Icon icon, int code) {
+        compression_.reset();
+        source_.reset();
+        removeIfExists(compressionPath_);
+        feedback_.show(warning(text, icon));
+        return code;
+    }
+    int writeFailed() { return fail("Error : Cannot make  compression temp file.", Icon::Exclamation, 1); }
+
+    int openCompressionFile() {
+        if (classIndex_ == 0) {
+            compression_ = openFile(compressionPath_, "wb");
+            if (!compression_) {
+                feedback_.show(warning("Error : Cannot make  compression temp file.", Icon::Exclamation));
+                return 1;
+            }
+            return 0;
+        }
+        compression_ = openFile(compressionPath_, "r+b");
+        if (!compression_) return fail("Error : Cannot open  compression temp file.", Icon::Exclamation, 1);
+        if (fseeko(compression_.get(), 0, SEEK_END) != 0)
+            return fail("Error : Cannot access compression temp file pointer.", Icon::Exclamation, 1);
+        return 0;
+    }
+
+    int prepareSource() {
+        MapClassEntry& cls = project_.classes[static_cast<std::size_t>(classIndex_)];
+        if (mode_ == 0) {
+            if (cls.bitDepth != 1)
+                return fail("Error : Original bitmap file format support 1bits/pixel mode only.",
+                            Icon::Information, 1);
+            sourcePath_ = cls.fileName.str();
+            return 0;
+        }
+        removeIfExists(rasterPath_);
+        const RasterRequest raster{classIndex_,        mode_,
+                                   cls.fileName.str(), rasterPath_,
+                                   request_.ditherChecked, request_.compressChecked};
+        if (!knownMode(mode_) || convertToWorkRaster(project_, raster, feedback_, updates_) != 0)
+            return fail("Error : This bitmap file cannot change color mode.", Icon::Information, 1);
+        sourcePath_ = rasterPath_;
+        return 0;
+    }
+
+    // Reads the source rows [y, y + count) as one block; rows are stored
+    // bottom-up, so the block starts with the lowest of them.
+    int readRows(std::uint32_t y, std::uint32_t count) {
+        const std::uint64_t firstStored = std::uint64_t{height_} - y - count;
+        if (!seekTo(source_.get(), dataOffset_ + firstStored * stride_))
+            return fail("Error : Cannot seek bmp-file.", Icon::Information, 4);
+        block_.resize(std::size_t{count} * stride_);
+        if (!readExact(source_.get(), block_.data(), block_.size()))
+            return fail("Error : Cannot read bmp-file.", Icon::Information, 4);
+        return 0;
+    }
+
+    std::span<const std::uint8_t> copiedRow(std::uint32_t indexInBlock, std::uint32_t count) {
+        const std::size_t at = std::size_t{count - 1 - indexInBlock} * stride_;
+        std::copy_n(block_.begin() + static_cast<std::ptrdiff_t>(at), stride_, row_.begin());
+        return row_;
+    }
+
+    // Packs (and codes) the row for columns [c0, c1); with one column and
+    // no buffering the output goes straight to the compression file.
+    int emitRow(std::span<const std::uint8_t> source, std::uint32_t c0, std::uint32_t c1, bool direct,
+                std::size_t recordBase) {
+        for (std::uint32_t c = c0; c < c1; ++c) {
+            packTileRow(mode_, source, c * tileWidth_, keepOriginalBits_, packed_);
+            std::vector<std::uint8_t>& out = direct ? scratch_ : columns_[c - c0];
+            const std::size_t before = direct ? 0 : out.size();
+            if (direct) out.clear();
+            if (compress_)
+                encodeRunLength(packed_, out);
+            else
+                out.insert(out.end(), packed_.begin(), packed_.end());
+            const std::size_t added = out.size() - before;
+            project_.recordSizes[recordBase + c] += static_cast<std::uint32_t>(added);
+            if (direct && !writeExact(compression_.get(), out.data(), out.size())) return writeFailed();
+        }
+        return 0;
+    }
+
+    int cutTiles() {
+        const MapClassEntry& cls = project_.classes[static_cast<std::size_t>(classIndex_)];
+        width_ = cls.width;
+        height_ = cls.height;
+        const std::uint32_t nx = cls.recordColumns;
+        const std::uint32_t ny = cls.recordRows;
+        tileWidth_ = nx == 0 ? 0 : width_ / nx;
+        const std::uint32_t tileHeight = ny == 0 ? 0 : height_ / ny;
+        stride_ = sourceRowStride(mode_, width_);
+        const std::uint32_t rowBytes = tileRowBytes(mode_, tileWidth_);
+        keepOriginalBits_ = mode_ == 0 && cls.invertedPolarity == 1;
+        row_.assign(std::size_t{stride_} + kRowTail, 0);
+        packed_.assign(rowBytes, 0);
+
+        source_ = openFile(sourcePath_, "rb");
+        if (!source_) return fail("Error : Cannot open bmp-file.", Icon::Information, 2);
+        dataOffset_ = mode_ == 0 ? cls.pixelDataOffset : project_.rasterDataOffset;
+
+        const std::uint64_t perColumn = std::uint64_t{tileHeight} * rowBytes * (compress_ ? 2 : 1);
+        std::uint32_t group = nx;
+        // The output of a tile row is held until it can be appended in
+        // record order, so each source row is read once per group.
+        if (perColumn * nx > request_.memoryBudget)
+            group = static_cast<std::uint32_t>(
+                std::max<std::uint64_t>(1, request_.memoryBudget / std::max<std::uint64_t>(perColumn, 1)));
+        const bool direct = group == 1;
+        columns_.assign(direct ? 0 : group, {});
+        for (auto& column : columns_) column.reserve(static_cast<std::size_t>(perColumn));
+        const std::uint32_t rowsPerBlock =
+            stride_ == 0 ? std::max<std::uint32_t>(tileHeight, 1)
+                         : static_cast<std::uint32_t>(std::max<std::size_t>(1, kReadBlock / stride_));
+
+        std::size_t counter = project_.recordCounter;
+        for (std::uint32_t r = 0; r < ny; ++r) {
+            if (project_.recordSizes.size() < counter + nx) project_.recordSizes.resize(counter + nx, 0);
+            for (std::uint32_t c = 0; c < nx; ++c) project_.recordSizes[counter + c] = 0;
+            for (std::uint32_t c0 = 0; c0 < nx; c0 += group) {
+                const std::uint32_t c1 = std::min(nx, c0 + group);
+                for (auto& column : columns_) column.clear();
+                for (std::uint32_t done = 0; done < tileHeight;) {
+                    const std::uint32_t count = std::min(rowsPerBlock, tileHeight - done);
+                    const std::uint32_t y = r * tileHeight + done;
+                    if (const int rc = readRows(y, count); rc != 0) return rc;
+                    for (std::uint32_t i = 0; i < count; ++i) {
+                        if (const int rc = emitRow(copiedRow(i, count), c0, c1, direct, counter); rc != 0)
+                            return rc;
+                    }
+                    done += count;
+                }
+                if (direct) continue;
+                for (std::uint32_t c = c0; c < c1; ++c) {
+                    const auto& column = columns_[c - c0];
+                    if (!writeExact(compression_.get(), column.data(), column.size())) return writeFailed();
+                }
+            }
+            counter += nx;
+        }
+        project_.recordCounter = static_cast<std::uint16_t>(counter);
+
+        source_.reset();
+        if (std::fflush(compression_.get()) != 0) return writeFailed();
+        const int closed = std::fclose(compression_.release());
+        if (closed != 0) return writeFailed();
+        return 0;
+    }
+
+    MapProject& project_;
+    const int classIndex_;
+    const std::uint8_t mode_;
+    const bool compress_;
+    const CompressionRequest& request_;
+    Feedback& feedback_;
+    ControlUpdates& updates_;
+    const std::filesystem::path compressionPath_;
+    const std::filesystem::path rasterPath_;
+    std::filesystem::path sourcePath_;
+
+    FilePtr compression_;
+    FilePtr source_;
+    std::uint32_t width_ = 0;
+    std::uint32_t height_ = 0;
+    std::uint32_t tileWidth_ = 0;
+    std::uint32_t stride_ = 0;
+    std::uint64_t dataOffset_ = 0;
+    bool keepOriginalBits_ = false;
+    std::vector<std::uint8_t> block_;
+    std::vector<std::uint8_t> row_;
+    std::vector<std::uint8_t> packed_;
+    std::vector<std::uint8_t> scratch_;
+    std::vector<std::vector<std::uint8_t>> columns_;
+};
+
+}  // namespace
+
+int compressClassRecords(MapProject& project, int classIndex, std::uint8_t mode, bool compress,
+                         const CompressionRequest& request, Feedback& feedback, ControlUpdates& updates) {
+    if (classIndex < 0 || classIndex >= kClassSlots) return 1;
+    ClassPass pass(project, classIndex, mode, compress, request, feedback, updates);
+    return pass.run();
+}
+
+}  // namespace plotvane
