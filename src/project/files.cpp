@@ -5,6 +5,10 @@
 namespace plotvane {
 
 FilePtr openFile(const std::filesystem::path& path, const char* mode) {
+    // fopen opens a folder for reading and only the first read fails, which
+    // would pass for a damaged file; a folder cannot be opened as a file.
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return nullptr;
     return FilePtr(std::fopen(path.c_str(), mode));
 }
 

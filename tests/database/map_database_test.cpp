@@ -480,3 +480,17 @@ TEST(MapDatabaseHeaderCheck, NoTextHeaderWhenRecordOneOffsetIsZero) {
 
 }  // namespace
 }  // namespace plotvane
+
+namespace plotvane {
+namespace {
+
+TEST(MapDatabaseHeaderRead, FolderCannotBeOpened) {
+    test::TempDir dir;
+    test::RecordingFeedback feedback;
+    DatabaseHeaderSummary summary;
+    EXPECT_EQ(readDatabaseHeader(dir.path(), feedback, summary), 2);
+    EXPECT_EQ(feedback.messages, (std::vector<Message>{warning("Error : Cannot open pdb-file", Icon::Information)}));
+}
+
+}  // namespace
+}  // namespace plotvane

@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include "project/files.h"
+#include "support/temp_dir.h"
+
+namespace plotvane {
+namespace {
+
+TEST(Files, FolderIsNotOpenedAsAFile) {
+    test::TempDir dir;
+    EXPECT_EQ(openFile(dir.path(), "rb"), nullptr);
+    EXPECT_EQ(openFile(dir.path(), "wb"), nullptr);
+}
+
+TEST(Files, RemoveIfExistsIsSilentForMissingFiles) {
+    test::TempDir dir;
+    removeIfExists(dir / "missing");
+    {
+        FilePtr f = openFile(dir / "present", "wb");
+        ASSERT_NE(f, nullptr);
+        ASSERT_TRUE(writeExact(f.get(), "abc", 3));
+    }
+    EXPECT_TRUE(fileExists(dir / "present"));
+    removeIfExists(dir / "present");
+    EXPECT_FALSE(fileExists(dir / "present"));
+}
+
+TEST(Files, ReadExactRefusesShortReads) {
+    test::TempDir dir;
+    {
+        FilePtr f = openFile(dir / "three", "wb");
+        ASSERT_TRUE(writeExact(f.get(), "abc", 3));
+    }
+    FilePtr f = openFile(dir / "three", "rb");
+    char buffer[4] = {};
+    EXPECT_FALSE(readExact(f.get(), buffer, 4));
+    ASSERT_TRUE(seekTo(f.get(), 1));
+    EXPECT_TRUE(readExact(f.get(), buffer, 2));
+    EXPECT_EQ(std::string(buffer, 2), "bc");
+}
+
+}  // namespace
+}  // namespace plotvane
