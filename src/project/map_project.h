@@ -37,8 +37,12 @@ struct FixedText {
     void clear() { bytes.fill('\0'); }
 };
 
+inline constexpr std::size_t kPathBytes = 4097;
+
 struct MapClassEntry {
-    FixedText<100> fileName;
+    // Room for any path the system accepts: a path cut to fit would make
+    // the database from another file.
+    FixedText<kPathBytes> fileName;
     std::uint16_t width = 0;
     std::uint16_t height = 0;
     std::uint16_t magnification = 1;
