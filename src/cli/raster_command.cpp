@@ -1,10 +1,104 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "cli/commands.h"
+#include "project/files.h"
+#include "project/map_project.h"
+#include "raster/work_raster.h"
 
 namespace plotvane::cli {
 
+namespace {
+
+struct RasterOptions {
+    std::string source;
+    std::string output;
+    std::string mode;
+    bool dither = false;
+};
+
+std::uint8_t modeValue(const std::string& text) {
+    if (text == "original") return 0;
+    return static_cast<std::uint8_t>(std::stoi(text));
+}
+
+// A fresh file beside `output`, so that the finished raster can replace
+// `output` by a rename. When none can be made, the pattern itself is
+// returned: the conversion then refuses it at its own step, in its order.
+std::filesystem::path reserveTemporary(const std::filesystem::path& output) {
+    const std::filesystem::path folder = output.has_parent_path() ? output.parent_path() : ".";
+    const std::string pattern = (folder / ("." + output.filename().string() + ".XXXXXX")).string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd < 0) return pattern;
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    close(fd);
+    return std::filesystem::path(name.data());
+}
+
+int runRaster(const RasterOptions& options) {
+    const std::filesystem::path output = options.output;
+    if (output.filename().empty()) throw UsageError("-o names a folder, not a file: " + options.output);
+
+    MapProject project;
+    RasterRequest request;
+    request.classIndex = 0;
+    request.mode = modeValue(options.mode);
+    request.source = options.source;
+    request.raster = reserveTemporary(output);
+    request.ditherChecked = options.dither;
+    request.compressChecked = false;
+
+    StderrFeedback feedback;
+    ControlUpdates updates;
+    const int result = convertToWorkRaster(project, request, feedback, updates);
+    if (result != 0) {
+        removeIfExists(request.raster);
+        return kExitRefused;
+    }
+    std::error_code ec;
+    std::filesystem::rename(request.raster, output, ec);
+    if (ec) {
+        removeIfExists(request.raster);
+        std::fprintf(stderr, "plotvane2-cli: cannot write %s: %s\n", output.c_str(), ec.message().c_str());
+        return kExitRefused;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
 void addRasterCommand(CLI::App& app, Action& action) {
-    auto* sub = app.add_subcommand("raster", "(being built)");
-    sub->callback([&action] { action = [] { return kExitRefused; }; });
+    auto* sub = app.add_subcommand(
+        "raster",
+        "Converts one BMP map (uncompressed, 1, 4, 8 or 24 bits, 160 to 4096 pixels each way) into the working "
+        "raster of a colour mode: the BMP file the preview shows and the database is cut from.");
+    auto options = std::make_shared<RasterOptions>();
+    sub->add_option("SRC", options->source, "the BMP file to convert")->required();
+    sub->add_option("--mode", options->mode,
+                    "colour mode: 1 (two levels, black and white), 2 (four greys, stored with 4 bits), "
+                    "4 (sixteen greys), 8 (the 231-colour table), original (as 1)")
+        ->required()
+        ->check(CLI::IsMember({"1", "2", "4", "8", "original"}));
+    sub->add_flag("--dither", options->dither,
+                  "spread each pixel's rounding error over its neighbours (Floyd-Steinberg error diffusion) "
+                  "so that areas between two levels keep their brightness as a pattern of both");
+    sub->add_option("-o,--output", options->output,
+                    "the raster file to write; it is replaced only when the conversion succeeds")
+        ->required();
+    sub->footer(
+        "Exit status: 0 the raster was written; 1 the bitmap was refused (the reason is on stderr, the output "
+        "file is left as it was); 2 a usage error.");
+    sub->callback([options, &action] { action = [options] { return runRaster(*options); }; });
 }
 
 }  // namespace plotvane::cli

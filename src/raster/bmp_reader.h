@@ -2,11 +2,13 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <span>
 
 #include "project/feedback.h"
 #include "project/map_project.h"
+#include "raster/dmatrix.h"
 
 namespace plotvane {
 
@@ -18,6 +20,13 @@ inline constexpr int kBmpIllegalDepth = 3;   // also "cannot make temp file" whe
 inline constexpr int kBmpCompressed = 4;     // also "not a BMP" when converting
 inline constexpr int kBmpBadSize = 5;
 inline constexpr int kBmpTruncated = 6;      // pixel rows run past the end of the file
+
+inline constexpr std::size_t kFileHeaderBytes = 14;
+inline constexpr std::size_t kInfoHeaderBytes = 40;
+inline constexpr std::size_t kBmpHeaderBytes = kFileHeaderBytes + kInfoHeaderBytes;
+inline constexpr int kMinBmpSide = 160;
+inline constexpr int kMaxBmpSide = 4096;
+inline constexpr int kMaxColourEntries = 256;
 
 // The two BMP headers as stored (little-endian fields), plus their raw bytes.
 struct BmpHeaders {
@@ -41,11 +50,126 @@ struct BmpHeaders {
     std::array<std::uint8_t, 40> infoHeaderBytes{};  // the first 40 bytes of the information header
 };
 
+// What a header check found wrong, in no particular order; each check
+// order below decides which fault is reported first.
+enum class HeaderFault { None, NotBmp, IllegalDepth, Compressed, TooSmall, TooLarge, Truncated };
+
+// The headers of an open source file and how long that file is.
+struct BmpFileInfo {
+    BmpHeaders headers;
+    bool headersComplete = false;  // 54 header bytes could be read
+    std::uint64_t fileSize = 0;
+};
+
+// Colour table as kept in memory: up to 256 blue, green, red triples.
+struct ColourTable {
+    std::array<std::array<std::uint8_t, 3>, kMaxColourEntries> bgr{};
+    int count = 0;
+
+    // Red, green, blue of `index`; an index past the entries read is black.
+    Rgb rgb(unsigned index) const {
+        if (index >= static_cast<unsigned>(count)) return {0, 0, 0};
+        const auto& e = bgr[index];
+        return {e[2], e[1], e[0]};
+    }
+};
+
+// Decodes the first 54 bytes of `bytes`. False when there are fewer.
+bool parseBmpHeaders(std::span<const std::uint8_t> bytes, BmpHeaders& headers);
+
+bool isSupportedBitDepth(std::uint16_t bitCount);
+
+// Colour table entries stored in the file: `biClrUsed`, or the full table
+// of the depth when it is 0 (no table for 24-bit or an unsupported depth).
+std::uint64_t colourEntriesInFile(const BmpHeaders& headers);
+// The entries kept in memory: the first 256 at most.
+int colourEntriesKept(const BmpHeaders& headers);
+// File offset of the colour table: right after the information header.
+inline std::uint64_t colourTableOffset(const BmpHeaders& headers) {
+    return kFileHeaderBytes + static_cast<std::uint64_t>(headers.biSize);
+}
+
+// Signature "BM", an information header of at least 40 bytes, and pixel
+// rows that do not start inside the headers or the colour table.
+bool hasBmpLayout(const BmpHeaders& headers);
+
+// Bytes of one stored pixel row before and after padding to 4 bytes.
+std::uint64_t pixelRowBytes(std::int64_t width, std::uint16_t bitCount);
+std::uint64_t pixelRowStride(std::int64_t width, std::uint16_t bitCount);
+
+// The file holds every padded pixel row from `bfOffBits` on. Expects a
+// supported depth and a positive width and height.
+bool pixelRowsFit(const BmpHeaders& headers, std::uint64_t fileSize);
+
+// The first failing check in the order used when a class bitmap is chosen
+// (not a BMP, depth, compression, minimum size, maximum size, truncation)
+// and in the order used when a working raster is built (not a BMP,
+// compression, minimum size, maximum size, depth, truncation).
+HeaderFault classBitmapFault(const BmpFileInfo& info);
+HeaderFault workRasterFault(const BmpFileInfo& info);
+
+// The message shown for a fault.
+Message headerFaultMessage(HeaderFault fault);
+
+// Reads the headers and measures the file; the position afterwards is
+// unspecified. False only when the file cannot be measured.
+bool readBmpFileInfo(std::FILE* file, BmpFileInfo& info);
+
+// Decodes the colour table from the bytes that start at its file offset.
+// Entries past the end of `bytes` are left out.
+ColourTable parseColourTable(std::span<const std::uint8_t> bytes, const BmpHeaders& headers);
+
+// Reads the kept entries of the colour table of an open file. False on a
+// short read.
+bool readColourTable(std::FILE* file, const BmpHeaders& headers, ColourTable& table);
+
 // Header checks in the class-bitmap order. On success records `width`,
 // `height`, `pixelDataOffset`, `invertedPolarity` and `bitDepth` in
 // `project.classes[classIndex]`; sets `project.sourceBitDepth` from the
 // depth check on. Shows the first failing check's message.
 int checkClassBitmapHeaders(MapProject& project, int classIndex, const std::filesystem::path& path,
                             Feedback& feedback);
+
+// The checks of the working-raster order that look at the headers of a
+// source already open (not a BMP to truncation). Shows the first failing
+// check's message and sets `project.sourceBitDepth` at the depth check.
+// Returns 0 or the failing check's code; `notBmp` tells the caller that the
+// raster file must be deleted.
+int checkWorkRasterHeaders(MapProject& project, const BmpFileInfo& info, Feedback& feedback, bool& notBmp);
+
+// A set bit of a 1-bit picture is light when the first colour table entry
+// is dark, so the class is inverted when that entry has no zero component.
+bool firstEntryIsLight(const ColourTable& table);
+
+// Grey measure of a colour, S = 31 red + 59 green + 11 blue (0..25755).
+inline int greySum(int red, int green, int blue) { return 31 * red + 59 * green + 11 * blue; }
+inline int limitedGreySum(int red, int green, int blue) {
+    const int s = greySum(red, green, blue);
+    return s > 25500 ? 25500 : s;
+}
+// Brightness on the 0..255 scale as the dithering takes it.
+inline double brightnessOf(int limitedSum) { return static_cast<double>(limitedSum) * 0.01; }
+
+// Pixel-row reader: fills `matrix` (at least height rows by width columns)
+// with one brightness per pixel, matrix row r = file row r (bottom row
+// first), reading from `bfOffBits`. A 1-bit pixel gives 0.0 when its bit is
+// set and 255.0 when clear. Returns 0, or kBmpTruncated when the rows
+// cannot be read (or the matrix is too small).
+int readPixelRows(std::FILE* file, const BmpHeaders& headers, const ColourTable& table, dmatrix& matrix);
+
+// Streams the pixel rows of an open BMP in file order, many rows per read.
+class BmpRowReader {
+public:
+    BmpRowReader(std::FILE* file, std::uint64_t stride) : file_(file), stride_(stride) {}
+
+    // Positions the reader at the first pixel row.
+    bool start(std::uint64_t pixelOffset);
+    // Reads the next `rows` padded rows into `dest` (rows x stride bytes).
+    bool read(std::uint8_t* dest, std::size_t rows);
+
+private:
+    std::FILE* file_;
+    std::uint64_t stride_;
+};
 
 }  // namespace plotvane

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "project/feedback.h"
 #include "project/map_project.h"
+#include "raster/bmp_reader.h"
 #include "raster/record_division.h"
 
 namespace plotvane {
@@ -17,6 +19,25 @@ struct RasterRequest {
     bool ditherChecked = false;         // the DITHERING box
     bool compressChecked = false;       // the COMPRESS box, for the record-count step
 };
+
+// A mode other than 0, 1, 2, 4 or 8 was asked for: a caller's mistake,
+// refused before any file is touched and without a message.
+inline constexpr int kRasterUnknownMode = 10;
+// The conversion's work areas could not be obtained ("allocdmatrix error").
+inline constexpr int kRasterNoMemory = 11;
+
+bool isColourMode(std::uint8_t mode);
+// Bits per pixel of the raster file (mode 2 is stored with 4 bits).
+std::uint16_t rasterBitCount(std::uint8_t mode);
+// Offset of the pixel rows: 62, 118 or 978.
+std::uint32_t rasterPixelOffset(std::uint8_t mode);
+// Bytes of one raster row, padded to a multiple of 4.
+std::uint32_t rasterRowBytes(std::int32_t width, std::uint8_t mode);
+
+// The raster's headers and colour table, `rasterPixelOffset(mode)` bytes:
+// the source's file header and the first 40 bytes of its information header
+// with the sizes, depth and colour counts of the mode (and `biSize` 40).
+std::vector<std::uint8_t> workRasterPrefix(const BmpHeaders& source, std::uint8_t mode, const Palette& palette);
 
 // Converts a class bitmap into the working raster of a colour mode.
 // Runs the header checks in the working-raster order (including the

@@ -1,0 +1,559 @@
+#include "raster/work_raster.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "project/byte_order.h"
+#include "project/files.h"
+#include "raster/colour_mapping.h"
+#include "raster/error_diffusion.h"
+
+namespace plotvane {
+
+namespace {
+
+// Rows are read, converted and written in blocks of about this many source
+// bytes, so memory stays bounded whatever the picture size.
+constexpr std::uint64_t kBlockBytes = 384 * 1024;
+// Blocks in flight between reading, diffusion and writing.
+constexpr int kPipelineSlots = 4;
+
+constexpr std::uint8_t kGreyRampOfMode2[4] = {0, 86, 171, 255};
+
+Message cannotMakeRaster() { return error("Cannot make temp file (temporbl.$$$)."); }
+
+// Remembers the 8-bit index of recent (colour, level) pairs: a map has few
+// distinct colours, and the rescaling and mapping cost more than a lookup.
+class ColourMemo {
+public:
+    template <typename Compute>
+    std::uint8_t find(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t level, Compute compute) {
+        const std::uint64_t key = (std::uint64_t{r} << 24) | (std::uint64_t{g} << 16) | (std::uint64_t{b} << 8) | level;
+        const std::size_t slot = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> (64 - kSlotBits));
+        if (keys_[slot] == key) return values_[slot];
+        const std::uint8_t value = compute();
+        keys_[slot] = key;
+        values_[slot] = value;
+        return value;
+    }
+
+private:
+    static constexpr int kSlotBits = 12;
+    static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};
+    std::vector<std::uint64_t> keys_ = std::vector<std::uint64_t>(std::size_t{1} << kSlotBits, kEmpty);
+    std::vector<std::uint8_t> values_ = std::vector<std::uint8_t>(std::size_t{1} << kSlotBits, 0);
+};
+
+// Turns source rows into raster rows for one conversion.
+class PixelConverter {
+public:
+    PixelConverter(const BmpHeaders& h, const ColourTable& table, std::uint8_t mode, bool dither, bool inverted)
+        : width_(h.biWidth),
+          depth_(h.biBitCount),
+          mode_(mode == 0 ? 1 : mode),
+          dither_(dither),
+          inverted_(inverted),
+          stride_(rasterRowBytes(h.biWidth, mode)),
+          values_(static_cast<std::size_t>(h.biWidth)) {
+        for (unsigned i = 0; i < 256; ++i) {
+            const Rgb c = table.rgb(i);
+            entryRgb_[i] = c;
+            entryBrightness_[i] = brightnessOf(limitedGreySum(c[0], c[1], c[2]));
+            entryPlain_[i] = plainValue(c[0], c[1], c[2]);
+        }
+    }
+
+    // A 1-bit source keeps its two levels, so only deeper sources diffuse.
+    bool needsDiffusion() const { return dither_ && depth_ != 1; }
+    int diffusionBits() const { return mode_ == 1 ? 1 : (mode_ == 2 ? 2 : 4); }
+    std::uint32_t stride() const { return stride_; }
+
+    void brightnessRow(const std::uint8_t* src, double* out) const {
+        switch (depth_) {
+            case 4:
+                for (int x = 0; x < width_; ++x) out[x] = entryBrightness_[nibble(src, x)];
+                break;
+            case 8:
+                for (int x = 0; x < width_; ++x) out[x] = entryBrightness_[src[x]];
+                break;
+            default:
+                for (int x = 0; x < width_; ++x) {
+                    const std::uint8_t* p = src + 3 * x;
+                    out[x] = brightnessOf(limitedGreySum(p[2], p[1], p[0]));
+                }
+                break;
+        }
+    }
+
+    // One raster row, padding included. `levels` holds the dithered levels
+    // of the row when the source diffuses, else it is not read.
+    void convertRow(const std::uint8_t* src, const std::uint8_t* levels, std::uint8_t* dst) {
+        if (depth_ == 1 && mode_ == 1 && !dither_) {
+            copyBilevelRow(src, dst);
+            return;
+        }
+        if (depth_ == 1) bilevelValues(src);
+        else if (needsDiffusion()) ditheredValues(src, levels);
+        else plainValues(src);
+        pack(dst);
+    }
+
+private:
+    static unsigned nibble(const std::uint8_t* src, int x) {
+        const std::uint8_t b = src[x / 2];
+        return x % 2 == 0 ? b >> 4 : b & 15u;
+    }
+
+    std::uint8_t plainValue(std::uint8_t r, std::uint8_t g, std::uint8_t b) const {
+        const int sum = greySum(r, g, b);
+        const int limited = std::min(sum, 25500);
+        switch (mode_) {
+            case 1: return sum > 12800 ? 1 : 0;
+            case 2: return static_cast<std::uint8_t>(limited / 6400);
+            case 4: return static_cast<std::uint8_t>(limited / 1600);
+            default: return colourMapping(r, g, b, limited / 1600);
+        }
+    }
+
+    std::uint8_t ditheredColour(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t level) {
+        return memo_.find(r, g, b, level, [&] {
+            const ScaledColour c = rescaleToLevel(r, g, b, limitedGreySum(r, g, b), level);
+            return colourMapping(c.red, c.green, c.blue, level / 16);
+        });
+    }
+
+    std::uint8_t plainColour(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        return memo_.find(r, g, b, 0, [&] { return plainValue(r, g, b); });
+    }
+
+    // Without dithering the source bytes are the raster bytes (inverted for
+    // a light first entry), bits past the last pixel included.
+    void copyBilevelRow(const std::uint8_t* src, std::uint8_t* dst) const {
+        const auto used = static_cast<std::size_t>(pixelRowBytes(width_, 1));
+        const std::uint8_t flip = inverted_ ? 0xFF : 0x00;
+        for (std::size_t i = 0; i < used; ++i) dst[i] = static_cast<std::uint8_t>(src[i] ^ flip);
+        std::fill(dst + used, dst + stride_, std::uint8_t{0});
+    }
+
+    void bilevelValues(const std::uint8_t* src) {
+        std::uint8_t white = 1;
+        std::uint8_t black = 0;
+        if (mode_ == 2) white = 3;
+        if (mode_ == 4) white = 15;
+        if (mode_ == 8) {
+            white = 0;
+            black = 230;
+        }
+        const unsigned flip = inverted_ ? 1u : 0u;
+        for (int x = 0; x < width_; ++x) {
+            const unsigned bit = ((src[x / 8] >> (7 - x % 8)) & 1u) ^ flip;
+            values_[static_cast<std::size_t>(x)] = bit ? white : black;
+        }
+    }
+
+    void plainValues(const std::uint8_t* src) {
+        std::uint8_t* v = values_.data();
+        switch (depth_) {
+            case 4:
+                for (int x = 0; x < width_; ++x) v[x] = entryPlain_[nibble(src, x)];
+                return;
+            case 8:
+                for (int x = 0; x < width_; ++x) v[x] = entryPlain_[src[x]];
+                return;
+            default:
+                for (int x = 0; x < width_; ++x) {
+                    const std::uint8_t* p = src + 3 * x;
+                    v[x] = mode_ == 8 ? plainColour(p[2], p[1], p[0]) : plainValue(p[2], p[1], p[0]);
+                }
+                return;
+        }
+    }
+
+    void ditheredValues(const std::uint8_t* src, const std::uint8_t* levels) {
+        std::uint8_t* v = values_.data();
+        switch (mode_) {
+            case 1:
+                for (int x = 0; x < width_; ++x) v[x] = levels[x] > 128 ? 1 : 0;
+                return;
+            case 2:
+                for (int x = 0; x < width_; ++x) v[x] = static_cast<std::uint8_t>(levels[x] / 64);
+                return;
+            case 4:
+                for (int x = 0; x < width_; ++x) v[x] = static_cast<std::uint8_t>(levels[x] / 16);
+                return;
+            default: break;
+        }
+        if (depth_ == 24) {
+            for (int x = 0; x < width_; ++x) {
+                const std::uint8_t* p = src + 3 * x;
+                v[x] = ditheredColour(p[2], p[1], p[0], levels[x]);
+            }
+            return;
+        }
+        for (int x = 0; x < width_; ++x) {
+            const unsigned index = depth_ == 4 ? nibble(src, x) : src[x];
+            const Rgb& c = entryRgb_[index];
+            v[x] = ditheredColour(c[0], c[1], c[2], levels[x]);
+        }
+    }
+
+    // Packs values_ into the raster's pixel format; bits and nibbles past
+    // the last pixel and the row padding are 0.
+    void pack(std::uint8_t* dst) const {
+        const std::uint8_t* v = values_.data();
+        std::fill(dst, dst + stride_, std::uint8_t{0});
+        switch (mode_) {
+            case 1:
+                for (int x = 0; x < width_; ++x)
+                    dst[x / 8] = static_cast<std::uint8_t>(dst[x / 8] | (v[x] << (7 - x % 8)));
+                return;
+            case 2:
+            case 4:
+                for (int x = 0; x < width_; ++x)
+                    dst[x / 2] = static_cast<std::uint8_t>(dst[x / 2] | (v[x] << (x % 2 == 0 ? 4 : 0)));
+                return;
+            default: std::copy(v, v + width_, dst); return;
+        }
+    }
+
+    int width_;
+    std::uint16_t depth_;
+    std::uint8_t mode_;
+    bool dither_;
+    bool inverted_;
+    std::uint32_t stride_;
+    std::array<Rgb, 256> entryRgb_{};
+    std::array<double, 256> entryBrightness_{};
+    std::array<std::uint8_t, 256> entryPlain_{};
+    std::vector<std::uint8_t> values_;
+    ColourMemo memo_;
+};
+
+// One block of consecutive rows on its way through the conversion.
+struct RowBlock {
+    std::vector<std::uint8_t> source;
+    std::vector<double> brightness;
+    std::vector<std::uint8_t> levels;
+    std::vector<std::uint8_t> raster;
+    int firstRow = 0;
+    int rows = 0;
+};
+
+struct PixelJob {
+    std::FILE* source;
+    std::FILE* raster;
+    const BmpHeaders& headers;
+    PixelConverter& converter;
+    int blockRows;
+    int blockCount;
+    std::uint64_t sourceStride;
+};
+
+enum class Stage { Free, Read, Diffused };
+
+// Reads the next block's rows; false on a short read.
+bool readBlock(const PixelJob& job, BmpRowReader& reader, RowBlock& block, int index) {
+    block.firstRow = index * job.blockRows;
+    block.rows = std::min(job.blockRows, job.headers.biHeight - block.firstRow);
+    if (!reader.read(block.source.data(), static_cast<std::size_t>(block.rows))) return false;
+    if (!job.converter.needsDiffusion()) return true;
+    const auto width = static_cast<std::size_t>(job.headers.biWidth);
+    for (int r = 0; r < block.rows; ++r)
+        job.converter.brightnessRow(block.source.data() + job.sourceStride * static_cast<std::uint64_t>(r),
+                                    block.brightness.data() + width * static_cast<std::size_t>(r));
+    return true;
+}
+
+void diffuseBlock(RowDiffuser& diffuser, RowBlock& block) {
+    diffuser.diffuseRows(block.brightness.data(), block.levels.data(), block.rows);
+}
+
+bool writeBlock(const PixelJob& job, RowBlock& block) {
+    const auto width = static_cast<std::size_t>(job.headers.biWidth);
+    const std::size_t stride = job.converter.stride();
+    for (int r = 0; r < block.rows; ++r) {
+        const std::uint8_t* levels =
+            block.levels.empty() ? nullptr : block.levels.data() + width * static_cast<std::size_t>(r);
+        job.converter.convertRow(block.source.data() + job.sourceStride * static_cast<std::uint64_t>(r), levels,
+                                 block.raster.data() + stride * static_cast<std::size_t>(r));
+    }
+    return writeExact(job.raster, block.raster.data(), stride * static_cast<std::size_t>(block.rows));
+}
+
+void allocateBlock(const PixelJob& job, RowBlock& block) {
+    const auto rows = static_cast<std::size_t>(job.blockRows);
+    const auto width = static_cast<std::size_t>(job.headers.biWidth);
+    block.source.resize(static_cast<std::size_t>(job.sourceStride) * rows);
+    block.raster.resize(static_cast<std::size_t>(job.converter.stride()) * rows);
+    if (!job.converter.needsDiffusion()) return;
+    block.brightness.resize(width * rows);
+    block.levels.resize(width * rows);
+}
+
+int reportFailure(int code, Feedback& feedback) {
+    feedback.show(code == kBmpTruncated ? headerFaultMessage(HeaderFault::Truncated) : cannotMakeRaster());
+    return code;
+}
+
+// Rows stream through one block at a time: read, convert, write.
+int convertSerially(const PixelJob& job, BmpRowReader& reader, Feedback& feedback) {
+    RowBlock block;
+    allocateBlock(job, block);
+    std::unique_ptr<RowDiffuser> diffuser;
+    if (job.converter.needsDiffusion())
+        diffuser = std::make_unique<RowDiffuser>(job.headers.biWidth, job.converter.diffusionBits());
+    for (int k = 0; k < job.blockCount; ++k) {
+        if (!readBlock(job, reader, block, k)) return reportFailure(kBmpTruncated, feedback);
+        if (diffuser) diffuseBlock(*diffuser, block);
+        if (!writeBlock(job, block)) return reportFailure(kBmpIllegalDepth, feedback);
+    }
+    return kBmpOk;
+}
+
+// The diffusion is one serial chain from pixel to pixel, so it gets a
+// thread of its own while this thread reads the source and converts and
+// writes the rows already diffused. The blocks pass in file order through
+// a ring of slots; only the stage of each slot is shared.
+int convertWithDiffusionThread(const PixelJob& job, BmpRowReader& reader, Feedback& feedback) {
+    std::vector<RowBlock> slots(kPipelineSlots);
+    for (RowBlock& slot : slots) allocateBlock(job, slot);
+    RowDiffuser diffuser(job.headers.biWidth, job.converter.diffusionBits());
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<Stage> stage(kPipelineSlots, Stage::Free);
+    bool stop = false;
+
+    auto diffuseAll = [&] {
+        for (int k = 0; k < job.blockCount; ++k) {
+            const auto s = static_cast<std::size_t>(k % kPipelineSlots);
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return stop || stage[s] == Stage::Read; });
+                if (stop) return;
+            }
+            diffuseBlock(diffuser, slots[s]);
+            {
+                std::lock_guard lock(mutex);
+                stage[s] = Stage::Diffused;
+            }
+            changed.notify_all();
+        }
+    };
+    std::thread worker;
+    try {
+        worker = std::thread(diffuseAll);
+    } catch (const std::system_error&) {
+        return convertSerially(job, reader, feedback);
+    }
+
+    int result = kBmpOk;
+    int nextRead = 0;
+    int nextWrite = 0;
+    while (nextWrite < job.blockCount) {
+        const auto readSlot = static_cast<std::size_t>(nextRead % kPipelineSlots);
+        const auto writeSlot = static_cast<std::size_t>(nextWrite % kPipelineSlots);
+        bool canRead = false;
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] {
+                canRead = nextRead < job.blockCount && stage[readSlot] == Stage::Free;
+                return canRead || stage[writeSlot] == Stage::Diffused;
+            });
+        }
+        if (canRead) {
+            if (!readBlock(job, reader, slots[readSlot], nextRead)) {
+                result = kBmpTruncated;
+                break;
+            }
+            {
+                std::lock_guard lock(mutex);
+                stage[readSlot] = Stage::Read;
+            }
+            changed.notify_all();
+            ++nextRead;
+            continue;
+        }
+        if (!writeBlock(job, slots[writeSlot])) {
+            result = kBmpIllegalDepth;
+            break;
+        }
+        {
+            std::lock_guard lock(mutex);
+            stage[writeSlot] = Stage::Free;
+        }
+        changed.notify_all();
+        ++nextWrite;
+    }
+    {
+        std::lock_guard lock(mutex);
+        stop = true;
+    }
+    changed.notify_all();
+    worker.join();
+    return result == kBmpOk ? kBmpOk : reportFailure(result, feedback);
+}
+
+int convertPixels(std::FILE* source, std::FILE* raster, const BmpHeaders& h, PixelConverter& converter,
+                  Feedback& feedback) {
+    const std::uint64_t sourceStride = pixelRowStride(h.biWidth, h.biBitCount);
+    const auto blockRows =
+        static_cast<int>(std::clamp<std::uint64_t>(kBlockBytes / sourceStride, 1, static_cast<std::uint64_t>(h.biHeight)));
+    const PixelJob job{source, raster, h, converter, blockRows, (h.biHeight + blockRows - 1) / blockRows, sourceStride};
+    BmpRowReader reader(source, sourceStride);
+    if (!reader.start(h.bfOffBits)) return reportFailure(kBmpTruncated, feedback);
+    if (!converter.needsDiffusion()) return convertSerially(job, reader, feedback);
+    return convertWithDiffusionThread(job, reader, feedback);
+}
+
+// Writes colour table entry `index` (blue, green, red, 0) of a raster prefix.
+void putEntry(std::vector<std::uint8_t>& out, int index, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    std::uint8_t* e = out.data() + kBmpHeaderBytes + 4 * static_cast<std::size_t>(index);
+    e[0] = blue;
+    e[1] = green;
+    e[2] = red;
+    e[3] = 0;
+}
+
+}  // namespace
+
+bool isColourMode(std::uint8_t mode) { return mode == 0 || mode == 1 || mode == 2 || mode == 4 || mode == 8; }
+
+std::uint16_t rasterBitCount(std::uint8_t mode) {
+    switch (mode) {
+        case 2:
+        case 4: return 4;
+        case 8: return 8;
+        default: return 1;
+    }
+}
+
+std::uint32_t rasterPixelOffset(std::uint8_t mode) {
+    switch (mode) {
+        case 2:
+        case 4: return 118;
+        case 8: return 978;
+        default: return 62;
+    }
+}
+
+std::uint32_t rasterRowBytes(std::int32_t width, std::uint8_t mode) {
+    return static_cast<std::uint32_t>(pixelRowStride(width, rasterBitCount(mode)));
+}
+
+std::vector<std::uint8_t> workRasterPrefix(const BmpHeaders& source, std::uint8_t mode, const Palette& palette) {
+    const std::uint32_t offset = rasterPixelOffset(mode);
+    const std::uint32_t height = source.biHeight > 0 ? static_cast<std::uint32_t>(source.biHeight) : 0;
+    const std::uint32_t rowBytes = rasterRowBytes(source.biWidth, mode);
+    const std::uint32_t width = source.biWidth > 0 ? static_cast<std::uint32_t>(source.biWidth) : 0;
+
+    std::vector<std::uint8_t> out(offset, 0);
+    std::copy(source.fileHeaderBytes.begin(), source.fileHeaderBytes.end(), out.begin());
+    std::copy(source.infoHeaderBytes.begin(), source.infoHeaderBytes.end(), out.begin() + kFileHeaderBytes);
+    std::uint8_t* file = out.data();
+    std::uint8_t* info = out.data() + kFileHeaderBytes;
+    writeLe32(file + 2, rowBytes * height + offset);
+    writeLe32(file + 10, offset);
+    writeLe32(info + 0, static_cast<std::uint32_t>(kInfoHeaderBytes));
+    writeLe16(info + 14, rasterBitCount(mode));
+    // Mode 8 states its image size without the row padding.
+    writeLe32(info + 20, mode == 8 ? width * height : rowBytes * height);
+    const std::uint32_t colours = mode == 8 ? kPaletteSize : 0;
+    writeLe32(info + 32, colours);
+    writeLe32(info + 36, colours);
+
+    switch (mode) {
+        case 2:
+            // The other 12 entries stay zero.
+            for (int k = 0; k < 4; ++k) putEntry(out, k, kGreyRampOfMode2[k], kGreyRampOfMode2[k], kGreyRampOfMode2[k]);
+            break;
+        case 4:
+            for (int k = 0; k < 16; ++k) {
+                const auto g = static_cast<std::uint8_t>(17 * k);
+                putEntry(out, k, g, g, g);
+            }
+            break;
+        case 8:
+            for (int k = 0; k < kPaletteSize; ++k) {
+                const Rgb& c = palette[static_cast<std::size_t>(k)];
+                putEntry(out, k, c[0], c[1], c[2]);
+            }
+            break;
+        default:
+            putEntry(out, 0, 0, 0, 0);
+            putEntry(out, 1, 255, 255, 255);
+            break;
+    }
+    return out;
+}
+
+int convertToWorkRaster(MapProject& project, const RasterRequest& request, Feedback& feedback,
+                        ControlUpdates& updates) {
+    if (!isColourMode(request.mode)) return kRasterUnknownMode;
+    if (!fileExists(request.source)) {
+        feedback.show(warning("Error : Cannot find bmp-file"));
+        return kBmpNotFound;
+    }
+    if (recomputeRecordDivisions(project, request.mode, request.compressChecked, feedback, updates) != 0) return 1;
+    FilePtr source = openFile(request.source, "rb");
+    if (!source) {
+        feedback.show(warning("Error : Cannot open bmp-file"));
+        return kBmpCannotOpen;
+    }
+    BusyScope busy(feedback);
+    FilePtr raster = openFile(request.raster, "wb");
+    if (!raster) {
+        feedback.show(cannotMakeRaster());
+        return kBmpIllegalDepth;
+    }
+
+    BmpFileInfo info;
+    if (!readBmpFileInfo(source.get(), info)) info.headersComplete = false;
+    bool notBmp = false;
+    const int checked = checkWorkRasterHeaders(project, info, feedback, notBmp);
+    if (checked != kBmpOk) {
+        if (notBmp) {
+            raster.reset();
+            removeIfExists(request.raster);
+        }
+        return checked;
+    }
+
+    const BmpHeaders& h = info.headers;
+    project.ditherFlag = request.ditherChecked ? 1 : 0;
+    project.rasterDataOffset = rasterPixelOffset(request.mode);
+    const std::vector<std::uint8_t> prefix = workRasterPrefix(h, request.mode, project.systemPalette);
+    if (!writeExact(raster.get(), prefix.data(), prefix.size())) {
+        feedback.show(cannotMakeRaster());
+        return kBmpIllegalDepth;
+    }
+
+    ColourTable table;
+    if (!readColourTable(source.get(), h, table)) {
+        feedback.show(headerFaultMessage(HeaderFault::Truncated));
+        return kBmpTruncated;
+    }
+    const bool inverted = h.biBitCount == 1 && firstEntryIsLight(table);
+    if (h.biBitCount == 1 && request.classIndex >= 0 && request.classIndex < kClassSlots)
+        project.classes[static_cast<std::size_t>(request.classIndex)].invertedPolarity = inverted ? 1 : 0;
+
+    try {
+        PixelConverter converter(h, table, request.mode, request.ditherChecked, inverted);
+        const int converted = convertPixels(source.get(), raster.get(), h, converter, feedback);
+        if (converted != kBmpOk) return converted;
+    } catch (const std::bad_alloc&) {
+        feedback.show(warning("allocdmatrix error\n"));
+        return kRasterNoMemory;
+    }
+    if (std::fflush(raster.get()) != 0 || std::fclose(raster.release()) != 0) {
+        feedback.show(cannotMakeRaster());
+        return kBmpIllegalDepth;
+    }
+    return kBmpOk;
+}
+
+}  // namespace plotvane

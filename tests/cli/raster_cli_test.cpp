@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "project/files.h"
+#include "raster/work_raster.h"
+#include "support/bmp_writer.h"
+#include "support/recording_feedback.h"
+#include "support/temp_dir.h"
+
+namespace plotvane {
+namespace {
+
+using namespace test;
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string slurp(const std::filesystem::path& p) {
+    std::ifstream f(p);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// Runs plotvane2-cli with `args` (already quoted) from folder `dir`.
+CliRun runCli(const TempDir& dir, const std::string& args) {
+    const std::string command = "cd " + quoted(dir.path().string()) + " && " + quoted(PLOTVANE_CLI_PATH) + " " + args +
+                                " >" + quoted((dir / "stdout.txt").string()) + " 2>" +
+                                quoted((dir / "stderr.txt").string());
+    const int status = std::system(command.c_str());
+    CliRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = slurp(dir / "stdout.txt");
+    run.err = slurp(dir / "stderr.txt");
+    std::filesystem::remove(dir / "stdout.txt");
+    std::filesystem::remove(dir / "stderr.txt");
+    return run;
+}
+
+BmpSpec colourSpec(std::int32_t width, std::int32_t height) {
+    BmpSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.bitCount = 24;
+    spec.pixel = [](int x, int y) { return static_cast<std::uint32_t>((x * 40503u) ^ (y * 2654435761u)) & 0xFFFFFFu; };
+    return spec;
+}
+
+// What the preview's conversion writes for the same bitmap shown alone.
+std::vector<std::uint8_t> previewRaster(const std::filesystem::path& source, std::uint8_t mode, bool dither) {
+    TempDir dir;
+    MapProject project;
+    RecordingFeedback feedback;
+    ControlUpdates updates;
+    RasterRequest request;
+    request.mode = mode;
+    request.source = source;
+    request.raster = dir / kPreviewRasterName;
+    request.ditherChecked = dither;
+    EXPECT_EQ(convertToWorkRaster(project, request, feedback, updates), 0);
+    return readFile(request.raster);
+}
+
+std::vector<std::string> folderNames(const TempDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct ModeCase {
+    std::string argument;
+    std::uint8_t mode;
+    bool dither;
+};
+
+class RasterCli : public ::testing::TestWithParam<ModeCase> {};
+
+TEST_P(RasterCli, WritesThePreviewsBytes) {
+    const ModeCase c = GetParam();
+    TempDir dir;
+    writeFile(dir / "map.bmp", makeBmp(colourSpec(203, 170)));
+    const CliRun run = runCli(dir, "raster map.bmp --mode " + c.argument + (c.dither ? " --dither" : "") + " -o out.bmp");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(readFile(dir / "out.bmp"), previewRaster(dir / "map.bmp", c.mode, c.dither));
+    EXPECT_EQ(folderNames(dir), (std::vector<std::string>{"map.bmp", "out.bmp"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(RasterCli, RasterCli,
+                         ::testing::Values(ModeCase{"1", 1, false}, ModeCase{"2", 2, true}, ModeCase{"4", 4, false},
+                                           ModeCase{"8", 8, true}, ModeCase{"8", 8, false},
+                                           ModeCase{"original", 0, false}),
+                         [](const auto& info) {
+                             return info.param.argument + (info.param.dither ? "Dithered" : "Plain");
+                         });
+
+TEST(RasterCliRefusal, RefusedBitmapExitsOneAndLeavesTheOutputAlone) {
+    struct Row {
+        std::string name;
+        std::vector<std::uint8_t> bytes;
+        std::string stderrText;
+    };
+    std::vector<std::uint8_t> notBmp = makeBmp(colourSpec(160, 160));
+    notBmp[0] = 'P';
+    std::vector<std::uint8_t> compressed = makeBmp(colourSpec(160, 160));
+    compressed[30] = 1;
+    std::vector<std::uint8_t> truncated = makeBmp(colourSpec(160, 160));
+    truncated.pop_back();
+    const std::vector<Row> rows = {
+        {"missing", {}, "Warning: Error : Cannot find bmp-file\n"},
+        {"notbmp", notBmp, "Warning: Error : this file is not bmp-file\n"},
+        {"compressed", compressed,
+         "Warning: This bmp-file is compressed.\nPlease change non-compress bmp-file.\n"},
+        {"small", makeBmp(colourSpec(159, 300)), "Warning: Error : Please check [Width>=160] & [Height>=160]\n"},
+        {"truncated", truncated, "Warning: Error : Cannot read bmp-file.\n"},
+    };
+    for (const Row& row : rows) {
+        TempDir dir;
+        if (row.name != "missing") writeFile(dir / "map.bmp", row.bytes);
+        writeFile(dir / "out.bmp", {'o', 'l', 'd'});
+        const auto before = folderNames(dir);
+        const CliRun run = runCli(dir, "raster map.bmp --mode 8 --dither -o out.bmp");
+        EXPECT_EQ(run.exitCode, 1) << row.name;
+        EXPECT_EQ(run.err, row.stderrText) << row.name;
+        EXPECT_EQ(readFile(dir / "out.bmp"), (std::vector<std::uint8_t>{'o', 'l', 'd'})) << row.name;
+        EXPECT_EQ(folderNames(dir), before) << row.name;
+    }
+}
+
+TEST(RasterCliRefusal, OutputFolderThatDoesNotExistIsRefusedAsTheRaster) {
+    TempDir dir;
+    writeFile(dir / "map.bmp", makeBmp(colourSpec(160, 160)));
+    const CliRun run = runCli(dir, "raster map.bmp --mode 1 -o nowhere/out.bmp");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "Error: Cannot make temp file (temporbl.$$$).\n");
+    EXPECT_EQ(folderNames(dir), std::vector<std::string>{"map.bmp"});
+}
+
+TEST(RasterCliUsage, MistakesExitTwoWithTheUsage) {
+    const std::vector<std::string> mistakes = {
+        "raster map.bmp --mode 3 -o out.bmp",     "raster map.bmp --mode -o out.bmp",
+        "raster map.bmp -o out.bmp",              "raster --mode 8 -o out.bmp",
+        "raster map.bmp --mode 8",                "raster map.bmp --mode 8 -o",
+        "raster map.bmp --mode 8 --fast -o a.bmp", "raster map.bmp extra.bmp --mode 8 -o out.bmp",
+    };
+    for (const std::string& args : mistakes) {
+        TempDir dir;
+        writeFile(dir / "map.bmp", makeBmp(colourSpec(160, 160)));
+        const CliRun run = runCli(dir, args);
+        EXPECT_EQ(run.exitCode, 2) << args;
+        EXPECT_NE(run.err.find("Usage:"), std::string::npos) << args << "\n" << run.err;
+        EXPECT_EQ(folderNames(dir), std::vector<std::string>{"map.bmp"}) << args;
+    }
+}
+
+TEST(RasterCliUsage, HelpDocumentsModesDitheringAndExitCodes) {
+    TempDir dir;
+    const CliRun run = runCli(dir, "raster --help");
+    EXPECT_EQ(run.exitCode, 0);
+    for (const char* needle : {"--mode", "original", "--dither", "error diffusion", "Exit status", "-o"})
+        EXPECT_NE(run.out.find(needle), std::string::npos) << needle << "\n" << run.out;
+}
+
+}  // namespace
+}  // namespace plotvane
