@@ -241,17 +241,17 @@ int runInfo(const std::string& path, bool json) {
 void addInfoCommand(CLI::App& app, Action& action) {
     auto path = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
-    CLI::App* sub = app.add_subcommand(
-        "info",
-        "Describe a map database: name, version, colour mode, compression, classes with their tile grids,\n"
-        "records and file size, corner coordinates (D:M:S.FFF) and hemisphere, information texts with\n"
-        "their marker boxes, and whether it needs a password to open. Exit status: 0, 1 when the file is\n"
-        "missing or not a sound map database, 2 usage error.\n"
+    CLI::App* sub = app.add_subcommand("info", "Describe a map database (.pdb).");
+    sub->footer(
+        "Prints the name, version, colour mode, compression, classes with their tile grids, records and\n"
+        "file size, corner coordinates (D:M:S.FFF) and hemisphere, information texts with their marker\n"
+        "boxes, and whether it needs a password to open.\n"
         "--json keys: name, version, colourMode, colourModeName, compressed (yes/no/mixed), classCount,\n"
         "classes[] {class, width, height, magnification, recordColumns, recordRows, tileWidth, tileHeight},\n"
         "recordCount, dataRecordCount, fileSize, gps, upperLeft/bottomRight {latitude, longitude,\n"
         "latitudeTotal, longitudeTotal} and hemisphere (only with gps), texts[] {text, left, top, right,\n"
-        "bottom}, spareTextEntries, passwordStored, needsPassword.");
+        "bottom}, spareTextEntries, passwordStored, needsPassword.\n"
+        "Exit status: 0, 1 when the file is missing or not a sound map database, 2 usage error.");
     sub->add_option("database", *path, "The .pdb file")->required();
     sub->add_flag("--json", *json, "Print one JSON object instead of text");
     sub->callback([&action, path, json] { action = [path, json] { return runInfo(*path, *json); }; });

@@ -5,8 +5,9 @@
 
 namespace {
 
-int usageFailure(const CLI::App& app, const CLI::App* where, const std::string& what) {
-    std::cerr << "plotvane2-cli: " << what << "\n\n" << (where ? where : &app)->help();
+// The help of the chosen subcommand (CLI11 hands it on), named in full.
+int usageFailure(const CLI::App& app, const std::string& what) {
+    std::cerr << "plotvane2-cli: " << what << "\n\n" << app.help();
     return plotvane::cli::kExitUsage;
 }
 
@@ -16,7 +17,6 @@ int main(int argc, char** argv) {
     CLI::App app{"Plotvane2: prepares BMP maps for the Orbilune GPS map viewer on Palm OS handhelds.",
                  "plotvane2-cli"};
     app.require_subcommand(1);
-    app.set_version_flag("--version", "plotvane2-cli 0.23");
 
     plotvane::cli::Action action;
     plotvane::cli::addRasterCommand(app, action);
@@ -28,20 +28,13 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForHelp&) {
         std::cout << app.help();
         return plotvane::cli::kExitOk;
-    } catch (const CLI::CallForVersion&) {
-        std::cout << "plotvane2-cli 0.23\n";
-        return plotvane::cli::kExitOk;
     } catch (const CLI::ParseError& e) {
-        const CLI::App* where = nullptr;
-        for (const CLI::App* sub : app.get_subcommands()) where = sub;
-        return usageFailure(app, where, e.what());
+        return usageFailure(app, e.what());
     }
 
     try {
         return action ? action() : plotvane::cli::kExitUsage;
     } catch (const plotvane::cli::UsageError& e) {
-        const CLI::App* where = nullptr;
-        for (const CLI::App* sub : app.get_subcommands()) where = sub;
-        return usageFailure(app, where, e.what());
+        return usageFailure(app, e.what());
     }
 }

@@ -287,13 +287,14 @@ int runMake(const MakeOptions& options) {
 void addMakeCommand(CLI::App& app, Action& action) {
     auto options = std::make_shared<MakeOptions>();
     CLI::App* sub = app.add_subcommand(
-        "make",
-        "Make a map database (.pdb) for the handheld from one to four class bitmaps, as \"Make PDB\" does.\n"
+        "make", "Make a map database (.pdb) for the handheld from one to four class bitmaps, as \"Make PDB\" does.");
+    sub->footer(
         "Each class is 2, 4 or 8 times the scale of the class before it. Messages go to stderr.\n"
-        "Exit status: 0 made, 1 refused (the messages say why), 2 usage error.\n"
         "Access other than --view none --edit readonly needs an 8-character password of letters and\n"
         "digits: the first line of standard input with --password-stdin, else the environment variable\n"
-        "PLOTVANE2_PASSWORD. SOURCE_DATE_EPOCH, when set, replaces the clock in the file's dates.");
+        "PLOTVANE2_PASSWORD. SOURCE_DATE_EPOCH, when set, replaces the clock in the file's dates.\n"
+        "Exit status: 0 made, 1 refused (the messages say why; an existing OUT is left as it was),\n"
+        "2 usage error.");
     sub->add_option("-o,--output", options->output, "The database to write (replaced only when complete)")
         ->required();
     sub->add_option("--name", options->name, "Database name: up to 15 letters, digits, spaces or ()*+,-./");

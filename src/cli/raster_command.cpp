@@ -78,10 +78,7 @@ int runRaster(const RasterOptions& options) {
 }  // namespace
 
 void addRasterCommand(CLI::App& app, Action& action) {
-    auto* sub = app.add_subcommand(
-        "raster",
-        "Converts one BMP map (uncompressed, 1, 4, 8 or 24 bits, 160 to 4096 pixels each way) into the working "
-        "raster of a colour mode: the BMP file the preview shows and the database is cut from.");
+    auto* sub = app.add_subcommand("raster", "Convert one BMP map into the working raster of a colour mode.");
     auto options = std::make_shared<RasterOptions>();
     sub->add_option("SRC", options->source, "the BMP file to convert")->required();
     sub->add_option("--mode", options->mode,
@@ -96,6 +93,8 @@ void addRasterCommand(CLI::App& app, Action& action) {
                     "the raster file to write; it is replaced only when the conversion succeeds")
         ->required();
     sub->footer(
+        "The source is an uncompressed BMP of 1, 4, 8 or 24 bits, 160 to 4096 pixels each way; the raster is\n"
+        "the BMP file the preview shows and the database's tiles are cut from.\n"
         "Exit status: 0 the raster was written; 1 the bitmap was refused (the reason is on stderr, the output "
         "file is left as it was); 2 a usage error.");
     sub->callback([options, &action] { action = [options] { return runRaster(*options); }; });

@@ -367,8 +367,14 @@ struct ComparisonCase {
 
 std::string caseName(const ::testing::TestParamInfo<ComparisonCase>& info) {
     const ComparisonCase& c = info.param;
-    return "d" + std::to_string(c.depth) + "_w" + std::to_string(c.width) + "_h" + std::to_string(c.height) + "_hdr" +
-           std::to_string(c.header) + "_m" + std::to_string(c.mode) + (c.dither ? "_dither" : "_plain");
+    std::string name = "d";
+    name += std::to_string(c.depth);
+    name += "_w" + std::to_string(c.width);
+    name += "_h" + std::to_string(c.height);
+    name += "_hdr" + std::to_string(c.header);
+    name += "_m" + std::to_string(c.mode);
+    name += c.dither ? "_dither" : "_plain";
+    return name;
 }
 
 class WorkRasterAgainstReference : public ::testing::TestWithParam<ComparisonCase> {};
