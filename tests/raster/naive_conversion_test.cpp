@@ -258,9 +258,9 @@ struct ModeCase {
 void PrintTo(const SourceCase& c, std::ostream* os) { *os << c.name; }
 void PrintTo(const ModeCase& c, std::ostream* os) { *os << "mode " << int{c.mode} << (c.dither ? " dithered" : ""); }
 
-class ReviewRasterNaive : public ::testing::TestWithParam<std::tuple<SourceCase, ModeCase>> {};
+class NaiveConversion : public ::testing::TestWithParam<std::tuple<SourceCase, ModeCase>> {};
 
-TEST_P(ReviewRasterNaive, ConversionEqualsTheNaiveReading) {
+TEST_P(NaiveConversion, ConversionEqualsTheNaiveReading) {
     const auto& [source, mode] = GetParam();
     const std::vector<std::uint8_t> bytes = makeBmp(source.spec);
     const Converted got = convertBytes(bytes, mode.mode, mode.dither);
@@ -273,7 +273,7 @@ TEST_P(ReviewRasterNaive, ConversionEqualsTheNaiveReading) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    ReviewRaster, ReviewRasterNaive,
+    NaiveConversionCases, NaiveConversion,
     ::testing::Combine(::testing::ValuesIn(sourceCases()),
                        ::testing::Values(ModeCase{0, false}, ModeCase{1, false}, ModeCase{2, false},
                                          ModeCase{4, false}, ModeCase{8, false}, ModeCase{0, true},
@@ -290,7 +290,7 @@ INSTANTIATE_TEST_SUITE_P(
 // 255 x 105 x 100 / 7905 = 338, limited to 255: entry 125. The next pixel
 // gets v = 79.05 + 7/16 x (79.05 - 105) = 67.70, q = 11, V = 90, again past
 // 255. Kept as one byte instead, 338 would wrap to 82 and give entry 179.
-TEST(ReviewRasterDitheredColour, RescaledComponentPast255IsLimited) {
+TEST(NaiveConversionDitheredColour, RescaledComponentPast255IsLimited) {
     BmpSpec s;
     s.width = 160;
     s.height = 160;
