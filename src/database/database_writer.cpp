@@ -33,6 +33,7 @@ namespace {
 
 constexpr std::size_t kCopyBufferSize = 64u << 10;
 constexpr int kUniqueNameAttempts = 100;
+constexpr std::size_t kUniqueNamePrefix = 200;
 
 bool abnormalYear(int year) { return year >= 1951 && year <= 1997; }
 
@@ -41,8 +42,10 @@ bool abnormalYear(int year) { return year >= 1951 && year <= 1997; }
 FilePtr createUniqueSibling(const std::filesystem::path& output, std::filesystem::path& created) {
     std::filesystem::path folder = output.parent_path();
     if (folder.empty()) folder = ".";
+    // Only a prefix of the output's name is kept, so that the new name with
+    // its number still fits where the output's own name (up to 255 bytes) does.
     std::string base(1, '.');
-    base.append(output.filename().string()).push_back('.');
+    base.append(output.filename().string().substr(0, kUniqueNamePrefix)).push_back('.');
     const auto seed = static_cast<unsigned long>(::getpid()) ^
                       static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count());
     for (int attempt = 0; attempt < kUniqueNameAttempts; ++attempt) {

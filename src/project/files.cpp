@@ -6,9 +6,13 @@ namespace plotvane {
 
 FilePtr openFile(const std::filesystem::path& path, const char* mode) {
     // fopen opens a folder for reading and only the first read fails, which
-    // would pass for a damaged file; a folder cannot be opened as a file.
+    // would pass for a damaged file; a named pipe would block until someone
+    // writes to it. Only regular files are read.
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return nullptr;
+    const auto status = std::filesystem::status(path, ec);
+    if (std::filesystem::is_directory(status)) return nullptr;
+    if (mode[0] == 'r' && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        return nullptr;
     return FilePtr(std::fopen(path.c_str(), mode));
 }
 

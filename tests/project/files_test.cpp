@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "project/files.h"
 #include "support/temp_dir.h"
@@ -10,6 +11,13 @@ TEST(Files, FolderIsNotOpenedAsAFile) {
     test::TempDir dir;
     EXPECT_EQ(openFile(dir.path(), "rb"), nullptr);
     EXPECT_EQ(openFile(dir.path(), "wb"), nullptr);
+}
+
+TEST(Files, NamedPipeIsNotOpenedForReading) {
+    test::TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    // Opening a pipe for reading would block until a writer comes.
+    EXPECT_EQ(openFile(dir / "pipe", "rb"), nullptr);
 }
 
 TEST(Files, RemoveIfExistsIsSilentForMissingFiles) {

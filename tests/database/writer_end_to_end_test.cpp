@@ -1,0 +1,366 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "database/database_writer.h"
+#include "database/make_database.h"
+#include "database/map_database.h"
+#include "project/files.h"
+#include "raster/record_division.h"
+#include "support/bmp_writer.h"
+#include "support/database_fixtures.h"
+#include "support/recording_feedback.h"
+#include "support/temp_dir.h"
+
+namespace plotvane {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void be16(Bytes& b, unsigned v) {
+    b.push_back(static_cast<std::uint8_t>(v >> 8));
+    b.push_back(static_cast<std::uint8_t>(v));
+}
+void be32(Bytes& b, std::uint32_t v) {
+    be16(b, v >> 16);
+    be16(b, v & 0xFFFF);
+}
+void text(Bytes& b, const std::string& s, std::size_t width) {
+    for (std::size_t i = 0; i < width; ++i) b.push_back(i < s.size() ? static_cast<std::uint8_t>(s[i]) : 0);
+}
+void zeros(Bytes& b, std::size_t n) { b.insert(b.end(), n, 0); }
+
+std::uint32_t le32(const Bytes& b, std::size_t at) {
+    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
+           (static_cast<std::uint32_t>(b[at + 2]) << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+
+constexpr std::int64_t kSpring2024 = 1715000000;
+
+bool harbour(int x, int y) { return ((x / 3) ^ (y / 5)) % 7 < 3 || x == y; }
+
+// Bit `bit` of a stored BMP row taken from the file as it lies on disk,
+// with zero bytes past the row's end.
+int storedBit(const Bytes& file, std::size_t rowStart, std::size_t stride, std::size_t bit) {
+    if (bit / 8 >= stride) return 0;
+    return (file[rowStart + bit / 8] >> (7 - bit % 8)) & 1;
+}
+
+struct ClassFile {
+    Bytes bytes;
+    int width = 0;
+    int height = 0;
+};
+
+// The pixel rows of tile (r, c) of a 1-bit class with a black-first table:
+// every output bit is the inverted stored bit of source pixel c x w + x,
+// also past the tile's edge (padding bits and the zero bytes after a row).
+Bytes originalModeTile(const ClassFile& cls, int columns, int rows, int r, int c) {
+    const std::size_t offset = le32(cls.bytes, 10);
+    const std::size_t stride = (static_cast<std::size_t>(cls.width) + 31) / 32 * 4;
+    const int w = cls.width / columns;
+    const int h = cls.height / rows;
+    const std::size_t rowBytes = (static_cast<std::size_t>(w) + 15) / 16 * 2;
+    Bytes out;
+    for (int y = r * h; y < (r + 1) * h; ++y) {
+        const std::size_t rowStart = offset + static_cast<std::size_t>(cls.height - 1 - y) * stride;
+        for (std::size_t byte = 0; byte < rowBytes; ++byte) {
+            std::uint8_t v = 0;
+            for (std::size_t k = 0; k < 8; ++k) {
+                const std::size_t bit = static_cast<std::size_t>(c) * static_cast<std::size_t>(w) + byte * 8 + k;
+                v = static_cast<std::uint8_t>((v << 1) | (1 - storedBit(cls.bytes, rowStart, stride, bit)));
+            }
+            out.push_back(v);
+        }
+    }
+    return out;
+}
+
+class WriterEndToEnd : public ::testing::Test {
+protected:
+    ClassFile chooseClass(int classIndex, int width, int height) {
+        test::BmpSpec spec;
+        spec.width = width;
+        spec.height = height;
+        spec.bitCount = 1;
+        spec.palette = test::blackWhitePalette();
+        spec.paddingFill = 0xA5;
+        spec.pixel = [](int x, int y) { return harbour(x, y) ? 0u : 1u; };
+        const auto path = dir / ("class" + std::to_string(classIndex + 1) + ".bmp");
+        ClassFile cls{test::makeBmp(spec), width, height};
+        test::writeFile(path, cls.bytes);
+        test::RecordingFeedback checks;
+        ControlUpdates u;
+        EXPECT_EQ(checkClassBitmap(project, path, classIndex, false, checks, u), 0);
+        project.classes[static_cast<std::size_t>(classIndex)].fileName.assign(path.string());
+        project.classCount = classIndex + 1;
+        return cls;
+    }
+
+    test::TempDir dir;
+    MapProject project;
+    test::RecordingFeedback feedback;
+    ControlUpdates updates;
+};
+
+// Two classes of several tiles each, two texts and corner coordinates:
+// the whole file against bytes built here from the layout rules alone.
+TEST_F(WriterEndToEnd, TwoClassesWithTextsAndCornersAreByteExact) {
+    project.colourMode = 0;
+    const ClassFile top = chooseClass(0, 810, 640);
+    const ClassFile lower = chooseClass(1, 1620, 1280);
+    ASSERT_EQ(project.classes[0].recordColumns, 5);
+    ASSERT_EQ(project.classes[0].recordRows, 1);
+    ASSERT_EQ(project.classes[1].recordColumns, 10);
+    ASSERT_EQ(project.classes[1].recordRows, 2);
+
+    project.databaseName.assign("Bay (North)");
+    project.versionText.assign("020250");
+    std::copy_n("Ab3dEf7h", 8, project.access.encodedPassword.begin());
+    project.gpsEnabled = 1;
+    project.geo.upperLeftLatTotal = 128412500;
+    project.geo.upperLeftLongTotal = 503100000;
+    project.geo.bottomRightLatTotal = 127800000;
+    project.geo.bottomRightLongTotal = 504000000;
+    project.setInfoText(0, {"Lighthouse", 10, 20, 19, 29});
+    project.setInfoText(1, {"Pier \xE9", 100, 200, 109, 209});
+    project.infoTextCount = 2;
+
+    const auto output = dir / "bay.pdb";
+    test::FixedClock clock(kSpring2024);
+    const WriteRequest request{output, 2, 0, false, false, false, dir.path()};
+    ASSERT_EQ(writeMapDatabase(project, request, clock, feedback, updates), 0);
+    EXPECT_TRUE(feedback.messages.empty());
+
+    const std::uint32_t stamp = static_cast<std::uint32_t>(kSpring2024 + 2082877200LL);
+    const std::uint32_t n = 1 + 1 + 25;
+    const std::uint32_t tileLength = 640 * 22;
+    Bytes b;
+    text(b, "Bay (North)", 32);
+    zeros(b, 4);
+    be32(b, stamp);
+    be32(b, stamp);
+    zeros(b, 16);
+    text(b, "DataOrbl", 8);
+    zeros(b, 8);
+    be16(b, n);
+    const std::uint32_t record0 = 80 + 8 * n;
+    const std::uint32_t record1 = record0 + 64 + 16 * 25;
+    std::uint32_t at = record1 + 16 + 64 * (2 + 10);
+    be32(b, record0);
+    b.insert(b.end(), {0x40, 0, 0, 0});
+    be32(b, record1);
+    b.insert(b.end(), {0x40, 0, 0, 0});
+    for (int i = 0; i < 25; ++i, at += 16 + tileLength) {
+        be32(b, at);
+        b.insert(b.end(), {0x40, 0, 0, 0});
+    }
+    zeros(b, 2);
+    ASSERT_EQ(b.size(), record0);
+
+    text(b, "Bay (North)", 16);
+    text(b, "Ab3dEf7h", 8);
+    text(b, "020250", 6);
+    b.push_back(1);
+    b.push_back('N');
+    be32(b, 503100000);
+    be32(b, 128412500);
+    be32(b, 504000000);
+    be32(b, 127800000);
+    be32(b, 1);
+    be16(b, 810);
+    be16(b, 640);
+    b.insert(b.end(), {25, 2, 2, 2, 0, 0, 0, 0});
+    for (int c = 0; c < 5; ++c) {
+        b.insert(b.end(), {static_cast<std::uint8_t>(2 + c), 0, 1, 1});
+        be16(b, static_cast<unsigned>(c * 162));
+        be16(b, 0);
+        be16(b, 162);
+        be16(b, 640);
+        zeros(b, 4);
+    }
+    for (int r = 0; r < 2; ++r) {
+        for (int c = 0; c < 10; ++c) {
+            // The parent is the Class 1 tile above: 5 columns, one row.
+            b.insert(b.end(), {static_cast<std::uint8_t>(7 + r * 10 + c), static_cast<std::uint8_t>(2 + c / 2), 2, 2});
+            be16(b, static_cast<unsigned>(c * 81));
+            be16(b, static_cast<unsigned>(r * 320));
+            be16(b, 162);
+            be16(b, 640);
+            zeros(b, 4);
+        }
+    }
+    ASSERT_EQ(b.size(), record1);
+
+    text(b, "if", 2);
+    be16(b, 2);
+    b.insert(b.end(), {0, 10});
+    be16(b, 1);
+    zeros(b, 8);
+    for (const auto& [left, top, right, bottom, words] :
+         {std::tuple{10, 20, 19, 29, std::string("Lighthouse")}, std::tuple{100, 200, 109, 209, std::string("Pier \xE9")}}) {
+        be16(b, static_cast<unsigned>(left));
+        be16(b, static_cast<unsigned>(top));
+        be16(b, static_cast<unsigned>(right));
+        be16(b, static_cast<unsigned>(bottom));
+        zeros(b, 8);
+        text(b, words, 48);
+    }
+    zeros(b, 64 * 10);
+
+    const auto appendClass = [&](const ClassFile& cls, int columns, int rows) {
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < columns; ++c) {
+                be16(b, 162);
+                be16(b, 640);
+                be16(b, 22);
+                zeros(b, 10);
+                const Bytes tile = originalModeTile(cls, columns, rows, r, c);
+                ASSERT_EQ(tile.size(), tileLength);
+                b.insert(b.end(), tile.begin(), tile.end());
+            }
+        }
+    };
+    appendClass(top, 5, 1);
+    appendClass(lower, 10, 2);
+
+    const Bytes written = test::readFile(output);
+    ASSERT_EQ(written.size(), b.size());
+    const auto mismatch = std::mismatch(written.begin(), written.end(), b.begin());
+    EXPECT_TRUE(mismatch.first == written.end())
+        << "first difference at byte " << (mismatch.first - written.begin());
+    EXPECT_FALSE(fileExists(dir / kDatabaseRasterName));
+
+    ParsedMapDatabase parsed;
+    EXPECT_EQ(parseMapDatabase(written, parsed), kParseOk);
+    EXPECT_EQ(parsed.dataRecords.size(), 25u);
+}
+
+// ---- First look at a damaged file ----------------------------------------
+
+// A database of one tile whose record 0 announces a text record.
+Bytes smallDatabase() {
+    Bytes b;
+    text(b, "Harbour", 32);
+    zeros(b, 28);
+    text(b, "DataOrbl", 8);
+    zeros(b, 8);
+    be16(b, 3);
+    be32(b, 104);
+    b.insert(b.end(), {0x40, 0, 0, 0});
+    be32(b, 184);
+    b.insert(b.end(), {0x40, 0, 0, 0});
+    be32(b, 200 + 64 * 10);
+    b.insert(b.end(), {0x40, 0, 0, 0});
+    zeros(b, 2);
+    text(b, "Harbour", 16);
+    text(b, "Q1w2E3r4", 8);
+    text(b, "012345", 6);
+    b.insert(b.end(), {1, 0});
+    zeros(b, 20);
+    be16(b, 160);
+    be16(b, 160);
+    b.insert(b.end(), {1, 2, 1, 2, 1, 0, 0, 0});
+    b.insert(b.end(), {2, 0, 1, 1, 0, 0, 0, 0, 0, 160, 0, 160, 0, 0, 0, 0});
+    text(b, "if", 2);
+    be16(b, 0);
+    b.insert(b.end(), {0, 10, 0, 1});
+    zeros(b, 8 + 64 * 10);
+    b.insert(b.end(), {0, 160, 0, 160, 0, 20, 0, 0, 1, 2, 0, 0, 0, 0, 0, 0});
+    zeros(b, 160 * 20);
+    return b;
+}
+
+struct HeaderCase {
+    const char* name;
+    std::function<void(Bytes&)> change;
+    int result;
+    std::vector<Message> messages;
+};
+
+class HeaderReadOrder : public ::testing::TestWithParam<HeaderCase> {};
+
+TEST_P(HeaderReadOrder, ChecksInOrder) {
+    test::TempDir dir;
+    Bytes db = smallDatabase();
+    {
+        ParsedMapDatabase parsed;
+        ASSERT_EQ(parseMapDatabase(db, parsed), kParseOk);
+    }
+    GetParam().change(db);
+    test::writeFile(dir / "map.pdb", db);
+    MapProject project;
+    test::RecordingFeedback feedback;
+    EXPECT_EQ(readDatabaseHeader(dir / "map.pdb", project, feedback), GetParam().result);
+    EXPECT_EQ(feedback.messages, GetParam().messages);
+    EXPECT_EQ(feedback.busyDepth, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HeaderReadOrder,
+    ::testing::Values(
+        HeaderCase{"sound", [](Bytes&) {}, 0, {}},
+        // The identity is judged before the record list is read.
+        HeaderCase{"identityBeforeShortList",
+                   [](Bytes& b) {
+                       b.resize(70);
+                       b[60] = 'd';
+                   },
+                   2, {error("Not Orbilune data!")}},
+        HeaderCase{"creatorCase", [](Bytes& b) { b[67] = 'L'; }, 2, {error("Not Orbilune data!")}},
+        HeaderCase{"recordZeroShort", [](Bytes& b) { b.resize(104 + 63); }, 2, {error("PDB file data")}},
+        // Byte 30 clear: the text header is never read, whatever it holds.
+        HeaderCase{"noTextAnnounced",
+                   [](Bytes& b) {
+                       b[104 + 30] = 0;
+                       b[184] = 'x';
+                   },
+                   0, {}},
+        HeaderCase{"tagCase", [](Bytes& b) { b[185] = 'F'; }, 2, {error("information header")}},
+        HeaderCase{"textHeaderShort",
+                   [](Bytes& b) {
+                       b[86] = 0x7F;
+                   },
+                   2, {error("PDB file data")}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HeaderReadBinding, TakesTheTextCountFromTheTextHeader) {
+    test::TempDir dir;
+    Bytes db = smallDatabase();
+    db[184 + 2] = 0x01;
+    db[184 + 3] = 0x07;
+    test::writeFile(dir / "map.pdb", db);
+    MapProject project;
+    test::RecordingFeedback feedback;
+    ASSERT_EQ(readDatabaseHeader(dir / "map.pdb", project, feedback), 0);
+    EXPECT_EQ(project.access.loadedBinding, (std::array<std::uint8_t, 7>{1, 0, 7, '1', 0, 160, 'H'}));
+    EXPECT_EQ(project.access.loadedPassword, (std::array<char, 10>{'Q', '1', 'w', '2', 'E', '3', 'r', '4', 0, 0}));
+}
+
+}  // namespace
+}  // namespace plotvane
+
+namespace plotvane {
+namespace {
+
+// The longest names a folder takes are still written: the new file made
+// beside the output before the rename must fit the same limit.
+TEST_F(WriterEndToEnd, OutputNameOfTheLongestLengthIsWritten) {
+    project.colourMode = 0;
+    chooseClass(0, 160, 160);
+    project.databaseName.assign("Long");
+    project.versionText.assign("012345");
+    const auto output = dir / (std::string(251, 'm') + ".pdb");
+    test::FixedClock clock(kSpring2024);
+    EXPECT_TRUE(saveMapDatabase(project, output, SaveOptions{false, false, dir.path()}, clock, feedback, updates));
+    EXPECT_TRUE(feedback.messages.empty());
+    EXPECT_EQ(test::readFile(output).size(), 176u + 16u + 160u * 20u);
+    EXPECT_EQ(test::folderEntries(dir.path()), (std::vector<std::string>{"class1.bmp", output.filename().string()}));
+}
+
+}  // namespace
+}  // namespace plotvane
