@@ -19,12 +19,13 @@
 #include "scene/map_scene.h"
 #include "support/cli_fixtures.h"
 #include "support/database_fixtures.h"
+#include "support/expected_bytes.h"
 #include "support/recording_feedback.h"
 
 namespace plotvane::test {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
 
 const std::string kCli = PLOTVANE_CLI_PATH;
 constexpr std::uint32_t kStampOffset = 2082877200u;
@@ -51,32 +52,11 @@ const Bytes kPrevious = {'n', 'o', 't', ' ', 'a', ' ', 'd', 'a', 't', 'a', 'b', 
 // or a row in the wrong order shows.
 bool mapPicture(int x, int y) { return ((x / 9) + (y / 5)) % 4 == 0 || (x * 7 + y * 3) % 29 == 0; }
 
-void putBe16(Bytes& b, unsigned v) {
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-    b.push_back(static_cast<std::uint8_t>(v));
-}
-void putBe32(Bytes& b, std::uint32_t v) {
-    putBe16(b, v >> 16);
-    putBe16(b, v & 0xFFFF);
-}
-void putText(Bytes& b, const std::string& s, std::size_t width) {
-    for (std::size_t i = 0; i < width; ++i) b.push_back(i < s.size() ? static_cast<std::uint8_t>(s[i]) : 0);
-}
-void putZeros(Bytes& b, std::size_t n) { b.insert(b.end(), n, 0); }
-
-// Equal runs cut at 160, one (count, value) pair each.
-Bytes runLengthCode(const Bytes& row) {
-    Bytes out;
-    std::size_t i = 0;
-    while (i < row.size()) {
-        std::size_t n = 1;
-        while (i + n < row.size() && row[i + n] == row[i] && n < 160) ++n;
-        out.push_back(static_cast<std::uint8_t>(n));
-        out.push_back(row[i]);
-        i += n;
-    }
-    return out;
-}
+using test::putBe16;
+using test::putBe32;
+using test::putText;
+using test::putZeros;
+using test::runLengthCode;
 
 // Where two images first differ, so a failure does not print megabytes.
 std::string firstDifference(const Bytes& actual, const Bytes& expected) {

@@ -9,44 +9,19 @@
 #include "raster/record_division.h"
 #include "support/bmp_writer.h"
 #include "support/database_fixtures.h"
+#include "support/expected_bytes.h"
 #include "support/recording_feedback.h"
 #include "support/temp_dir.h"
 
 namespace plotvane {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-// Big-endian writers of the test's own, so the expected files do not
-// depend on the code under test.
-void be16(Bytes& b, unsigned v) {
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-    b.push_back(static_cast<std::uint8_t>(v));
-}
-void be32(Bytes& b, std::uint32_t v) {
-    be16(b, v >> 16);
-    be16(b, v & 0xFFFF);
-}
-void text(Bytes& b, const std::string& s, std::size_t width) {
-    for (std::size_t i = 0; i < width; ++i) b.push_back(i < s.size() ? static_cast<std::uint8_t>(s[i]) : 0);
-}
-void zeros(Bytes& b, std::size_t n) { b.insert(b.end(), n, 0); }
-
-// Runs of equal bytes cut at 160: the pairs of the record code.
-void referenceCode(const Bytes& row, Bytes& out) {
-    std::size_t i = 0;
-    while (i < row.size()) {
-        std::size_t j = i;
-        while (j < row.size() && row[j] == row[i]) ++j;
-        for (std::size_t run = j - i; run > 0;) {
-            const std::size_t n = std::min<std::size_t>(run, 160);
-            out.push_back(static_cast<std::uint8_t>(n));
-            out.push_back(row[i]);
-            run -= n;
-        }
-        i = j;
-    }
-}
+using test::Bytes;
+using test::putBe16;
+using test::putBe32;
+using test::putText;
+using test::putZeros;
+using test::runLengthCode;
 
 bool mapPattern(int x, int y) { return ((x / 5) * (y / 7) + x + 2 * y) % 5 < 2; }
 
@@ -59,38 +34,38 @@ Bytes expectedSingleTileDatabase(std::uint32_t stamp, std::uint8_t mode, bool co
         for (int x = 0; x < 160; ++x)
             if (mapPattern(x, y)) row[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
         if (compressed)
-            referenceCode(row, rows);
+            { const Bytes code = runLengthCode(row); rows.insert(rows.end(), code.begin(), code.end()); }
         else
             rows.insert(rows.end(), row.begin(), row.end());
     }
     Bytes b;
-    text(b, "Harbour 2", 32);
-    zeros(b, 4);
-    be32(b, stamp);
-    be32(b, stamp);
-    zeros(b, 16);
-    text(b, "DataOrbl", 8);
-    zeros(b, 8);
-    be16(b, 2);
+    putText(b, "Harbour 2", 32);
+    putZeros(b, 4);
+    putBe32(b, stamp);
+    putBe32(b, stamp);
+    putZeros(b, 16);
+    putText(b, "DataOrbl", 8);
+    putZeros(b, 8);
+    putBe16(b, 2);
     // Record list: record 0 at 96 (80 bytes), the tile at 176.
-    be32(b, 96);
+    putBe32(b, 96);
     b.insert(b.end(), {0x40, 0, 0, 0});
-    be32(b, 176);
+    putBe32(b, 176);
     b.insert(b.end(), {0x40, 0, 0, 0});
-    zeros(b, 2);
+    putZeros(b, 2);
     // Record 0.
-    text(b, "Harbour 2", 16);
-    text(b, password, 8);
-    text(b, "054321", 6);
-    zeros(b, 2 + 16 + 4);
-    be16(b, 160);
-    be16(b, 160);
+    putText(b, "Harbour 2", 16);
+    putText(b, password, 8);
+    putText(b, "054321", 6);
+    putZeros(b, 2 + 16 + 4);
+    putBe16(b, 160);
+    putBe16(b, 160);
     b.insert(b.end(), {1, 1, 1, 2, mode, 0, 0, 0});
     b.insert(b.end(), {1, 0, 1, 1, 0, 0, 0, 0, 0, 160, 0, 160, 0, 0, 0, 0});
     // The tile.
     b.insert(b.end(), {0, 160, 0, 160, 0, 20});
     if (mode == 0)
-        zeros(b, 10);
+        putZeros(b, 10);
     else
         b.insert(b.end(), {static_cast<std::uint8_t>(compressed ? 0x80 : 0), 0, mode, 2, 0, 0, 0,
                            static_cast<std::uint8_t>(compressed ? 1 : 0), 0, 0});

@@ -13,26 +13,18 @@
 #include "raster/record_division.h"
 #include "support/bmp_writer.h"
 #include "support/database_fixtures.h"
+#include "support/expected_bytes.h"
 #include "support/recording_feedback.h"
 #include "support/temp_dir.h"
 
 namespace plotvane {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void be16(Bytes& b, unsigned v) {
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-    b.push_back(static_cast<std::uint8_t>(v));
-}
-void be32(Bytes& b, std::uint32_t v) {
-    be16(b, v >> 16);
-    be16(b, v & 0xFFFF);
-}
-void text(Bytes& b, const std::string& s, std::size_t width) {
-    for (std::size_t i = 0; i < width; ++i) b.push_back(i < s.size() ? static_cast<std::uint8_t>(s[i]) : 0);
-}
-void zeros(Bytes& b, std::size_t n) { b.insert(b.end(), n, 0); }
+using test::Bytes;
+using test::putBe16;
+using test::putBe32;
+using test::putText;
+using test::putZeros;
 
 std::uint32_t le32(const Bytes& b, std::size_t at) {
     return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
@@ -140,85 +132,85 @@ TEST_F(WriterEndToEnd, TwoClassesWithTextsAndCornersAreByteExact) {
     const std::uint32_t n = 1 + 1 + 25;
     const std::uint32_t tileLength = 640 * 22;
     Bytes b;
-    text(b, "Bay (North)", 32);
-    zeros(b, 4);
-    be32(b, stamp);
-    be32(b, stamp);
-    zeros(b, 16);
-    text(b, "DataOrbl", 8);
-    zeros(b, 8);
-    be16(b, n);
+    putText(b, "Bay (North)", 32);
+    putZeros(b, 4);
+    putBe32(b, stamp);
+    putBe32(b, stamp);
+    putZeros(b, 16);
+    putText(b, "DataOrbl", 8);
+    putZeros(b, 8);
+    putBe16(b, n);
     const std::uint32_t record0 = 80 + 8 * n;
     const std::uint32_t record1 = record0 + 64 + 16 * 25;
     std::uint32_t at = record1 + 16 + 64 * (2 + 10);
-    be32(b, record0);
+    putBe32(b, record0);
     b.insert(b.end(), {0x40, 0, 0, 0});
-    be32(b, record1);
+    putBe32(b, record1);
     b.insert(b.end(), {0x40, 0, 0, 0});
     for (int i = 0; i < 25; ++i, at += 16 + tileLength) {
-        be32(b, at);
+        putBe32(b, at);
         b.insert(b.end(), {0x40, 0, 0, 0});
     }
-    zeros(b, 2);
+    putZeros(b, 2);
     ASSERT_EQ(b.size(), record0);
 
-    text(b, "Bay (North)", 16);
-    text(b, "Ab3dEf7h", 8);
-    text(b, "020250", 6);
+    putText(b, "Bay (North)", 16);
+    putText(b, "Ab3dEf7h", 8);
+    putText(b, "020250", 6);
     b.push_back(1);
     b.push_back('N');
-    be32(b, 503100000);
-    be32(b, 128412500);
-    be32(b, 504000000);
-    be32(b, 127800000);
-    be32(b, 1);
-    be16(b, 810);
-    be16(b, 640);
+    putBe32(b, 503100000);
+    putBe32(b, 128412500);
+    putBe32(b, 504000000);
+    putBe32(b, 127800000);
+    putBe32(b, 1);
+    putBe16(b, 810);
+    putBe16(b, 640);
     b.insert(b.end(), {25, 2, 2, 2, 0, 0, 0, 0});
     for (int c = 0; c < 5; ++c) {
         b.insert(b.end(), {static_cast<std::uint8_t>(2 + c), 0, 1, 1});
-        be16(b, static_cast<unsigned>(c * 162));
-        be16(b, 0);
-        be16(b, 162);
-        be16(b, 640);
-        zeros(b, 4);
+        putBe16(b, static_cast<unsigned>(c * 162));
+        putBe16(b, 0);
+        putBe16(b, 162);
+        putBe16(b, 640);
+        putZeros(b, 4);
     }
     for (int r = 0; r < 2; ++r) {
         for (int c = 0; c < 10; ++c) {
             // The parent is the Class 1 tile above: 5 columns, one row.
             b.insert(b.end(), {static_cast<std::uint8_t>(7 + r * 10 + c), static_cast<std::uint8_t>(2 + c / 2), 2, 2});
-            be16(b, static_cast<unsigned>(c * 81));
-            be16(b, static_cast<unsigned>(r * 320));
-            be16(b, 162);
-            be16(b, 640);
-            zeros(b, 4);
+            putBe16(b, static_cast<unsigned>(c * 81));
+            putBe16(b, static_cast<unsigned>(r * 320));
+            putBe16(b, 162);
+            putBe16(b, 640);
+            putZeros(b, 4);
         }
     }
     ASSERT_EQ(b.size(), record1);
 
-    text(b, "if", 2);
-    be16(b, 2);
+    putText(b, "if", 2);
+    putBe16(b, 2);
     b.insert(b.end(), {0, 10});
-    be16(b, 1);
-    zeros(b, 8);
+    putBe16(b, 1);
+    putZeros(b, 8);
     for (const auto& [left, top, right, bottom, words] :
          {std::tuple{10, 20, 19, 29, std::string("Lighthouse")}, std::tuple{100, 200, 109, 209, std::string("Pier \xE9")}}) {
-        be16(b, static_cast<unsigned>(left));
-        be16(b, static_cast<unsigned>(top));
-        be16(b, static_cast<unsigned>(right));
-        be16(b, static_cast<unsigned>(bottom));
-        zeros(b, 8);
-        text(b, words, 48);
+        putBe16(b, static_cast<unsigned>(left));
+        putBe16(b, static_cast<unsigned>(top));
+        putBe16(b, static_cast<unsigned>(right));
+        putBe16(b, static_cast<unsigned>(bottom));
+        putZeros(b, 8);
+        putText(b, words, 48);
     }
-    zeros(b, 64 * 10);
+    putZeros(b, 64 * 10);
 
     const auto appendClass = [&](const ClassFile& cls, int columns, int rows) {
         for (int r = 0; r < rows; ++r) {
             for (int c = 0; c < columns; ++c) {
-                be16(b, 162);
-                be16(b, 640);
-                be16(b, 22);
-                zeros(b, 10);
+                putBe16(b, 162);
+                putBe16(b, 640);
+                putBe16(b, 22);
+                putZeros(b, 10);
                 const Bytes tile = originalModeTile(cls, columns, rows, r, c);
                 ASSERT_EQ(tile.size(), tileLength);
                 b.insert(b.end(), tile.begin(), tile.end());
@@ -245,33 +237,33 @@ TEST_F(WriterEndToEnd, TwoClassesWithTextsAndCornersAreByteExact) {
 // A database of one tile whose record 0 announces a text record.
 Bytes smallDatabase() {
     Bytes b;
-    text(b, "Harbour", 32);
-    zeros(b, 28);
-    text(b, "DataOrbl", 8);
-    zeros(b, 8);
-    be16(b, 3);
-    be32(b, 104);
+    putText(b, "Harbour", 32);
+    putZeros(b, 28);
+    putText(b, "DataOrbl", 8);
+    putZeros(b, 8);
+    putBe16(b, 3);
+    putBe32(b, 104);
     b.insert(b.end(), {0x40, 0, 0, 0});
-    be32(b, 184);
+    putBe32(b, 184);
     b.insert(b.end(), {0x40, 0, 0, 0});
-    be32(b, 200 + 64 * 10);
+    putBe32(b, 200 + 64 * 10);
     b.insert(b.end(), {0x40, 0, 0, 0});
-    zeros(b, 2);
-    text(b, "Harbour", 16);
-    text(b, "Q1w2E3r4", 8);
-    text(b, "012345", 6);
+    putZeros(b, 2);
+    putText(b, "Harbour", 16);
+    putText(b, "Q1w2E3r4", 8);
+    putText(b, "012345", 6);
     b.insert(b.end(), {1, 0});
-    zeros(b, 20);
-    be16(b, 160);
-    be16(b, 160);
+    putZeros(b, 20);
+    putBe16(b, 160);
+    putBe16(b, 160);
     b.insert(b.end(), {1, 2, 1, 2, 1, 0, 0, 0});
     b.insert(b.end(), {2, 0, 1, 1, 0, 0, 0, 0, 0, 160, 0, 160, 0, 0, 0, 0});
-    text(b, "if", 2);
-    be16(b, 0);
+    putText(b, "if", 2);
+    putBe16(b, 0);
     b.insert(b.end(), {0, 10, 0, 1});
-    zeros(b, 8 + 64 * 10);
+    putZeros(b, 8 + 64 * 10);
     b.insert(b.end(), {0, 160, 0, 160, 0, 20, 0, 0, 1, 2, 0, 0, 0, 0, 0, 0});
-    zeros(b, 160 * 20);
+    putZeros(b, 160 * 20);
     return b;
 }
 
