@@ -7,7 +7,7 @@ packages=(
   build-essential cmake make pkg-config git
   libgtest-dev libgmock-dev
   libcli11-dev nlohmann-json3-dev
-  imagemagick time python3
+  imagemagick time
 )
 
 missing=()
