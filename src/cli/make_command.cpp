@@ -2,6 +2,7 @@
 // value goes through the same rules, in the same order, with the same
 // messages as the dialog's edits and buttons, so a database made here is
 // byte-identical to one made in the window from the same inputs.
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -180,6 +181,40 @@ private:
     std::filesystem::path path_;
 };
 
+// The writer converts every class again, and each conversion divides the
+// loaded classes anew; the advice those divisions give was already printed
+// once per class while the classes were checked, so it is not repeated.
+class AdviceOnceFeedback : public Feedback {
+public:
+    explicit AdviceOnceFeedback(Feedback& out) : out_(out) {}
+    void show(const Message& message) override {
+        if (std::find(given_.begin(), given_.end(), message) != given_.end()) return;
+        out_.show(message);
+    }
+    void setBusy(bool busy) override { out_.setBusy(busy); }
+    // From now on, messages equal to one already shown are dropped.
+    void rememberFrom(const std::vector<Message>& shown) { given_ = shown; }
+
+private:
+    Feedback& out_;
+    std::vector<Message> given_;
+};
+
+// Keeps what the class checks said, so the writer's repeats can be told apart.
+class ClassCheckFeedback : public Feedback {
+public:
+    explicit ClassCheckFeedback(Feedback& out) : out_(out) {}
+    void show(const Message& message) override {
+        shown.push_back(message);
+        out_.show(message);
+    }
+    void setBusy(bool busy) override { out_.setBusy(busy); }
+    std::vector<Message> shown;
+
+private:
+    Feedback& out_;
+};
+
 Message notMade() { return info("Do not make Map Database File.", Icon::Exclamation); }
 
 int runMake(const MakeOptions& options) {
@@ -203,10 +238,11 @@ int runMake(const MakeOptions& options) {
     bool compressChecked = options.compress;
 
     // The class buttons, in order.
+    ClassCheckFeedback classFeedback(feedback);
     for (std::size_t k = 0; k < options.classes.size(); ++k) {
         ControlUpdates updates;
         const int classIndex = static_cast<int>(k);
-        if (checkClassBitmap(project, options.classes[k], classIndex, compressChecked, feedback, updates) != 0)
+        if (checkClassBitmap(project, options.classes[k], classIndex, compressChecked, classFeedback, updates) != 0)
             return kExitRefused;
         if (updates.uncheckCompress) compressChecked = false;
         project.classes[k].fileName.assign(std::filesystem::absolute(options.classes[k]).string());
@@ -274,7 +310,9 @@ int runMake(const MakeOptions& options) {
     save.ditherChecked = options.dither;
     save.compressChecked = compressChecked;
     ControlUpdates updates;
-    if (!saveMapDatabase(project, options.output, save, clock, feedback, updates)) {
+    AdviceOnceFeedback writerFeedback(feedback);
+    writerFeedback.rememberFrom(classFeedback.shown);
+    if (!saveMapDatabase(project, options.output, save, clock, writerFeedback, updates)) {
         feedback.show(notMade());
         return kExitRefused;
     }

@@ -607,6 +607,20 @@ TEST(MakeCliRun, ACompressedTileOverTheRecordLimitIsRefusedAfterTheWholePass) {
     EXPECT_EQ(box.strayFiles(), std::vector<std::string>{});
 }
 
+TEST(MakeCliRun, OverflowAdviceIsGivenOnceThoughTheWriterDividesTheClassesAgain) {
+    CliSandbox box(kCli);
+    const auto out = box.output("map.pdb");
+    std::vector<std::string> args = baseArgs(out);
+    args.insert(args.end(), {"--mode", "8", "--compress"});
+    // 800 x 640 in 8-bit mode is cut 5 x 2: 51200 pixels a record, above half the limit.
+    args.push_back(box.writeOneBitBmp("c1.bmp", 800, 640, mapPicture).string());
+    args.push_back(box.writeOneBitBmp("c2.bmp", 1600, 1280, mapPicture).string());
+
+    const ProcessResult r = box.run(args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "Warning: At Compression Mode,\n There is a Data Overflow Risk.(Over 64KBytes)\n" + kSuccess);
+}
+
 TEST(MakeCliRun, OriginalModeWithCompressMakesAnUncompressedDatabaseAfterOneNotice) {
     CliSandbox box(kCli);
     const auto out = box.output("map.pdb");
