@@ -51,13 +51,13 @@ CliRun runCli(const TempDir& dir, const std::string& args) {
     return run;
 }
 
-BmpSpec colourSpec(std::int32_t width, std::int32_t height) {
-    BmpSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.bitCount = 24;
-    spec.pixel = [](int x, int y) { return static_cast<std::uint32_t>((x * 40503u) ^ (y * 2654435761u)) & 0xFFFFFFu; };
-    return spec;
+BmpRecipe colourSpec(std::int32_t width, std::int32_t height) {
+    BmpRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    recipe.bitCount = 24;
+    recipe.pixel = [](int x, int y) { return static_cast<std::uint32_t>((x * 40503u) ^ (y * 2654435761u)) & 0xFFFFFFu; };
+    return recipe;
 }
 
 // What the preview's conversion writes for the same bitmap shown alone.

@@ -90,14 +90,14 @@ protected:
 
     // A class bitmap checked the way the dialog checks it.
     void chooseClass(int classIndex, int width, int height, const std::function<bool(int, int)>& black) {
-        test::BmpSpec spec;
-        spec.width = width;
-        spec.height = height;
-        spec.bitCount = 1;
-        spec.palette = test::blackWhitePalette();
-        spec.pixel = [&](int x, int y) { return black(x, y) ? 0u : 1u; };
+        test::BmpRecipe recipe;
+        recipe.width = width;
+        recipe.height = height;
+        recipe.bitCount = 1;
+        recipe.palette = test::blackWhitePalette();
+        recipe.pixel = [&](int x, int y) { return black(x, y) ? 0u : 1u; };
         const auto path = dir / ("class" + std::to_string(classIndex + 1) + ".bmp");
-        test::writeFile(path, test::makeBmp(spec));
+        test::writeFile(path, test::makeBmp(recipe));
         test::RecordingFeedback checks;
         ControlUpdates u;
         ASSERT_EQ(checkClassBitmap(project, path, classIndex, compressChecked, checks, u), 0);

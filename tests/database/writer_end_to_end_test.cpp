@@ -75,15 +75,15 @@ Bytes originalModeTile(const ClassFile& cls, int columns, int rows, int r, int c
 class WriterEndToEnd : public ::testing::Test {
 protected:
     ClassFile chooseClass(int classIndex, int width, int height) {
-        test::BmpSpec spec;
-        spec.width = width;
-        spec.height = height;
-        spec.bitCount = 1;
-        spec.palette = test::blackWhitePalette();
-        spec.paddingFill = 0xA5;
-        spec.pixel = [](int x, int y) { return harbour(x, y) ? 0u : 1u; };
+        test::BmpRecipe recipe;
+        recipe.width = width;
+        recipe.height = height;
+        recipe.bitCount = 1;
+        recipe.palette = test::blackWhitePalette();
+        recipe.paddingFill = 0xA5;
+        recipe.pixel = [](int x, int y) { return harbour(x, y) ? 0u : 1u; };
         const auto path = dir / ("class" + std::to_string(classIndex + 1) + ".bmp");
-        ClassFile cls{test::makeBmp(spec), width, height};
+        ClassFile cls{test::makeBmp(recipe), width, height};
         test::writeFile(path, cls.bytes);
         test::RecordingFeedback checks;
         ControlUpdates u;

@@ -19,7 +19,7 @@ using Edit = std::function<void(std::vector<std::uint8_t>&)>;
 
 struct RefusalCase {
     std::string name;
-    BmpSpec spec;
+    BmpRecipe recipe;
     Edit edit;
     Message classMessage;
     int classCode;
@@ -27,7 +27,7 @@ struct RefusalCase {
     int rasterCode;
 };
 
-BmpSpec withSize(std::uint16_t depth, std::int32_t width, std::int32_t height) { return sampleSpec(depth, width, height); }
+BmpRecipe withSize(std::uint16_t depth, std::int32_t width, std::int32_t height) { return sampleSpec(depth, width, height); }
 
 Edit setField32(std::size_t at, std::uint32_t v) {
     return [=](std::vector<std::uint8_t>& b) { setLe32(b, at, v); };
@@ -79,7 +79,7 @@ class BmpRefusal : public ::testing::TestWithParam<RefusalCase> {
 protected:
     std::filesystem::path writeCase() {
         const RefusalCase& c = GetParam();
-        std::vector<std::uint8_t> bytes = makeBmp(c.spec);
+        std::vector<std::uint8_t> bytes = makeBmp(c.recipe);
         c.edit(bytes);
         const auto path = dir_ / "map.bmp";
         writeFile(path, bytes);
@@ -142,7 +142,7 @@ TEST(BmpCheck, UnreadableFileCannotBeOpened) {
 
 TEST(BmpCheck, SourceDepthFollowsTheDepthCheckOfEachOrder) {
     struct Row {
-        BmpSpec spec;
+        BmpRecipe recipe;
         Edit edit;
         int afterClassCheck;
         int afterRasterCheck;
@@ -156,7 +156,7 @@ TEST(BmpCheck, SourceDepthFollowsTheDepthCheckOfEachOrder) {
     };
     for (const Row& row : rows) {
         TempDir dir;
-        std::vector<std::uint8_t> bytes = makeBmp(row.spec);
+        std::vector<std::uint8_t> bytes = makeBmp(row.recipe);
         row.edit(bytes);
         writeFile(dir / "a.bmp", bytes);
         MapProject chosen;
@@ -178,10 +178,10 @@ TEST(BmpCheck, SourceDepthFollowsTheDepthCheckOfEachOrder) {
 
 TEST(BmpCheck, AcceptedFileFillsTheClassRow) {
     TempDir dir;
-    BmpSpec spec = sampleSpec(24, 4096, 160);
-    spec.infoHeaderSize = 124;
-    spec.extraGapBytes = 6;
-    writeFile(dir / "a.bmp", makeBmp(spec));
+    BmpRecipe recipe = sampleSpec(24, 4096, 160);
+    recipe.infoHeaderSize = 124;
+    recipe.extraGapBytes = 6;
+    writeFile(dir / "a.bmp", makeBmp(recipe));
     MapProject project;
     RecordingFeedback feedback;
     ASSERT_EQ(checkClassBitmapHeaders(project, 2, dir / "a.bmp", feedback), kBmpOk);
@@ -211,9 +211,9 @@ TEST(BmpCheck, PolarityComesFromTheFirstColourEntry) {
     for (const Row row : {Row{{255, 255, 255}, 1}, Row{{0, 255, 255}, 0}, Row{{1, 1, 1}, 1}, Row{{0, 0, 0}, 0},
                           Row{{200, 0, 200}, 0}}) {
         TempDir dir;
-        BmpSpec spec = sampleSpec(1);
-        spec.palette = {row.first, {9, 9, 9}};
-        writeFile(dir / "a.bmp", makeBmp(spec));
+        BmpRecipe recipe = sampleSpec(1);
+        recipe.palette = {row.first, {9, 9, 9}};
+        writeFile(dir / "a.bmp", makeBmp(recipe));
         MapProject project;
         project.classes[1].invertedPolarity = 7;
         RecordingFeedback feedback;
@@ -225,11 +225,11 @@ TEST(BmpCheck, PolarityComesFromTheFirstColourEntry) {
 
 TEST(BmpCheck, MoreThan256ColoursAreAccepted) {
     TempDir dir;
-    BmpSpec spec = sampleSpec(8);
-    spec.palette = greyPalette(256);
-    spec.palette.resize(300, Rgb{1, 2, 3});
-    spec.clrUsed = 300;
-    writeFile(dir / "a.bmp", makeBmp(spec));
+    BmpRecipe recipe = sampleSpec(8);
+    recipe.palette = greyPalette(256);
+    recipe.palette.resize(300, Rgb{1, 2, 3});
+    recipe.clrUsed = 300;
+    writeFile(dir / "a.bmp", makeBmp(recipe));
     MapProject project;
     RecordingFeedback feedback;
     EXPECT_EQ(checkClassBitmapHeaders(project, 0, dir / "a.bmp", feedback), kBmpOk);
@@ -245,9 +245,9 @@ TEST(BmpCheck, MoreThan256ColoursAreAccepted) {
 }
 
 TEST(BmpHeadersParse, FieldsAreLittleEndian) {
-    BmpSpec spec = sampleSpec(8, 300, 200);
-    spec.clrUsed = 256;
-    const std::vector<std::uint8_t> bytes = makeBmp(spec);
+    BmpRecipe recipe = sampleSpec(8, 300, 200);
+    recipe.clrUsed = 256;
+    const std::vector<std::uint8_t> bytes = makeBmp(recipe);
     BmpHeaders h;
     ASSERT_TRUE(parseBmpHeaders(bytes, h));
     EXPECT_EQ(h.bfType, 0x4D42);
@@ -272,12 +272,12 @@ struct ReaderCase {
 class BmpPixelReader : public ::testing::TestWithParam<ReaderCase> {};
 
 // Brightness of picture pixel (x, y from the top) as the reader must give it.
-double expectedBrightness(const BmpSpec& spec, int x, int y) {
-    const std::uint32_t v = spec.pixel(x, y);
-    if (spec.bitCount == 1) return (v & 1) ? 0.0 : 255.0;
+double expectedBrightness(const BmpRecipe& recipe, int x, int y) {
+    const std::uint32_t v = recipe.pixel(x, y);
+    if (recipe.bitCount == 1) return (v & 1) ? 0.0 : 255.0;
     Rgb c{};
-    if (spec.bitCount == 24) c = {std::uint8_t(v >> 16), std::uint8_t(v >> 8), std::uint8_t(v)};
-    else if (v < spec.palette.size()) c = spec.palette[v];
+    if (recipe.bitCount == 24) c = {std::uint8_t(v >> 16), std::uint8_t(v >> 8), std::uint8_t(v)};
+    else if (v < recipe.palette.size()) c = recipe.palette[v];
     const int s = std::min(31 * c[0] + 59 * c[1] + 11 * c[2], 25500);
     return s * 0.01;
 }
@@ -285,15 +285,15 @@ double expectedBrightness(const BmpSpec& spec, int x, int y) {
 TEST_P(BmpPixelReader, GivesOneBrightnessPerPixelBottomRowFirst) {
     const ReaderCase c = GetParam();
     TempDir dir;
-    BmpSpec spec = sampleSpec(c.depth, c.width, 161);
-    spec.infoHeaderSize = c.infoHeaderSize;
-    spec.extraGapBytes = c.gap;
-    spec.paddingFill = 0xFF;  // padding must never be taken for pixels
+    BmpRecipe recipe = sampleSpec(c.depth, c.width, 161);
+    recipe.infoHeaderSize = c.infoHeaderSize;
+    recipe.extraGapBytes = c.gap;
+    recipe.paddingFill = 0xFF;  // padding must never be taken for pixels
     if (c.depth == 4) {
-        spec.palette.resize(10);  // indices 10..15 have no entry: black
-        spec.clrUsed = 10;
+        recipe.palette.resize(10);  // indices 10..15 have no entry: black
+        recipe.clrUsed = 10;
     }
-    writeFile(dir / "a.bmp", makeBmp(spec));
+    writeFile(dir / "a.bmp", makeBmp(recipe));
 
     FilePtr f = openFile(dir / "a.bmp", "rb");
     BmpFileInfo info;
@@ -302,13 +302,13 @@ TEST_P(BmpPixelReader, GivesOneBrightnessPerPixelBottomRowFirst) {
     ASSERT_TRUE(readColourTable(f.get(), info.headers, table));
     RecordingFeedback feedback;
     dmatrix m;
-    allocdmatrix(m, spec.height, spec.width, feedback);
+    allocdmatrix(m, recipe.height, recipe.width, feedback);
     ASSERT_EQ(readPixelRows(f.get(), info.headers, table, m), kBmpOk);
-    EXPECT_EQ(m.usedrnum, spec.height);
-    EXPECT_EQ(m.usedcnum, spec.width);
-    for (int r = 0; r < spec.height; ++r)
-        for (int x = 0; x < spec.width; ++x)
-            ASSERT_EQ(m.at(r, x), expectedBrightness(spec, x, spec.height - 1 - r)) << "row " << r << " x " << x;
+    EXPECT_EQ(m.usedrnum, recipe.height);
+    EXPECT_EQ(m.usedcnum, recipe.width);
+    for (int r = 0; r < recipe.height; ++r)
+        for (int x = 0; x < recipe.width; ++x)
+            ASSERT_EQ(m.at(r, x), expectedBrightness(recipe, x, recipe.height - 1 - r)) << "row " << r << " x " << x;
 }
 
 INSTANTIATE_TEST_SUITE_P(Bmp, BmpPixelReader,

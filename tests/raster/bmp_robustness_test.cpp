@@ -60,9 +60,9 @@ TEST_P(BmpRobustness, EveryTruncationReturns) {
 
 TEST_P(BmpRobustness, EveryHeaderAndColourTableByteFlipReturns) {
     const std::uint16_t depth = GetParam();
-    BmpSpec spec = sampleSpec(depth);
-    if (depth == 24) spec.palette = greyPalette(4), spec.clrUsed = 4;  // a table to damage as well
-    const std::vector<std::uint8_t> valid = makeBmp(spec);
+    BmpRecipe recipe = sampleSpec(depth);
+    if (depth == 24) recipe.palette = greyPalette(4), recipe.clrUsed = 4;  // a table to damage as well
+    const std::vector<std::uint8_t> valid = makeBmp(recipe);
     const std::size_t damaged = readLe32(valid.data() + kOffBfOffBits);
     TempDir dir;
     for (std::size_t at = 0; at < damaged; ++at) {

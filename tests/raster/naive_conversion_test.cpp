@@ -190,14 +190,14 @@ std::uint32_t mix(int x, int y) {
 
 struct SourceCase {
     std::string name;
-    BmpSpec spec;
+    BmpRecipe recipe;
 };
 
 std::vector<SourceCase> sourceCases() {
     std::vector<SourceCase> cases;
     {
         // Strong pure colours drive the rescaled components past 255.
-        BmpSpec s;
+        BmpRecipe s;
         s.width = 163;
         s.height = 161;
         s.pixel = [](int x, int y) -> std::uint32_t {
@@ -210,7 +210,7 @@ std::vector<SourceCase> sourceCases() {
     {
         // A long information header, a gap before the rows, more than 256
         // colours declared, and padding bytes that are not zero.
-        BmpSpec s;
+        BmpRecipe s;
         s.width = 161;
         s.height = 162;
         s.bitCount = 8;
@@ -226,7 +226,7 @@ std::vector<SourceCase> sourceCases() {
     }
     {
         // Five entries for sixteen possible indices: the rest are black.
-        BmpSpec s;
+        BmpRecipe s;
         s.width = 165;
         s.height = 160;
         s.bitCount = 4;
@@ -238,7 +238,7 @@ std::vector<SourceCase> sourceCases() {
     }
     {
         // White first: every bit is inverted on the way out.
-        BmpSpec s;
+        BmpRecipe s;
         s.width = 167;
         s.height = 160;
         s.bitCount = 1;
@@ -262,7 +262,7 @@ class NaiveConversion : public ::testing::TestWithParam<std::tuple<SourceCase, M
 
 TEST_P(NaiveConversion, ConversionEqualsTheNaiveReading) {
     const auto& [source, mode] = GetParam();
-    const std::vector<std::uint8_t> bytes = makeBmp(source.spec);
+    const std::vector<std::uint8_t> bytes = makeBmp(source.recipe);
     const Converted got = convertBytes(bytes, mode.mode, mode.dither);
     ASSERT_EQ(got.result, 0);
     EXPECT_TRUE(got.messages.empty());
@@ -291,7 +291,7 @@ INSTANTIATE_TEST_SUITE_P(
 // gets v = 79.05 + 7/16 x (79.05 - 105) = 67.70, q = 11, V = 90, again past
 // 255. Kept as one byte instead, 338 would wrap to 82 and give entry 179.
 TEST(NaiveConversionDitheredColour, RescaledComponentPast255IsLimited) {
-    BmpSpec s;
+    BmpRecipe s;
     s.width = 160;
     s.height = 160;
     s.pixel = [](int, int) { return 0xFF0000u; };

@@ -13,23 +13,23 @@ namespace plotvane::test {
 
 // A valid file of the given depth and size with a little of everything in
 // it: several colours, both polarities of bits, a palette for 4/8 bits.
-inline BmpSpec sampleSpec(std::uint16_t depth, std::int32_t width = 160, std::int32_t height = 160) {
-    BmpSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.bitCount = depth;
-    if (depth == 1) spec.palette = blackWhitePalette();
+inline BmpRecipe sampleSpec(std::uint16_t depth, std::int32_t width = 160, std::int32_t height = 160) {
+    BmpRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    recipe.bitCount = depth;
+    if (depth == 1) recipe.palette = blackWhitePalette();
     if (depth == 4) {
-        spec.palette = greyPalette(16);
-        spec.palette[3] = {255, 0, 0};
-        spec.palette[5] = {128, 0, 128};
+        recipe.palette = greyPalette(16);
+        recipe.palette[3] = {255, 0, 0};
+        recipe.palette[5] = {128, 0, 128};
     }
     if (depth == 8) {
-        spec.palette = greyPalette(256);
-        spec.palette[7] = {0, 128, 128};
-        spec.palette[200] = {30, 200, 90};
+        recipe.palette = greyPalette(256);
+        recipe.palette[7] = {0, 128, 128};
+        recipe.palette[200] = {30, 200, 90};
     }
-    spec.pixel = [depth](int x, int y) -> std::uint32_t {
+    recipe.pixel = [depth](int x, int y) -> std::uint32_t {
         const auto v = static_cast<std::uint32_t>(x * 7 + y * 13 + (x * y) % 5);
         switch (depth) {
             case 1: return (x / 3 + y / 2) % 2;
@@ -38,7 +38,7 @@ inline BmpSpec sampleSpec(std::uint16_t depth, std::int32_t width = 160, std::in
             default: return (v * 2654435761u) & 0xFFFFFFu;
         }
     };
-    return spec;
+    return recipe;
 }
 
 // Header field offsets used to edit a file in place.

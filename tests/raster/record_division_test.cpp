@@ -488,13 +488,13 @@ TEST(RecordDivisionToggle, TurningCompressOnWarnsOfOverflowAndOff) {
 class ClassBitmapCheck : public ::testing::Test {
 protected:
     std::filesystem::path bitmap(const std::string& name, std::int32_t width, std::int32_t height) {
-        test::BmpSpec spec;
-        spec.width = width;
-        spec.height = height;
-        spec.bitCount = 1;
-        spec.palette = test::blackWhitePalette();
+        test::BmpRecipe recipe;
+        recipe.width = width;
+        recipe.height = height;
+        recipe.bitCount = 1;
+        recipe.palette = test::blackWhitePalette();
         const std::filesystem::path path = dir / name;
-        test::writeFile(path, test::makeBmp(spec));
+        test::writeFile(path, test::makeBmp(recipe));
         return path;
     }
 

@@ -40,13 +40,13 @@ Converted convert(const std::vector<std::uint8_t>& source, std::uint8_t mode, bo
     return c;
 }
 
-Converted convert(const BmpSpec& spec, std::uint8_t mode, bool dither) { return convert(makeBmp(spec), mode, dither); }
+Converted convert(const BmpRecipe& recipe, std::uint8_t mode, bool dither) { return convert(makeBmp(recipe), mode, dither); }
 
-BmpSpec uniform24(Rgb colour, std::int32_t width = 161, std::int32_t height = 160) {
-    BmpSpec spec = sampleSpec(24, width, height);
+BmpRecipe uniform24(Rgb colour, std::int32_t width = 161, std::int32_t height = 160) {
+    BmpRecipe recipe = sampleSpec(24, width, height);
     const std::uint32_t v = (std::uint32_t(colour[0]) << 16) | (std::uint32_t(colour[1]) << 8) | colour[2];
-    spec.pixel = [v](int, int) { return v; };
-    return spec;
+    recipe.pixel = [v](int, int) { return v; };
+    return recipe;
 }
 
 std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) { return readLe32(b.data() + at); }
@@ -66,9 +66,9 @@ int pixelValue(const std::vector<std::uint8_t>& raster, int width, std::uint8_t 
 
 TEST(WorkRaster, OneBitMode1Is3262BytesOfTheSourceRows) {
     for (const bool lightFirst : {false, true}) {
-        BmpSpec spec = sampleSpec(1, 160, 160);
-        if (lightFirst) spec.palette = whiteBlackPalette();
-        const std::vector<std::uint8_t> source = makeBmp(spec);
+        BmpRecipe recipe = sampleSpec(1, 160, 160);
+        if (lightFirst) recipe.palette = whiteBlackPalette();
+        const std::vector<std::uint8_t> source = makeBmp(recipe);
         const Converted c = convert(source, 1, false);
         ASSERT_EQ(c.result, 0);
         ASSERT_EQ(c.bytes.size(), 3262u);
@@ -82,10 +82,10 @@ TEST(WorkRaster, OneBitMode1Is3262BytesOfTheSourceRows) {
 
 TEST(WorkRaster, OneBitCopyKeepsTheSourceBitsPastTheLastPixelButNotThePadding) {
     for (const bool lightFirst : {false, true}) {
-        BmpSpec spec = sampleSpec(1, 161, 160);
-        if (lightFirst) spec.palette = whiteBlackPalette();
-        spec.paddingFill = 0xAB;
-        std::vector<std::uint8_t> source = makeBmp(spec);
+        BmpRecipe recipe = sampleSpec(1, 161, 160);
+        if (lightFirst) recipe.palette = whiteBlackPalette();
+        recipe.paddingFill = 0xAB;
+        std::vector<std::uint8_t> source = makeBmp(recipe);
         // Byte 20 of each row holds pixel 160 and seven bits past the width.
         for (int r = 0; r < 160; ++r) source[62 + 24 * r + 20] |= 0x35;
         const Converted c = convert(source, 1, false);
@@ -122,9 +122,9 @@ TEST(WorkRaster, TwentyFourBitWidth161InMode8) {
 }
 
 TEST(WorkRaster, EightBitWidth161InMode2) {
-    BmpSpec spec = sampleSpec(8, 161, 160);
-    spec.pixel = [](int, int) { return 255u; };  // white: value 3 everywhere
-    const Converted c = convert(spec, 2, false);
+    BmpRecipe recipe = sampleSpec(8, 161, 160);
+    recipe.pixel = [](int, int) { return 255u; };  // white: value 3 everywhere
+    const Converted c = convert(recipe, 2, false);
     ASSERT_EQ(c.result, 0);
     ASSERT_EQ(c.bytes.size(), 118u + 84u * 160u);
     EXPECT_EQ(le32(c.bytes, 34), 84u * 160u);
@@ -176,35 +176,35 @@ TEST(WorkRaster, UniformMidGreyDitheredToOneBitStartsWithAWhitePixel) {
 }
 
 TEST(WorkRaster, UniformWhiteStaysWhiteInEveryMode) {
-    const std::vector<BmpSpec> sources = [] {
-        std::vector<BmpSpec> s;
+    const std::vector<BmpRecipe> sources = [] {
+        std::vector<BmpRecipe> s;
         for (std::uint16_t depth : {1, 4, 8, 24}) {
-            BmpSpec spec = sampleSpec(depth, 163, 160);
-            if (depth == 24) spec.pixel = [](int, int) { return 0xFFFFFFu; };
-            else if (depth == 1) spec.pixel = [](int, int) { return 1u; };  // set bit, white entry
-            else spec.pixel = [depth](int, int) { return depth == 4 ? 15u : 255u; };
-            if (depth == 4) spec.palette[15] = {255, 255, 255};
-            s.push_back(spec);
+            BmpRecipe recipe = sampleSpec(depth, 163, 160);
+            if (depth == 24) recipe.pixel = [](int, int) { return 0xFFFFFFu; };
+            else if (depth == 1) recipe.pixel = [](int, int) { return 1u; };  // set bit, white entry
+            else recipe.pixel = [depth](int, int) { return depth == 4 ? 15u : 255u; };
+            if (depth == 4) recipe.palette[15] = {255, 255, 255};
+            s.push_back(recipe);
         }
         return s;
     }();
     const int white[9] = {1, 1, 3, 0, 15, 0, 0, 0, 0};
-    for (const BmpSpec& spec : sources)
+    for (const BmpRecipe& recipe : sources)
         for (std::uint8_t mode : {0, 1, 2, 4, 8})
             for (bool dither : {false, true}) {
-                const Converted c = convert(spec, mode, dither);
+                const Converted c = convert(recipe, mode, dither);
                 ASSERT_EQ(c.result, 0);
                 for (int r = 0; r < 160; ++r)
                     for (int x = 0; x < 163; ++x)
                         ASSERT_EQ(pixelValue(c.bytes, 163, mode, r, x), white[mode])
-                            << "depth " << spec.bitCount << " mode " << int(mode) << " dither " << dither;
+                            << "depth " << recipe.bitCount << " mode " << int(mode) << " dither " << dither;
             }
 }
 
 TEST(WorkRaster, HeadersComeFromTheSourceWithTheModesFields) {
-    BmpSpec spec = sampleSpec(24, 200, 160);
-    spec.infoHeaderSize = 108;
-    std::vector<std::uint8_t> source = makeBmp(spec);
+    BmpRecipe recipe = sampleSpec(24, 200, 160);
+    recipe.infoHeaderSize = 108;
+    std::vector<std::uint8_t> source = makeBmp(recipe);
     source[6] = 0x12;  // reserved words are kept
     source[9] = 0x34;
     setLe32(source, 38, 1234);
@@ -240,31 +240,31 @@ TEST(WorkRaster, ColourTablesOfTheModes) {
             t.push_back({c.bytes[54 + 4 * i], c.bytes[55 + 4 * i], c.bytes[56 + 4 * i], c.bytes[57 + 4 * i]});
         return t;
     };
-    const BmpSpec spec = sampleSpec(8);
-    EXPECT_EQ(table(convert(spec, 1, false), 2), (std::vector<std::array<int, 4>>{{0, 0, 0, 0}, {255, 255, 255, 0}}));
+    const BmpRecipe recipe = sampleSpec(8);
+    EXPECT_EQ(table(convert(recipe, 1, false), 2), (std::vector<std::array<int, 4>>{{0, 0, 0, 0}, {255, 255, 255, 0}}));
     std::vector<std::array<int, 4>> mode2 = {{0, 0, 0, 0}, {86, 86, 86, 0}, {171, 171, 171, 0}, {255, 255, 255, 0}};
     mode2.resize(16, {0, 0, 0, 0});
-    EXPECT_EQ(table(convert(spec, 2, false), 16), mode2);
+    EXPECT_EQ(table(convert(recipe, 2, false), 16), mode2);
     std::vector<std::array<int, 4>> mode4;
     for (int k = 0; k < 16; ++k) mode4.push_back({17 * k, 17 * k, 17 * k, 0});
-    EXPECT_EQ(table(convert(spec, 4, false), 16), mode4);
+    EXPECT_EQ(table(convert(recipe, 4, false), 16), mode4);
     std::vector<std::array<int, 4>> mode8;
     for (const Rgb& c : systemPaletteTable()) mode8.push_back({c[2], c[1], c[0], 0});
-    EXPECT_EQ(table(convert(spec, 8, false), 231), mode8);
+    EXPECT_EQ(table(convert(recipe, 8, false), 231), mode8);
 }
 
 TEST(WorkRaster, OriginalModeIsConvertedAsMode1) {
     for (std::uint16_t depth : {1, 8, 24})
         for (bool dither : {false, true}) {
-            const BmpSpec spec = sampleSpec(depth, 170, 161);
-            EXPECT_EQ(convert(spec, 0, dither).bytes, convert(spec, 1, dither).bytes);
+            const BmpRecipe recipe = sampleSpec(depth, 170, 161);
+            EXPECT_EQ(convert(recipe, 0, dither).bytes, convert(recipe, 1, dither).bytes);
         }
 }
 
 TEST(WorkRaster, PolarityIsRefreshedForTheRequestedClassOnly) {
-    BmpSpec spec = sampleSpec(1);
-    spec.palette = whiteBlackPalette();
-    const Converted c = convert(makeBmp(spec), 1, false, 2);
+    BmpRecipe recipe = sampleSpec(1);
+    recipe.palette = whiteBlackPalette();
+    const Converted c = convert(makeBmp(recipe), 1, false, 2);
     ASSERT_EQ(c.result, 0);
     EXPECT_EQ(c.project.classes[2].invertedPolarity, 1);
     EXPECT_EQ(c.project.classes[0].invertedPolarity, 0);
@@ -329,21 +329,21 @@ TEST(WorkRaster, RasterThatCannotBeMadeIsReportedAfterTheSourceOpens) {
 
 // Pictures with greys, the four special colours, near-black and arbitrary
 // colours, so every rule of every mode is met.
-BmpSpec comparisonSpec(std::uint16_t depth, std::int32_t width, std::int32_t height, std::uint32_t header) {
-    BmpSpec spec = sampleSpec(depth, width, height);
-    spec.infoHeaderSize = header;
-    spec.extraGapBytes = header == 124 ? 5 : 0;
-    spec.paddingFill = 0x5A;
+BmpRecipe comparisonSpec(std::uint16_t depth, std::int32_t width, std::int32_t height, std::uint32_t header) {
+    BmpRecipe recipe = sampleSpec(depth, width, height);
+    recipe.infoHeaderSize = header;
+    recipe.extraGapBytes = header == 124 ? 5 : 0;
+    recipe.paddingFill = 0x5A;
     if (depth == 8) {
-        spec.palette.resize(200);  // indices 200..255 have no entry
-        spec.clrUsed = 200;
-        spec.palette[1] = {128, 0, 0};
-        spec.palette[2] = {0, 128, 0};
-        spec.palette[3] = {0, 0, 0};
-        spec.palette[4] = {20, 10, 5};
+        recipe.palette.resize(200);  // indices 200..255 have no entry
+        recipe.clrUsed = 200;
+        recipe.palette[1] = {128, 0, 0};
+        recipe.palette[2] = {0, 128, 0};
+        recipe.palette[3] = {0, 0, 0};
+        recipe.palette[4] = {20, 10, 5};
     }
     if (depth == 24) {
-        spec.pixel = [](int x, int y) -> std::uint32_t {
+        recipe.pixel = [](int x, int y) -> std::uint32_t {
             static const std::uint32_t fixed[] = {0x800000, 0x800080, 0x008000, 0x008080, 0x000000,
                                                   0xFFFFFF, 0x808080, 0x0A0502, 0xFF0000, 0x00AFE1};
             const std::uint32_t h = (static_cast<std::uint32_t>(x) * 73856093u ^ static_cast<std::uint32_t>(y) * 19349663u) * 2654435761u;
@@ -353,7 +353,7 @@ BmpSpec comparisonSpec(std::uint16_t depth, std::int32_t width, std::int32_t hei
             return h & 0xFFFFFFu;
         };
     }
-    return spec;
+    return recipe;
 }
 
 struct ComparisonCase {

@@ -22,30 +22,30 @@ std::size_t bmpStride(std::int32_t width, std::uint16_t bitCount) {
     return (bmpRowBytes(width, bitCount) + 3) / 4 * 4;
 }
 
-std::vector<std::uint8_t> makeBmp(const BmpSpec& spec) {
-    const std::size_t tableBytes = spec.palette.size() * 4;
-    const std::size_t offBits = 14 + spec.infoHeaderSize + tableBytes + spec.extraGapBytes;
-    const std::int32_t rows = spec.height < 0 ? -spec.height : spec.height;
-    const std::size_t stride = bmpStride(spec.width, spec.bitCount);
-    const std::size_t rowBytes = bmpRowBytes(spec.width, spec.bitCount);
+std::vector<std::uint8_t> makeBmp(const BmpRecipe& recipe) {
+    const std::size_t tableBytes = recipe.palette.size() * 4;
+    const std::size_t offBits = 14 + recipe.infoHeaderSize + tableBytes + recipe.extraGapBytes;
+    const std::int32_t rows = recipe.height < 0 ? -recipe.height : recipe.height;
+    const std::size_t stride = bmpStride(recipe.width, recipe.bitCount);
+    const std::size_t rowBytes = bmpRowBytes(recipe.width, recipe.bitCount);
     std::vector<std::uint8_t> out(offBits + stride * static_cast<std::size_t>(rows), 0);
     std::uint8_t* p = out.data();
     p[0] = 'B';
     p[1] = 'M';
     writeLe32(p + 2, static_cast<std::uint32_t>(out.size()));
     writeLe32(p + 10, static_cast<std::uint32_t>(offBits));
-    writeLe32(p + 14, spec.infoHeaderSize);
-    writeLe32(p + 18, static_cast<std::uint32_t>(spec.width));
-    writeLe32(p + 22, static_cast<std::uint32_t>(spec.height));
+    writeLe32(p + 14, recipe.infoHeaderSize);
+    writeLe32(p + 18, static_cast<std::uint32_t>(recipe.width));
+    writeLe32(p + 22, static_cast<std::uint32_t>(recipe.height));
     writeLe16(p + 26, 1);
-    writeLe16(p + 28, spec.bitCount);
-    writeLe32(p + 30, spec.compression);
+    writeLe16(p + 28, recipe.bitCount);
+    writeLe32(p + 30, recipe.compression);
     writeLe32(p + 34, static_cast<std::uint32_t>(stride * static_cast<std::size_t>(rows)));
     writeLe32(p + 38, 2835);
     writeLe32(p + 42, 2835);
-    writeLe32(p + 46, spec.clrUsed);
-    std::uint8_t* t = p + 14 + spec.infoHeaderSize;
-    for (const Rgb& c : spec.palette) {
+    writeLe32(p + 46, recipe.clrUsed);
+    std::uint8_t* t = p + 14 + recipe.infoHeaderSize;
+    for (const Rgb& c : recipe.palette) {
         t[0] = c[2];
         t[1] = c[1];
         t[2] = c[0];
@@ -54,11 +54,11 @@ std::vector<std::uint8_t> makeBmp(const BmpSpec& spec) {
     }
     for (std::int32_t fileRow = 0; fileRow < rows; ++fileRow) {
         // Bottom-up storage: file row 0 is the bottom picture row.
-        const int y = spec.height < 0 ? fileRow : rows - 1 - fileRow;
+        const int y = recipe.height < 0 ? fileRow : rows - 1 - fileRow;
         std::uint8_t* r = p + offBits + stride * static_cast<std::size_t>(fileRow);
-        for (int x = 0; x < spec.width; ++x) {
-            const std::uint32_t v = spec.pixel(x, y);
-            switch (spec.bitCount) {
+        for (int x = 0; x < recipe.width; ++x) {
+            const std::uint32_t v = recipe.pixel(x, y);
+            switch (recipe.bitCount) {
                 case 1:
                     if (v & 1u) r[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
                     break;
@@ -74,7 +74,7 @@ std::vector<std::uint8_t> makeBmp(const BmpSpec& spec) {
                 default: break;
             }
         }
-        for (std::size_t i = rowBytes; i < stride; ++i) r[i] = spec.paddingFill;
+        for (std::size_t i = rowBytes; i < stride; ++i) r[i] = recipe.paddingFill;
     }
     return out;
 }

@@ -12,7 +12,7 @@ namespace plotvane::test {
 
 // Describes a small BMP file to build in memory. Pixels are given per
 // picture row from the top; the writer stores them bottom-up as BMP does.
-struct BmpSpec {
+struct BmpRecipe {
     std::int32_t width = 160;
     std::int32_t height = 160;
     std::uint16_t bitCount = 24;
@@ -31,7 +31,7 @@ struct BmpSpec {
 std::size_t bmpRowBytes(std::int32_t width, std::uint16_t bitCount);
 std::size_t bmpStride(std::int32_t width, std::uint16_t bitCount);
 
-std::vector<std::uint8_t> makeBmp(const BmpSpec& spec);
+std::vector<std::uint8_t> makeBmp(const BmpRecipe& recipe);
 
 void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> readFile(const std::filesystem::path& path);

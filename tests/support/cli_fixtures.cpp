@@ -20,27 +20,27 @@ CliSandbox::CliSandbox(std::string program)
 std::filesystem::path CliSandbox::writeOneBitBmp(const std::string& name, int width, int height,
                                                  const std::function<bool(int x, int y)>& black,
                                                  bool whiteFirst) const {
-    BmpSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.bitCount = 1;
-    spec.palette = whiteFirst ? whiteBlackPalette() : blackWhitePalette();
+    BmpRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    recipe.bitCount = 1;
+    recipe.palette = whiteFirst ? whiteBlackPalette() : blackWhitePalette();
     const std::uint32_t blackIndex = whiteFirst ? 1u : 0u;
-    spec.pixel = [&](int x, int y) { return black(x, y) ? blackIndex : 1u - blackIndex; };
+    recipe.pixel = [&](int x, int y) { return black(x, y) ? blackIndex : 1u - blackIndex; };
     const auto path = input(name);
-    writeFile(path, makeBmp(spec));
+    writeFile(path, makeBmp(recipe));
     return path;
 }
 
 std::filesystem::path CliSandbox::writeColourBmp(const std::string& name, int width, int height,
                                                  const std::function<std::uint32_t(int x, int y)>& rgb) const {
-    BmpSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.bitCount = 24;
-    spec.pixel = rgb;
+    BmpRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    recipe.bitCount = 24;
+    recipe.pixel = rgb;
     const auto path = input(name);
-    writeFile(path, makeBmp(spec));
+    writeFile(path, makeBmp(recipe));
     return path;
 }
 

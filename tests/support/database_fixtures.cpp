@@ -26,15 +26,15 @@ void addOneBitClass(MapProject& project, int classIndex, const std::filesystem::
                     int width, int height, int columns, int rows,
                     const std::function<bool(int x, int y)>& black, bool whiteFirst,
                     std::uint8_t paddingFill) {
-    BmpSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.bitCount = 1;
-    spec.palette = whiteFirst ? whiteBlackPalette() : blackWhitePalette();
-    spec.paddingFill = paddingFill;
+    BmpRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    recipe.bitCount = 1;
+    recipe.palette = whiteFirst ? whiteBlackPalette() : blackWhitePalette();
+    recipe.paddingFill = paddingFill;
     const std::uint32_t blackIndex = whiteFirst ? 1u : 0u;
-    spec.pixel = [&](int x, int y) { return black(x, y) ? blackIndex : 1u - blackIndex; };
-    writeFile(path, makeBmp(spec));
+    recipe.pixel = [&](int x, int y) { return black(x, y) ? blackIndex : 1u - blackIndex; };
+    writeFile(path, makeBmp(recipe));
 
     MapClassEntry& c = project.classes[static_cast<std::size_t>(classIndex)];
     c.fileName.assign(path.string());
