@@ -21,6 +21,7 @@ using test::putBe16;
 using test::putBe32;
 using test::putText;
 using test::putZeros;
+using test::putListEntry;
 using test::runLengthCode;
 
 bool mapPattern(int x, int y) { return ((x / 5) * (y / 7) + x + 2 * y) % 5 < 2; }
@@ -48,10 +49,8 @@ Bytes expectedSingleTileDatabase(std::uint32_t stamp, std::uint8_t mode, bool co
     putZeros(b, 8);
     putBe16(b, 2);
     // Record list: record 0 at 96 (80 bytes), the tile at 176.
-    putBe32(b, 96);
-    b.insert(b.end(), {0x40, 0, 0, 0});
-    putBe32(b, 176);
-    b.insert(b.end(), {0x40, 0, 0, 0});
+    putListEntry(b, 96);
+    putListEntry(b, 176);
     putZeros(b, 2);
     // Record 0.
     putText(b, "Harbour 2", 16);

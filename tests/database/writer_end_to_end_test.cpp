@@ -25,6 +25,7 @@ using test::putBe16;
 using test::putBe32;
 using test::putText;
 using test::putZeros;
+using test::putListEntry;
 
 std::uint32_t le32(const Bytes& b, std::size_t at) {
     return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
@@ -143,13 +144,10 @@ TEST_F(WriterEndToEnd, TwoClassesWithTextsAndCornersAreByteExact) {
     const std::uint32_t record0 = 80 + 8 * n;
     const std::uint32_t record1 = record0 + 64 + 16 * 25;
     std::uint32_t at = record1 + 16 + 64 * (2 + 10);
-    putBe32(b, record0);
-    b.insert(b.end(), {0x40, 0, 0, 0});
-    putBe32(b, record1);
-    b.insert(b.end(), {0x40, 0, 0, 0});
+    putListEntry(b, record0);
+    putListEntry(b, record1);
     for (int i = 0; i < 25; ++i, at += 16 + tileLength) {
-        putBe32(b, at);
-        b.insert(b.end(), {0x40, 0, 0, 0});
+        putListEntry(b, at);
     }
     putZeros(b, 2);
     ASSERT_EQ(b.size(), record0);
@@ -242,12 +240,9 @@ Bytes smallDatabase() {
     putText(b, "DataOrbl", 8);
     putZeros(b, 8);
     putBe16(b, 3);
-    putBe32(b, 104);
-    b.insert(b.end(), {0x40, 0, 0, 0});
-    putBe32(b, 184);
-    b.insert(b.end(), {0x40, 0, 0, 0});
-    putBe32(b, 200 + 64 * 10);
-    b.insert(b.end(), {0x40, 0, 0, 0});
+    putListEntry(b, 104);
+    putListEntry(b, 184);
+    putListEntry(b, 200 + 64 * 10);
     putZeros(b, 2);
     putText(b, "Harbour", 16);
     putText(b, "Q1w2E3r4", 8);

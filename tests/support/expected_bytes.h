@@ -28,6 +28,12 @@ inline void putText(Bytes& b, const std::string& s, std::size_t width) {
 
 inline void putZeros(Bytes& b, std::size_t n) { b.insert(b.end(), n, 0); }
 
+// One entry of the record list: the record's offset, attributes 0x40, unique ID 0.
+inline void putListEntry(Bytes& b, std::uint32_t offset) {
+    putBe32(b, offset);
+    b.insert(b.end(), {0x40, 0, 0, 0});
+}
+
 // Equal runs cut at 160, one (count, value) pair each.
 inline Bytes runLengthCode(const Bytes& row) {
     Bytes out;
