@@ -41,14 +41,10 @@ std::uint8_t greyPairOf4(std::uint8_t s) {
 }  // namespace
 
 std::uint32_t sourceRowStride(std::uint8_t mode, std::uint32_t width) {
-    switch (mode) {
-        case 0:
-        case 1: return (width + 31) / 32 * 4;
-        case 2:
-        case 4: return (width + 7) / 8 * 4;
-        case 8: return (width + 3) / 4 * 4;
-        default: return 0;
-    }
+    // The working raster's rows; in mode 0 the 1-bit class bitmap's rows,
+    // which are laid out as a mode-1 raster's.
+    if (!isColourMode(mode) || width > static_cast<std::uint32_t>(INT32_MAX)) return 0;
+    return rasterRowBytes(static_cast<std::int32_t>(width), mode);
 }
 
 void packTileRow(std::uint8_t mode, std::span<const std::uint8_t> sourceRow, std::uint32_t firstPixel,
