@@ -1,6 +1,3 @@
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -29,20 +26,13 @@ std::uint8_t modeValue(const std::string& text) {
 }
 
 // A fresh file beside `output`, so that the finished raster can replace
-// `output` by a rename. When none can be made, the pattern itself is
+// `output` by a rename. When none can be made, a name beside it is still
 // returned: the conversion then refuses it at its own step, in its order.
 std::filesystem::path reserveTemporary(const std::filesystem::path& output) {
+    std::filesystem::path created;
+    if (createUniqueSibling(output, created)) return created;
     const std::filesystem::path folder = output.has_parent_path() ? output.parent_path() : ".";
-    const std::string pattern = (folder / ("." + output.filename().string() + ".XXXXXX")).string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    if (fd < 0) return pattern;
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    close(fd);
-    return std::filesystem::path(name.data());
+    return folder / ("." + output.filename().string() + ".tmp");
 }
 
 int runRaster(const RasterOptions& options) {

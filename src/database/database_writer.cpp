@@ -1,8 +1,5 @@
 #include "database/database_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -32,41 +29,7 @@ int SystemClock::localYear(std::int64_t secondsSince1970) const {
 namespace {
 
 constexpr std::size_t kCopyBufferSize = 64u << 10;
-constexpr int kUniqueNameAttempts = 100;
-constexpr std::size_t kUniqueNamePrefix = 200;
-
 bool abnormalYear(int year) { return year >= 1951 && year <= 1997; }
-
-// Creates a file that did not exist before, next to `output`, with the
-// permissions a plain create would give (0666 less the umask).
-FilePtr createUniqueSibling(const std::filesystem::path& output, std::filesystem::path& created) {
-    std::filesystem::path folder = output.parent_path();
-    if (folder.empty()) folder = ".";
-    // Only a prefix of the output's name is kept, so that the new name with
-    // its number still fits where the output's own name (up to 255 bytes) does.
-    std::string base(1, '.');
-    base.append(output.filename().string().substr(0, kUniqueNamePrefix)).push_back('.');
-    const auto seed = static_cast<unsigned long>(::getpid()) ^
-                      static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count());
-    for (int attempt = 0; attempt < kUniqueNameAttempts; ++attempt) {
-        const std::filesystem::path candidate =
-            folder / (base + std::to_string((seed + static_cast<unsigned long>(attempt) * 7919u) % 1000000007u) + ".tmp");
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            return nullptr;
-        }
-        std::FILE* f = ::fdopen(fd, "wb");
-        if (f == nullptr) {
-            ::close(fd);
-            ::unlink(candidate.c_str());
-            return nullptr;
-        }
-        created = candidate;
-        return FilePtr(f);
-    }
-    return nullptr;
-}
 
 // Writes the database once the data of every record is in the
 // compression file; every offset is known before the first byte.

@@ -1,5 +1,12 @@
 #include "project/files.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <string>
+
 #include <system_error>
 
 namespace plotvane {
@@ -24,6 +31,37 @@ bool fileExists(const std::filesystem::path& path) {
 void removeIfExists(const std::filesystem::path& path) {
     std::error_code ec;
     if (std::filesystem::exists(path, ec)) std::filesystem::remove(path, ec);
+}
+
+FilePtr createUniqueSibling(const std::filesystem::path& output, std::filesystem::path& created) {
+    constexpr int kAttempts = 100;
+    // Only a prefix of the output's name is kept, so that the new name with
+    // its number still fits where the output's own name (up to 255 bytes) does.
+    constexpr std::size_t kNamePrefix = 200;
+    std::filesystem::path folder = output.parent_path();
+    if (folder.empty()) folder = ".";
+    std::string base(1, '.');
+    base.append(output.filename().string().substr(0, kNamePrefix)).push_back('.');
+    const auto seed = static_cast<unsigned long>(::getpid()) ^
+                      static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const std::filesystem::path candidate =
+            folder / (base + std::to_string((seed + static_cast<unsigned long>(attempt) * 7919u) % 1000000007u) + ".tmp");
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return nullptr;
+        }
+        std::FILE* f = ::fdopen(fd, "wb");
+        if (f == nullptr) {
+            ::close(fd);
+            ::unlink(candidate.c_str());
+            return nullptr;
+        }
+        created = candidate;
+        return FilePtr(f);
+    }
+    return nullptr;
 }
 
 bool readExact(std::FILE* f, void* data, std::size_t size) {

@@ -25,6 +25,12 @@ FilePtr openFile(const std::filesystem::path& path, const char* mode);
 
 bool fileExists(const std::filesystem::path& path);
 
+// Creates a file that did not exist before, beside `output`, with the
+// permissions a plain create would give (0666 less the umask), so that a
+// finished file can replace `output` by a rename. Null when none can be
+// made; otherwise `created` names it.
+FilePtr createUniqueSibling(const std::filesystem::path& output, std::filesystem::path& created);
+
 // Deletes the file when it exists; a failure is silent.
 void removeIfExists(const std::filesystem::path& path);
 
