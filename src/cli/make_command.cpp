@@ -188,31 +188,21 @@ class AdviceOnceFeedback : public Feedback {
 public:
     explicit AdviceOnceFeedback(Feedback& out) : out_(out) {}
     void show(const Message& message) override {
-        if (std::find(given_.begin(), given_.end(), message) != given_.end()) return;
+        if (dropRepeats_) {
+            if (std::find(shown_.begin(), shown_.end(), message) != shown_.end()) return;
+        } else {
+            shown_.push_back(message);
+        }
         out_.show(message);
     }
     void setBusy(bool busy) override { out_.setBusy(busy); }
-    // From now on, messages equal to one already shown are dropped.
-    void rememberFrom(const std::vector<Message>& shown) { given_ = shown; }
+    // From now on, a message equal to one shown before is dropped.
+    void dropRepeats() { dropRepeats_ = true; }
 
 private:
     Feedback& out_;
-    std::vector<Message> given_;
-};
-
-// Keeps what the class checks said, so the writer's repeats can be told apart.
-class ClassCheckFeedback : public Feedback {
-public:
-    explicit ClassCheckFeedback(Feedback& out) : out_(out) {}
-    void show(const Message& message) override {
-        shown.push_back(message);
-        out_.show(message);
-    }
-    void setBusy(bool busy) override { out_.setBusy(busy); }
-    std::vector<Message> shown;
-
-private:
-    Feedback& out_;
+    std::vector<Message> shown_;
+    bool dropRepeats_ = false;
 };
 
 Message notMade() { return info("Do not make Map Database File.", Icon::Exclamation); }
@@ -238,11 +228,11 @@ int runMake(const MakeOptions& options) {
     bool compressChecked = options.compress;
 
     // The class buttons, in order.
-    ClassCheckFeedback classFeedback(feedback);
+    AdviceOnceFeedback adviceOnce(feedback);
     for (std::size_t k = 0; k < options.classes.size(); ++k) {
         ControlUpdates updates;
         const int classIndex = static_cast<int>(k);
-        if (checkClassBitmap(project, options.classes[k], classIndex, compressChecked, classFeedback, updates) != 0)
+        if (checkClassBitmap(project, options.classes[k], classIndex, compressChecked, adviceOnce, updates) != 0)
             return kExitRefused;
         if (updates.uncheckCompress) compressChecked = false;
         project.classes[k].fileName.assign(std::filesystem::absolute(options.classes[k]).string());
@@ -310,9 +300,8 @@ int runMake(const MakeOptions& options) {
     save.ditherChecked = options.dither;
     save.compressChecked = compressChecked;
     ControlUpdates updates;
-    AdviceOnceFeedback writerFeedback(feedback);
-    writerFeedback.rememberFrom(classFeedback.shown);
-    if (!saveMapDatabase(project, options.output, save, clock, writerFeedback, updates)) {
+    adviceOnce.dropRepeats();
+    if (!saveMapDatabase(project, options.output, save, clock, adviceOnce, updates)) {
         feedback.show(notMade());
         return kExitRefused;
     }
