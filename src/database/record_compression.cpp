@@ -208,10 +208,11 @@ private:
         return 0;
     }
 
-    // Reads the source rows [y, y + count) as one block; rows are stored
-    // bottom-up, so the block starts with the lowest of them.
+    // Reads the source rows [y, y + count) (y from the top) as one block.
+    // Rows stored bottom-up put the lowest of them first in the block; a
+    // top-down class bitmap puts row y first.
     int readRows(std::uint32_t y, std::uint32_t count) {
-        const std::uint64_t firstStored = std::uint64_t{height_} - y - count;
+        const std::uint64_t firstStored = topDown_ ? y : std::uint64_t{height_} - y - count;
         if (!seekTo(source_.get(), dataOffset_ + firstStored * stride_))
             return fail("Error : Cannot seek bmp-file.", Icon::Information, 4);
         block_.resize(std::size_t{count} * stride_);
@@ -221,7 +222,7 @@ private:
     }
 
     std::span<const std::uint8_t> copiedRow(std::uint32_t indexInBlock, std::uint32_t count) {
-        const std::size_t at = std::size_t{count - 1 - indexInBlock} * stride_;
+        const std::size_t at = std::size_t{topDown_ ? indexInBlock : count - 1 - indexInBlock} * stride_;
         std::copy_n(block_.begin() + static_cast<std::ptrdiff_t>(at), stride_, row_.begin());
         return row_;
     }
@@ -263,6 +264,8 @@ private:
         source_ = openFile(sourcePath_, "rb");
         if (!source_) return fail("Error : Cannot open bmp-file.", Icon::Information, 2);
         dataOffset_ = mode_ == 0 ? cls.pixelDataOffset : project_.rasterDataOffset;
+        // The working raster is always bottom-up; a class bitmap is read as stored.
+        topDown_ = mode_ == 0 && cls.topDown != 0;
 
         const std::uint64_t perColumn = std::uint64_t{tileHeight} * rowBytes * (compress_ ? 2 : 1);
         std::uint32_t group = nx;
@@ -331,6 +334,7 @@ private:
     std::uint32_t stride_ = 0;
     std::uint64_t dataOffset_ = 0;
     bool keepOriginalBits_ = false;
+    bool topDown_ = false;
     std::vector<std::uint8_t> block_;
     std::vector<std::uint8_t> row_;
     std::vector<std::uint8_t> packed_;

@@ -53,6 +53,8 @@ struct MapClassEntry {
     // Bit depth of this class's own bitmap, recorded when it passed the
     // header checks; the Original mode packs only 1-bit classes.
     std::uint8_t bitDepth = 0;
+    // The bitmap stores its rows top row first (a negative height).
+    std::uint8_t topDown = 0;
 };
 
 struct DmsAngle {

@@ -1,5 +1,6 @@
 #include "raster/bmp_reader.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "project/byte_order.h"
@@ -11,8 +12,8 @@ namespace {
 
 constexpr std::uint16_t kBmpSignature = 0x4D42;  // "BM"
 
-bool tooSmall(const BmpHeaders& h) { return h.biWidth < kMinBmpSide || h.biHeight < kMinBmpSide; }
-bool tooLarge(const BmpHeaders& h) { return h.biWidth > kMaxBmpSide || h.biHeight > kMaxBmpSide; }
+bool tooSmall(const BmpHeaders& h) { return h.biWidth < kMinBmpSide || pictureHeight(h) < kMinBmpSide; }
+bool tooLarge(const BmpHeaders& h) { return h.biWidth > kMaxBmpSide || pictureHeight(h) > kMaxBmpSide; }
 
 int faultCode(HeaderFault fault, bool classOrder) {
     switch (fault) {
@@ -48,6 +49,7 @@ bool parseBmpHeaders(std::span<const std::uint8_t> bytes, BmpHeaders& h) {
     h.biYPelsPerMeter = static_cast<std::int32_t>(readLe32(p + 42));
     h.biClrUsed = readLe32(p + 46);
     h.biClrImportant = readLe32(p + 50);
+    h.topDown = h.biHeight < 0;
     for (std::size_t i = 0; i < kFileHeaderBytes; ++i) h.fileHeaderBytes[i] = p[i];
     for (std::size_t i = 0; i < kInfoHeaderBytes; ++i) h.infoHeaderBytes[i] = p[kFileHeaderBytes + i];
     return true;
@@ -90,10 +92,16 @@ std::uint64_t pixelRowStride(std::int64_t width, std::uint16_t bitCount) {
 }
 
 bool pixelRowsFit(const BmpHeaders& h, std::uint64_t fileSize) {
-    if (h.biWidth <= 0 || h.biHeight <= 0) return false;
+    if (h.biWidth <= 0 || h.biHeight == 0) return false;
     const std::uint64_t needed =
-        h.bfOffBits + pixelRowStride(h.biWidth, h.biBitCount) * static_cast<std::uint64_t>(h.biHeight);
+        h.bfOffBits + pixelRowStride(h.biWidth, h.biBitCount) * static_cast<std::uint64_t>(pictureHeight(h));
     return needed <= fileSize;
+}
+
+std::uint64_t pixelRowOffset(const BmpHeaders& h, std::uint64_t stride, std::uint64_t rowFromBottom) {
+    const auto rows = static_cast<std::uint64_t>(pictureHeight(h));
+    const std::uint64_t stored = h.topDown ? rows - 1 - rowFromBottom : rowFromBottom;
+    return h.bfOffBits + stored * stride;
 }
 
 HeaderFault classBitmapFault(const BmpFileInfo& info) {
@@ -207,8 +215,9 @@ int checkClassBitmapHeaders(MapProject& project, int classIndex, const std::file
     if (classIndex < 0 || classIndex >= kClassSlots) return kBmpOk;
     MapClassEntry& entry = project.classes[static_cast<std::size_t>(classIndex)];
     entry.width = static_cast<std::uint16_t>(h.biWidth);
-    entry.height = static_cast<std::uint16_t>(h.biHeight);
+    entry.height = static_cast<std::uint16_t>(pictureHeight(h));
     entry.pixelDataOffset = h.bfOffBits;
+    entry.topDown = h.topDown ? 1 : 0;
     entry.bitDepth = static_cast<std::uint8_t>(h.biBitCount);
     if (h.biBitCount == 1) entry.invertedPolarity = firstEntryIsLight(table) ? 1 : 0;
     return kBmpOk;
@@ -230,15 +239,16 @@ int checkWorkRasterHeaders(MapProject& project, const BmpFileInfo& info, Feedbac
 
 int readPixelRows(std::FILE* file, const BmpHeaders& h, const ColourTable& table, dmatrix& matrix) {
     const std::int32_t width = h.biWidth;
-    const std::int32_t height = h.biHeight;
-    if (width <= 0 || height <= 0 || !isSupportedBitDepth(h.biBitCount)) return kBmpTruncated;
+    if (width <= 0 || h.biHeight == 0 || pictureHeight(h) > kMaxBmpSide || !isSupportedBitDepth(h.biBitCount))
+        return kBmpTruncated;
+    const auto height = static_cast<std::int32_t>(pictureHeight(h));
     if (matrix.value == nullptr || matrix.maxrnum < height || matrix.maxcnum < width) return kBmpTruncated;
-    const std::uint64_t stride = pixelRowStride(width, h.biBitCount);
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(stride));
-    if (!seekTo(file, h.bfOffBits)) return kBmpTruncated;
+    BmpRowReader reader(file, h);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(reader.stride()));
+    if (!reader.start()) return kBmpTruncated;
 
     for (std::int32_t r = 0; r < height; ++r) {
-        if (!readExact(file, row.data(), row.size())) return kBmpTruncated;
+        if (!reader.read(row.data(), 1)) return kBmpTruncated;
         for (std::int32_t c = 0; c < width; ++c) {
             const auto x = static_cast<std::size_t>(c);
             double value = 0.0;
@@ -267,10 +277,31 @@ int readPixelRows(std::FILE* file, const BmpHeaders& h, const ColourTable& table
     return kBmpOk;
 }
 
-bool BmpRowReader::start(std::uint64_t pixelOffset) { return seekTo(file_, pixelOffset); }
+BmpRowReader::BmpRowReader(std::FILE* file, const BmpHeaders& headers)
+    : file_(file), headers_(headers), stride_(pixelRowStride(headers.biWidth, headers.biBitCount)) {}
+
+bool BmpRowReader::start() {
+    nextRow_ = 0;
+    return seekTo(file_, pixelRowOffset(headers_, stride_, 0));
+}
 
 bool BmpRowReader::read(std::uint8_t* dest, std::size_t rows) {
-    return readExact(file_, dest, static_cast<std::size_t>(stride_) * rows);
+    const auto stride = static_cast<std::size_t>(stride_);
+    if (rows == 0) return true;
+    if (nextRow_ + rows > static_cast<std::uint64_t>(pictureHeight(headers_))) return false;
+    if (!headers_.topDown) {
+        nextRow_ += rows;
+        return readExact(file_, dest, stride * rows);
+    }
+    // The block's rows lie in the file from its top row down to its bottom
+    // row: read them as one run and turn the run over.
+    const std::uint64_t top = nextRow_ + rows - 1;
+    if (!seekTo(file_, pixelRowOffset(headers_, stride_, top)) || !readExact(file_, dest, stride * rows))
+        return false;
+    for (std::size_t i = 0, j = rows - 1; i < j; ++i, --j)
+        std::swap_ranges(dest + i * stride, dest + (i + 1) * stride, dest + j * stride);
+    nextRow_ += rows;
+    return true;
 }
 
 }  // namespace plotvane

@@ -46,6 +46,10 @@ struct BmpHeaders {
     std::int32_t biYPelsPerMeter = 0;
     std::uint32_t biClrUsed = 0;
     std::uint32_t biClrImportant = 0;
+    // A negative `biHeight`: the rows are stored top row first. Everything
+    // that reads rows takes them in picture order from the bottom, so a
+    // top-down file and its bottom-up twin give the same results.
+    bool topDown = false;
     std::array<std::uint8_t, 14> fileHeaderBytes{};
     std::array<std::uint8_t, 40> infoHeaderBytes{};  // the first 40 bytes of the information header
 };
@@ -76,6 +80,16 @@ struct ColourTable {
 
 // Decodes the first 54 bytes of `bytes`. False when there are fewer.
 bool parseBmpHeaders(std::span<const std::uint8_t> bytes, BmpHeaders& headers);
+
+// Rows of the picture: the magnitude of `biHeight` (2^31 for INT32_MIN).
+inline std::int64_t pictureHeight(const BmpHeaders& headers) {
+    const std::int64_t h = headers.biHeight;
+    return h < 0 ? -h : h;
+}
+
+// File offset of picture row `rowFromBottom` (0 = bottom row) of a file
+// whose rows start at `bfOffBits`, `stride` bytes apart.
+std::uint64_t pixelRowOffset(const BmpHeaders& headers, std::uint64_t stride, std::uint64_t rowFromBottom);
 
 bool isSupportedBitDepth(std::uint16_t bitCount);
 
@@ -124,7 +138,7 @@ ColourTable parseColourTable(std::span<const std::uint8_t> bytes, const BmpHeade
 bool readColourTable(std::FILE* file, const BmpHeaders& headers, ColourTable& table);
 
 // Header checks in the class-bitmap order. On success records `width`,
-// `height`, `pixelDataOffset`, `invertedPolarity` and `bitDepth` in
+// `height`, `pixelDataOffset`, `invertedPolarity`, `bitDepth` and `topDown` in
 // `project.classes[classIndex]`; sets `project.sourceBitDepth` from the
 // depth check on. Shows the first failing check's message.
 int checkClassBitmapHeaders(MapProject& project, int classIndex, const std::filesystem::path& path,
@@ -151,25 +165,32 @@ inline int limitedGreySum(int red, int green, int blue) {
 inline double brightnessOf(int limitedSum) { return static_cast<double>(limitedSum) * 0.01; }
 
 // Pixel-row reader: fills `matrix` (at least height rows by width columns)
-// with one brightness per pixel, matrix row r = file row r (bottom row
-// first), reading from `bfOffBits`. A 1-bit pixel gives 0.0 when its bit is
+// with one brightness per pixel, matrix row r = picture row r counted from
+// the bottom (file row r of a bottom-up file), reading from `bfOffBits`. A 1-bit pixel gives 0.0 when its bit is
 // set and 255.0 when clear. Returns 0, or kBmpTruncated when the rows
 // cannot be read (or the matrix is too small).
 int readPixelRows(std::FILE* file, const BmpHeaders& headers, const ColourTable& table, dmatrix& matrix);
 
-// Streams the pixel rows of an open BMP in file order, many rows per read.
+// Streams the pixel rows of an open BMP bottom row first, many rows per
+// read, whichever way the file stores them.
 class BmpRowReader {
 public:
-    BmpRowReader(std::FILE* file, std::uint64_t stride) : file_(file), stride_(stride) {}
+    // Expects headers that passed the checks (positive width, a height of
+    // at most 4096 rows).
+    BmpRowReader(std::FILE* file, const BmpHeaders& headers);
 
-    // Positions the reader at the first pixel row.
-    bool start(std::uint64_t pixelOffset);
-    // Reads the next `rows` padded rows into `dest` (rows x stride bytes).
+    // Positions the reader at the bottom row.
+    bool start();
+    // Reads the next `rows` padded rows into `dest` (rows x stride bytes),
+    // the lowest of them first.
     bool read(std::uint8_t* dest, std::size_t rows);
+    std::uint64_t stride() const { return stride_; }
 
 private:
     std::FILE* file_;
+    const BmpHeaders& headers_;
     std::uint64_t stride_;
+    std::uint64_t nextRow_ = 0;
 };
 
 }  // namespace plotvane

@@ -248,6 +248,7 @@ struct PixelJob {
     std::FILE* raster;
     const BmpHeaders& headers;
     PixelConverter& converter;
+    int height;
     int blockRows;
     int blockCount;
     std::uint64_t sourceStride;
@@ -258,7 +259,7 @@ enum class Stage { Free, Read, Diffused };
 // Reads the next block's rows; false on a short read.
 bool readBlock(const PixelJob& job, BmpRowReader& reader, RowBlock& block, int index) {
     block.firstRow = index * job.blockRows;
-    block.rows = std::min(job.blockRows, job.headers.biHeight - block.firstRow);
+    block.rows = std::min(job.blockRows, job.height - block.firstRow);
     if (!reader.read(block.source.data(), static_cast<std::size_t>(block.rows))) return false;
     if (!job.converter.needsDiffusion()) return true;
     const auto width = static_cast<std::size_t>(job.headers.biWidth);
@@ -401,11 +402,13 @@ int convertWithDiffusionThread(const PixelJob& job, BmpRowReader& reader, Feedba
 int convertPixels(std::FILE* source, std::FILE* raster, const BmpHeaders& h, PixelConverter& converter,
                   Feedback& feedback) {
     const std::uint64_t sourceStride = pixelRowStride(h.biWidth, h.biBitCount);
+    const auto height = static_cast<int>(pictureHeight(h));
     const auto blockRows =
-        static_cast<int>(std::clamp<std::uint64_t>(kBlockBytes / sourceStride, 1, static_cast<std::uint64_t>(h.biHeight)));
-    const PixelJob job{source, raster, h, converter, blockRows, (h.biHeight + blockRows - 1) / blockRows, sourceStride};
-    BmpRowReader reader(source, sourceStride);
-    if (!reader.start(h.bfOffBits)) return reportFailure(kBmpTruncated, feedback);
+        static_cast<int>(std::clamp<std::uint64_t>(kBlockBytes / sourceStride, 1, static_cast<std::uint64_t>(height)));
+    const PixelJob job{source,    raster, h, converter, height, blockRows, (height + blockRows - 1) / blockRows,
+                       sourceStride};
+    BmpRowReader reader(source, h);
+    if (!reader.start()) return reportFailure(kBmpTruncated, feedback);
     if (!converter.needsDiffusion()) return convertSerially(job, reader, feedback);
     return convertWithDiffusionThread(job, reader, feedback);
 }
@@ -447,7 +450,8 @@ std::uint32_t rasterRowBytes(std::int32_t width, std::uint8_t mode) {
 
 std::vector<std::uint8_t> workRasterPrefix(const BmpHeaders& source, std::uint8_t mode, const Palette& palette) {
     const std::uint32_t offset = rasterPixelOffset(mode);
-    const std::uint32_t height = source.biHeight > 0 ? static_cast<std::uint32_t>(source.biHeight) : 0;
+    const std::int64_t rows = pictureHeight(source);
+    const std::uint32_t height = rows <= kMaxBmpSide ? static_cast<std::uint32_t>(rows) : 0;
     const std::uint32_t rowBytes = rasterRowBytes(source.biWidth, mode);
     const std::uint32_t width = source.biWidth > 0 ? static_cast<std::uint32_t>(source.biWidth) : 0;
 
@@ -459,6 +463,8 @@ std::vector<std::uint8_t> workRasterPrefix(const BmpHeaders& source, std::uint8_
     writeLe32(file + 2, rowBytes * height + offset);
     writeLe32(file + 10, offset);
     writeLe32(info + 0, static_cast<std::uint32_t>(kInfoHeaderBytes));
+    // Always stored bottom-up, whichever way the source was.
+    writeLe32(info + 8, height);
     writeLe16(info + 14, rasterBitCount(mode));
     // Mode 8 states its image size without the row padding.
     writeLe32(info + 20, mode == 8 ? width * height : rowBytes * height);

@@ -36,7 +36,8 @@ std::uint32_t rasterRowBytes(std::int32_t width, std::uint8_t mode);
 
 // The raster's headers and colour table, `rasterPixelOffset(mode)` bytes:
 // the source's file header and the first 40 bytes of its information header
-// with the sizes, depth and colour counts of the mode (and `biSize` 40).
+// with the sizes, depth and colour counts of the mode (and `biSize` 40);
+// the height is positive, since the raster is always stored bottom-up.
 std::vector<std::uint8_t> workRasterPrefix(const BmpHeaders& source, std::uint8_t mode, const Palette& palette);
 
 // Converts a class bitmap into the working raster of a colour mode.

@@ -349,5 +349,64 @@ TEST_F(WriterEndToEnd, OutputNameOfTheLongestLengthIsWritten) {
     EXPECT_EQ(test::folderEntries(dir.path()), (std::vector<std::string>{"class1.bmp", output.filename().string()}));
 }
 
+// ---- Top-down class bitmaps --------------------------------------------
+
+struct TwinCase {
+    const char* name;
+    std::uint16_t depth;
+    std::uint8_t mode;
+    bool compress;
+    bool dither;
+};
+
+class TopDownDatabase : public ::testing::TestWithParam<TwinCase> {};
+
+// The database of a top-down class bitmap equals that of its bottom-up
+// twin, byte for byte: the Original mode reads the class rows as stored,
+// the other modes read the working raster.
+TEST_P(TopDownDatabase, EqualsTheBottomUpTwins) {
+    const TwinCase c = GetParam();
+    auto databaseOf = [&](bool topDown) {
+        test::TempDir dir;
+        test::BmpRecipe recipe;
+        recipe.width = 650;
+        recipe.height = topDown ? -330 : 330;
+        recipe.bitCount = c.depth;
+        recipe.palette = c.depth == 1 ? test::blackWhitePalette() : c.depth == 24 ? std::vector<Rgb>{}
+                                                                                   : test::greyPalette(1 << c.depth);
+        recipe.pixel = [&](int x, int y) -> std::uint32_t {
+            if (c.depth == 1) return harbour(x, y) ? 0u : 1u;
+            if (c.depth == 24) return static_cast<std::uint32_t>((x / 40) * 0x201008 + (y / 30) * 0x081020) & 0xFFFFFFu;
+            return static_cast<std::uint32_t>(x + 3 * y) % (1u << c.depth);
+        };
+        const auto path = dir / "class1.bmp";
+        test::writeFile(path, test::makeBmp(recipe));
+        MapProject project;
+        project.colourMode = c.mode;
+        project.databaseName.assign("Twin");
+        project.versionText.assign("000001");
+        test::RecordingFeedback feedback;
+        ControlUpdates updates;
+        EXPECT_EQ(checkClassBitmap(project, path, 0, c.compress, feedback, updates), 0);
+        project.classes[0].fileName.assign(path.string());
+        project.classCount = 1;
+        test::FixedClock clock(kSpring2024);
+        const WriteRequest request{dir / "twin.pdb", 1, c.mode, c.compress, c.dither, c.compress, dir.path()};
+        EXPECT_EQ(writeMapDatabase(project, request, clock, feedback, updates), 0)
+            << ::testing::PrintToString(feedback.messages);
+        return test::readFile(dir / "twin.pdb");
+    };
+    const Bytes bottomUp = databaseOf(false);
+    ASSERT_GT(bottomUp.size(), 1000u);
+    EXPECT_TRUE(databaseOf(true) == bottomUp);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Twins, TopDownDatabase,
+    ::testing::Values(TwinCase{"original", 1, 0, false, false}, TwinCase{"oneBitMode1", 1, 1, true, false},
+                      TwinCase{"fourBitMode2", 4, 2, false, true}, TwinCase{"eightBitMode8", 8, 8, true, false},
+                      TwinCase{"colourMode4", 24, 4, true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace plotvane
