@@ -4,17 +4,11 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "project/control_updates.h"
 #include "project/feedback.h"
 #include "project/map_project.h"
 
 namespace plotvane {
-
-// What the dialog must change after an operation that divides records:
-// the core never touches a control itself.
-struct ControlUpdates {
-    bool uncheckCompress = false;            // Original mode refused compression
-    std::array<bool, kClassSlots> useRecChanged{};  // rows whose UseRec must be redrawn
-};
 
 inline constexpr int kDivisionFailed = 7;
 inline constexpr int kHierarchyRefused = 8;  // the class does not fit the class above
