@@ -1,6 +1,6 @@
 # Convenience targets over CMake. `make test` builds twice: a release build
 # that runs every suite and a build with AddressSanitizer and
-# UndefinedBehaviorSanitizer that runs the whole core suite.
+# UndefinedBehaviorSanitizer that runs every suite without the window toolkit.
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
@@ -15,8 +15,8 @@ build:
 	cmake --build $(BUILD) -j $(JOBS)
 
 asan:
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DPLOTVANE_SANITIZE=ON -DPLOTVANE_BUILD_BENCH=OFF
-	cmake --build $(ASAN_BUILD) -j $(JOBS) --target core_tests
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DPLOTVANE_SANITIZE=ON -DPLOTVANE_BUILD_BENCH=OFF -DPLOTVANE_BUILD_QT=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
 test: test-release test-asan
 
@@ -24,7 +24,7 @@ test-release: build
 	cd $(BUILD) && ctest $(CTEST_FLAGS)
 
 test-asan: asan
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest $(CTEST_FLAGS) -L core
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest $(CTEST_FLAGS) -L 'core|app|cli'
 
 bench: build
 	./bench/run-benchmarks.sh $(BUILD)
