@@ -1,0 +1,55 @@
+#pragma once
+
+#include <filesystem>
+
+#include "app/preview.h"
+#include "database/database_writer.h"
+#include "project/map_project.h"
+#include "ui/platform.h"
+
+namespace plotvane::app {
+
+// Mouse buttons held and keyboard modifiers at a press, as bit sets.
+enum MouseButton : unsigned { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
+enum KeyModifier : unsigned { kShiftKey = 1, kControlKey = 2, kAltKey = 4, kMetaKey = 8 };
+
+// The main dialog's logic. It owns the project state, handles every
+// command by control id and reaches the window only through the platform.
+// The window forwards its events here and draws `describePreview`.
+class MainDialog : public ui::ModalDialog {
+public:
+    // `workDir` holds the temporary files (the window passes the current
+    // directory).
+    MainDialog(ui::Platform& platform, std::filesystem::path workDir, const Clock& clock);
+
+    // The window is being created: false when a restored bitmap of another
+    // run is on disk (the message has been shown) and the window must not open.
+    bool create();
+    // The dialog's controls exist: every control and field to its start state.
+    void initialise() override;
+    // A button or check box of the main dialog was clicked.
+    void command(int controlId) override;
+    // A command of the window menu.
+    void systemCommand(int command);
+    // A mouse press in the client area; `buttons` are all buttons held.
+    void mousePress(int x, int y, unsigned buttons, unsigned modifiers);
+    // Escape or the window's close button.
+    void close();
+    // The window was destroyed: the exit clean-up.
+    void destroy();
+
+    // What the client area shows. Runs the rebuild a paint needs when the
+    // colour mode lags behind the requested one.
+    PreviewDescription describePreview(bool minimised, int clientWidth, int clientHeight, int iconWidth,
+                                       int iconHeight);
+
+    const MapProject& project() const { return project_; }
+
+private:
+    ui::Platform& platform_;
+    std::filesystem::path workDir_;
+    const Clock& clock_;
+    MapProject project_;
+};
+
+}  // namespace plotvane::app

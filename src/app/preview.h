@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the main window's client area shows, as a plain description the
+// view only draws. All positions are client pixels of the main window.
+namespace plotvane::app {
+
+// Left and top inclusive, right and bottom exclusive.
+struct PixelRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+
+    int width() const { return right - left; }
+    int height() const { return bottom - top; }
+    bool operator==(const PixelRect&) const = default;
+};
+
+inline constexpr PixelRect kClassIndicatorRect{365, 275, 385, 295};
+inline constexpr PixelRect kColourIndicatorRect{300, 255, 348, 275};
+inline constexpr PixelRect kPreviewFrameRect{305, 75, 475, 245};
+inline constexpr PixelRect kPreviewAreaRect{310, 80, 470, 240};
+inline constexpr PixelRect kCentreMarkerRect{384, 154, 396, 166};
+inline constexpr std::uint32_t kFrameGrey = 0x808080;
+
+// The part of the shown picture that lands in the PreviewArea.
+struct PreviewPicture {
+    std::filesystem::path file;  // the class bitmap, or the working raster
+    PixelRect source;            // picture pixels, rows counted from the top
+    int destX = 0;               // client position of source.left, source.top
+    int destY = 0;
+    // source.width() x source.height() colours 0xRRGGBB, row by row from the top.
+    std::vector<std::uint32_t> pixels;
+
+    bool operator==(const PreviewPicture&) const = default;
+};
+
+// One information text marker: cell `number` of the marker picture (a
+// 10 x 10 cell showing the number), drawn at client (x, y).
+struct PreviewMarker {
+    int number = 0;
+    int x = 0;
+    int y = 0;
+    bool inverted = false;  // the selected text
+
+    bool operator==(const PreviewMarker&) const = default;
+};
+
+struct PreviewDescription {
+    // A minimised window shows only the application icon at (iconX, iconY).
+    bool iconOnly = false;
+    int iconX = 0;
+    int iconY = 0;
+
+    int classDigit = 0;         // ClassIndicator: 0 blank, else 1..4
+    std::string colourCaption;  // ColourIndicator: "Original", "1BPP", ...
+    // Drawn over the grey frame; absent when no class is shown or the
+    // picture could not be read.
+    std::optional<PreviewPicture> picture;
+    std::vector<PreviewMarker> markers;  // in drawing order
+    bool centreMarker = true;            // always drawn unless iconOnly
+
+    bool operator==(const PreviewDescription&) const = default;
+};
+
+}  // namespace plotvane::app
