@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <array>
 #include <string>
 #include <vector>
@@ -62,6 +63,7 @@ struct InputCase {
     std::vector<Message> messages;
     std::vector<DialogId> dialogs;
 };
+void PrintTo(const InputCase& c, std::ostream* os) { *os << c.label; }
 
 class PasswordInput : public ::testing::TestWithParam<InputCase> {};
 
@@ -158,6 +160,7 @@ struct MarksCase {
     Marks marks;
     bool fieldReadOnly;
 };
+void PrintTo(const MarksCase& c, std::ostream* os) { *os << c.label; }
 
 class PasswordInputMarks : public ::testing::TestWithParam<MarksCase> {};
 
@@ -199,6 +202,7 @@ struct LoadedCase {
     int clicked;
     bool refused;
 };
+void PrintTo(const LoadedCase& c, std::ostream* os) { *os << c.label; }
 
 class PasswordInputLoaded : public ::testing::TestWithParam<LoadedCase> {};
 
@@ -237,6 +241,7 @@ struct CheckCase {
     bool ok;
     std::vector<Message> messages;
 };
+void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.label; }
 
 class PasswordCheckRun : public ::testing::TestWithParam<CheckCase> {};
 
