@@ -1,0 +1,97 @@
+#include "app/make_flow.h"
+
+#include <algorithm>
+
+#include "database/input_rules.h"
+#include "database/make_database.h"
+#include "project/control_ids.h"
+
+namespace plotvane::app {
+
+namespace {
+
+Message notMade() { return info("Do not make Map Database File.", Icon::Exclamation); }
+
+// The corner coordinates, when GPS is on. False after a refusal, with the
+// calibration switched off; the parts parsed before it keep their values.
+bool takeCoordinates(MapProject& project, MakeFrontEnd& frontEnd) {
+    CoordinateTexts texts;
+    for (const CoordinateField& field : kCoordinateParseOrder)
+        texts.at(field.value, field.part) = frontEnd.editText(field.controlId);
+    const CoordinateParse parse = parseCoordinates(texts, project.geo, frontEnd.feedback());
+    if (parse.result != 0) {
+        frontEnd.switchGpsOff(project);
+        return false;
+    }
+    for (const CoordinateField& field : kCoordinateParseOrder)
+        frontEnd.setEditText(field.controlId, parse.writeBack.at(field.value, field.part));
+    return true;
+}
+
+// Name, then version; both always run, and each refused edit is emptied
+// right after its own message.
+bool takeIdentity(MapProject& project, MakeFrontEnd& frontEnd) {
+    Feedback& feedback = frontEnd.feedback();
+    const FieldRule name = applyDatabaseNameRule(frontEnd.editText(ids::kIdDatabaseName), project.databaseName, feedback);
+    if (name.emptyControl) frontEnd.setEditText(ids::kIdDatabaseName, "");
+    const FieldRule version = applyVersionRule(frontEnd.editText(ids::kIdVersion), project.versionText, feedback);
+    if (version.emptyControl) frontEnd.setEditText(ids::kIdVersion, "");
+    if (name.result == 0 && version.result == 0) return true;
+    feedback.show(error("Cannot make Map Database!", Icon::Exclamation));
+    return false;
+}
+
+// The output file and the writer. False when the user cancelled or the
+// writer failed (after its messages).
+bool saveStep(MapProject& project, MakeFrontEnd& frontEnd) {
+    const std::optional<std::filesystem::path> output = frontEnd.chooseOutput();
+    if (!output) return false;
+    SaveOptions options;
+    options.compressChecked = frontEnd.compressChecked();
+    options.ditherChecked = frontEnd.ditherChecked();
+    options.workDir = frontEnd.workDir();
+    ControlUpdates updates;
+    const bool written = saveMapDatabase(project, *output, options, frontEnd.clock(), frontEnd.feedback(), updates);
+    frontEnd.applyControlUpdates(project, updates);
+    return written;
+}
+
+}  // namespace
+
+bool makeDatabaseCommand(MapProject& project, MakeFrontEnd& frontEnd) {
+    Feedback& feedback = frontEnd.feedback();
+    if (project.gpsEnabled != 0 && !takeCoordinates(project, frontEnd)) return false;
+    if (project.classCount == 0) return false;
+    if (!takeIdentity(project, frontEnd)) return false;
+
+    if (project.gpsEnabled != 0 && project.compressFlag != 0)
+        feedback.show(warning("CAUTION!\n Please use Non Compression Data for the GPS Data.\n Compression Data "
+                              "display slowly.",
+                              Icon::Exclamation));
+
+    AccessSettings& access = project.access;
+    access.encodedPassword.fill('\0');
+    PasswordRequest request;
+    request.binding = mapBindingOf(project);
+    request.current = AccessMode{access.readOnly, access.fullEdit, access.viewMode};
+    request.loaded = access.loadedFlag != 0;
+    const PasswordOutcome outcome = frontEnd.choosePassword(request);
+    if (outcome.cancelled) return false;
+    if (!outcome.ok) {
+        feedback.show(notMade());
+        return false;
+    }
+    access.fullEdit = outcome.mode.fullEdit;
+    access.viewMode = outcome.mode.viewMode;
+    access.readOnly = outcome.mode.readOnly;
+    std::copy(outcome.encoded.begin(), outcome.encoded.end(), access.encodedPassword.begin());
+
+    if (!saveStep(project, frontEnd)) {
+        feedback.show(notMade());
+        return false;
+    }
+    feedback.show({"Plotvane", "Success : Map Database making", Icon::None});
+    return true;
+}
+
+}  // namespace plotvane::app
