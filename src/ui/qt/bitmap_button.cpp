@@ -1,0 +1,187 @@
+#include "ui/qt/bitmap_button.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygon>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+
+#include "ui/qt/dialog_builder.h"
+
+namespace plotvane::qtui {
+
+namespace {
+
+using ui::ButtonFace;
+
+const QColor kFaceGrey(0xD4, 0xD0, 0xC8);
+const QColor kShadow(0x80, 0x80, 0x80);
+const QColor kDarkShadow(0x40, 0x40, 0x40);
+const QColor kInk(0x10, 0x10, 0x10);
+const QColor kGreyInk(0x90, 0x90, 0x90);
+
+void bevel(QPainter& p, const QRect& r, bool sunken) {
+    p.fillRect(r, kFaceGrey);
+    const QColor light = sunken ? kDarkShadow : Qt::white;
+    const QColor dark = sunken ? Qt::white : kDarkShadow;
+    p.setPen(light);
+    p.drawLine(r.topLeft(), r.topRight());
+    p.drawLine(r.topLeft(), r.bottomLeft());
+    p.setPen(dark);
+    p.drawLine(r.bottomLeft(), r.bottomRight());
+    p.drawLine(r.topRight(), r.bottomRight());
+    if (!sunken) {
+        p.setPen(kShadow);
+        p.drawLine(r.left() + 1, r.bottom() - 1, r.right() - 1, r.bottom() - 1);
+        p.drawLine(r.right() - 1, r.top() + 1, r.right() - 1, r.bottom() - 1);
+    }
+}
+
+QFont faceFont(int pixels, bool bold) {
+    QFont font = dialogFont();
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    font.setStyleStrategy(QFont::NoAntialias);
+    return font;
+}
+
+void arrow(QPainter& p, const QRectF& r, ButtonFace face, const QColor& ink) {
+    const QPointF c = r.center();
+    const qreal s = std::min(r.width(), r.height()) * 0.3;
+    QPolygonF tri;
+    switch (face) {
+    case ButtonFace::Up: tri << QPointF(c.x(), c.y() - s) << QPointF(c.x() - s, c.y() + s * 0.6) << QPointF(c.x() + s, c.y() + s * 0.6); break;
+    case ButtonFace::Down: tri << QPointF(c.x(), c.y() + s) << QPointF(c.x() - s, c.y() - s * 0.6) << QPointF(c.x() + s, c.y() - s * 0.6); break;
+    case ButtonFace::Left: tri << QPointF(c.x() - s, c.y()) << QPointF(c.x() + s * 0.6, c.y() - s) << QPointF(c.x() + s * 0.6, c.y() + s); break;
+    default: tri << QPointF(c.x() + s, c.y()) << QPointF(c.x() - s * 0.6, c.y() - s) << QPointF(c.x() - s * 0.6, c.y() + s); break;
+    }
+    p.setPen(Qt::NoPen);
+    p.setBrush(ink);
+    p.drawPolygon(tri);
+}
+
+void glyph(QPainter& p, const QRect& area, ButtonFace face, FaceState state) {
+    const bool disabled = state == FaceState::Disabled;
+    const QColor ink = disabled ? kGreyInk : kInk;
+    const QRectF r(area);
+    switch (face) {
+    case ButtonFace::Class1:
+    case ButtonFace::Class2:
+    case ButtonFace::Class3:
+    case ButtonFace::Class4: {
+        const int digit = 1 + static_cast<int>(face) - static_cast<int>(ButtonFace::Class1);
+        p.setFont(faceFont(area.height() * 2 / 3, true));
+        if (disabled) {
+            p.setPen(Qt::white);
+            p.drawText(area.translated(1, 1), Qt::AlignCenter, QString::number(digit));
+        }
+        p.setPen(ink);
+        p.drawText(area, Qt::AlignCenter, QString::number(digit));
+        return;
+    }
+    case ButtonFace::GpsOn:
+    case ButtonFace::GpsOff: {
+        const bool on = face == ButtonFace::GpsOn;
+        // The lit lamp marks the state in force.
+        if (disabled) p.fillRect(area.adjusted(1, 1, -1, -1), on ? QColor(0x30, 0xD0, 0x30) : QColor(0xE0, 0x40, 0x30));
+        p.setFont(faceFont(std::max(6, area.height() * 2 / 5), false));
+        p.setPen(disabled ? QColor(Qt::black) : QColor(0x50, 0x50, 0x50));
+        const QRect top(area.left(), area.top(), area.width(), area.height() / 2);
+        const QRect bottom(area.left(), area.top() + area.height() / 2, area.width(), area.height() - area.height() / 2);
+        p.drawText(top, Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("GPS"));
+        p.drawText(bottom, Qt::AlignHCenter | Qt::AlignTop, on ? QStringLiteral("ON") : QStringLiteral("OFF"));
+        return;
+    }
+    case ButtonFace::Plus:
+    case ButtonFace::Minus: {
+        const qreal s = std::min(r.width(), r.height()) * 0.3;
+        const QPointF c = r.center();
+        p.setPen(QPen(ink, std::max<qreal>(1.5, s / 2.5)));
+        p.drawLine(QPointF(c.x() - s, c.y()), QPointF(c.x() + s, c.y()));
+        if (face == ButtonFace::Plus) p.drawLine(QPointF(c.x(), c.y() - s), QPointF(c.x(), c.y() + s));
+        return;
+    }
+    case ButtonFace::Up:
+    case ButtonFace::Down:
+    case ButtonFace::Left:
+    case ButtonFace::Right: arrow(p, r, face, ink); return;
+    case ButtonFace::Colour: {
+        const QColor colours[] = {QColor(0xE0, 0x20, 0x20), QColor(0x20, 0xB0, 0x20), QColor(0x20, 0x40, 0xE0),
+                                  QColor(0xF0, 0xD0, 0x20)};
+        const QRect inner = area.adjusted(4, 4, -4, -4);
+        const int w = inner.width() / 4;
+        for (int i = 0; i < 4; ++i)
+            p.fillRect(QRect(inner.left() + i * w, inner.top(), i == 3 ? inner.width() - 3 * w : w, inner.height()),
+                       colours[i]);
+        p.setPen(kInk);
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(inner.adjusted(0, 0, -1, -1));
+        return;
+    }
+    case ButtonFace::Information: {
+        // A text balloon with a line of writing: store the typed text.
+        const QRectF balloon = r.adjusted(r.width() * 0.18, r.height() * 0.2, -r.width() * 0.18, -r.height() * 0.32);
+        p.setPen(QPen(ink, 1));
+        p.setBrush(disabled ? kFaceGrey : QColor(Qt::white));
+        p.drawRect(balloon);
+        QPolygonF tail;
+        tail << QPointF(balloon.left() + balloon.width() * 0.25, balloon.bottom())
+             << QPointF(balloon.left() + balloon.width() * 0.2, r.bottom() - r.height() * 0.14)
+             << QPointF(balloon.left() + balloon.width() * 0.5, balloon.bottom());
+        p.drawPolyline(tail);
+        p.drawLine(QPointF(balloon.left() + 3, balloon.center().y()), QPointF(balloon.right() - 3, balloon.center().y()));
+        return;
+    }
+    case ButtonFace::None: return;
+    }
+}
+
+}  // namespace
+
+bool hasDisabledFace(ButtonFace face) {
+    switch (face) {
+    case ButtonFace::Colour:
+    case ButtonFace::Plus:
+    case ButtonFace::Minus:
+    case ButtonFace::Up:
+    case ButtonFace::Down:
+    case ButtonFace::Left:
+    case ButtonFace::Right: return false;
+    default: return true;
+    }
+}
+
+QPixmap drawFace(ButtonFace face, FaceState state, QSize size, qreal ratio) {
+    if (state == FaceState::Disabled && !hasDisabledFace(face)) state = FaceState::Up;
+    QPixmap pixmap(size * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    QPainter p(&pixmap);
+    const QRect r(QPoint(0, 0), size);
+    const bool pressed = state == FaceState::Pressed;
+    bevel(p, r, pressed);
+    QRect area = r.adjusted(2, 2, -2, -2);
+    if (pressed) area.translate(1, 1);
+    glyph(p, area, face, state);
+    return pixmap;
+}
+
+BitmapButton::BitmapButton(ButtonFace face, QWidget* parent) : QAbstractButton(parent), face_(face) {
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+FaceState BitmapButton::faceState() const {
+    if (!isEnabled()) return FaceState::Disabled;
+    return isDown() ? FaceState::Pressed : FaceState::Up;
+}
+
+void BitmapButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.drawPixmap(0, 0, drawFace(face_, faceState(), size(), devicePixelRatioF()));
+    if (!hasFocus()) return;
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = rect().adjusted(3, 3, -3, -3);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &p, this);
+}
+
+}  // namespace plotvane::qtui

@@ -1,0 +1,198 @@
+#include "ui/qt/dialog_builder.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyleFactory>
+#include <QValidator>
+
+#include "database/input_rules.h"
+#include "ui/edit_styles.h"
+#include "ui/qt/app_icon.h"
+#include "ui/qt/bitmap_button.h"
+
+namespace plotvane::qtui {
+
+namespace {
+
+// Drops the characters an edit refuses instead of refusing the whole
+// input, so a paste keeps what the edit can hold.
+class CharacterFilter : public QValidator {
+public:
+    CharacterFilter(bool (*accepts)(char32_t), QObject* parent) : QValidator(parent), accepts_(accepts) {}
+
+    State validate(QString& input, int& pos) const override {
+        QString kept;
+        int keptBeforeCursor = 0;
+        const QList<uint> codes = input.toUcs4();
+        int unit = 0;
+        for (uint code : codes) {
+            const int units = code > 0xFFFF ? 2 : 1;
+            if (accepts_(static_cast<char32_t>(code))) {
+                kept += QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1);
+                if (unit < pos) keptBeforeCursor += units;
+            }
+            unit += units;
+        }
+        input = kept;
+        pos = keptBeforeCursor;
+        return Acceptable;
+    }
+
+private:
+    bool (*accepts_)(char32_t);
+};
+
+bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
+
+// Radio buttons that are groups of their own: a click marks the button
+// (never takes the mark off); the dialog's logic sets the other marks.
+class SingleRadioButton : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    void nextCheckState() override { setChecked(true); }
+};
+
+QWidget* makeWidget(QWidget& window, const ui::ControlLayout& row, const std::function<void(int)>& clicked) {
+    const QString caption = toQString(row.caption);
+    const int id = row.id;
+    auto forward = [clicked, id] { clicked(id); };
+    switch (row.kind) {
+    case ui::ControlKind::Label: {
+        auto* label = new QLabel(caption, &window);
+        label->setTextFormat(Qt::PlainText);
+        return label;
+    }
+    case ui::ControlKind::Icon: {
+        auto* icon = new QLabel(&window);
+        icon->setAlignment(Qt::AlignCenter);
+        icon->setPixmap(appIcon().pixmap(32, 32));
+        return icon;
+    }
+    case ui::ControlKind::GroupBox: return new QGroupBox(caption, &window);
+    case ui::ControlKind::Edit: {
+        auto* edit = new QLineEdit(&window);
+        if (row.inputLimit > 0) edit->setMaxLength(row.inputLimit);
+        if (row.styles & ui::kCentred) edit->setAlignment(Qt::AlignCenter);
+        if (row.styles & ui::kPasswordEcho) edit->setEchoMode(QLineEdit::Password);
+        return edit;
+    }
+    case ui::ControlKind::PushButton: {
+        auto* button = new QPushButton(caption, &window);
+        if (row.styles & ui::kDefaultButton) button->setDefault(true);
+        QObject::connect(button, &QPushButton::clicked, button, forward);
+        return button;
+    }
+    case ui::ControlKind::BitmapButton: {
+        auto* button = new BitmapButton(row.face, &window);
+        QObject::connect(button, &QAbstractButton::clicked, button, forward);
+        return button;
+    }
+    case ui::ControlKind::CheckBox: {
+        auto* box = new QCheckBox(caption, &window);
+        QObject::connect(box, &QCheckBox::clicked, box, forward);
+        return box;
+    }
+    case ui::ControlKind::RadioButton: {
+        auto* radio = new SingleRadioButton(caption, &window);
+        radio->setAutoExclusive(false);
+        QObject::connect(radio, &QRadioButton::clicked, radio, forward);
+        return radio;
+    }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+QFont dialogFont() {
+    QFont font(QStringLiteral("IPAGothic"));
+    // 9 points at 96 dots per inch, fixed in pixels so that the layout in
+    // dialog units holds whatever resolution the screen reports.
+    font.setPixelSize(ui::kFontPixelHeight);
+    font.setStyleHint(QFont::TypeWriter);
+    return font;
+}
+
+void configureApplication() {
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setFont(dialogFont());
+    QApplication::setWindowIcon(appIcon());
+    QApplication::setApplicationName(QStringLiteral("Plotvane2"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Plotvane2"));
+}
+
+QString toQString(std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+
+void buildControls(QWidget& window, const ui::DialogLayout& layout, const std::function<void(int)>& clicked) {
+    window.setFont(dialogFont());
+    window.setFixedSize(ui::clientWidth(layout), ui::clientHeight(layout));
+    window.setWindowTitle(toQString(layout.title));
+    // Group boxes first, so the radio buttons they frame lie above them.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const ui::ControlLayout& row : layout.controls) {
+            if ((row.kind == ui::ControlKind::GroupBox) != (pass == 0)) continue;
+            QWidget* widget = makeWidget(window, row, clicked);
+            const ui::PixelBox box = ui::toPixels(row.box);
+            widget->setGeometry(box.left, box.top, box.width(), box.height());
+            widget->setAccessibleName(toQString(row.accessibleName));
+            if (row.id != ui::kIdStatic) widget->setObjectName(QString::number(row.id));
+            if (row.kind != ui::ControlKind::Edit) continue;
+            auto* edit = static_cast<QLineEdit*>(widget);
+            if (ui::isDigitsOnlyEdit(layout.dialog, row.id)) edit->setValidator(new CharacterFilter(isDigit, edit));
+            if (ui::isWindows1252Edit(layout.dialog, row.id))
+                edit->setValidator(new CharacterFilter(isWindows1252TextCharacter, edit));
+            if (ui::isInitiallyReadOnlyEdit(layout.dialog, row.id)) setEditReadOnly(edit, true);
+        }
+    }
+}
+
+QWidget* findControl(const QWidget* window, int id) {
+    if (!window) return nullptr;
+    return window->findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
+}
+
+void setEditReadOnly(QWidget* widget, bool readOnly) {
+    auto* edit = qobject_cast<QLineEdit*>(widget);
+    if (!edit) return;
+    edit->setReadOnly(readOnly);
+    QPalette palette = edit->parentWidget() ? edit->parentWidget()->palette() : QApplication::palette();
+    if (readOnly) palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    edit->setPalette(palette);
+}
+
+QStringList toNameFilters(std::string_view filter) {
+    QStringList out;
+    const QStringList parts = toQString(filter).split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts[i];
+        if (description.isEmpty()) break;
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // Qt reads the patterns from the last parentheses of the entry.
+        if (description.endsWith(QLatin1Char('(') + patterns + QLatin1Char(')')))
+            out << description;
+        else
+            out << description + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return out;
+}
+
+bool isWindows1252TextCharacter(char32_t c) {
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    const QByteArray utf8 = QString::fromUcs4(&c, 1).toUtf8();
+    const auto bytes = utf8ToWindows1252(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    if (!bytes || bytes->size() != 1) return false;
+    const auto b = static_cast<unsigned char>((*bytes)[0]);
+    const bool control = b < 0x20 || b == 0x7F || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+    return !control;
+}
+
+}  // namespace plotvane::qtui
