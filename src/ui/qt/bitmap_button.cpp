@@ -1,5 +1,7 @@
 #include "ui/qt/bitmap_button.h"
 
+#include <cstring>
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygon>
@@ -45,6 +47,31 @@ QFont faceFont(int pixels, bool bold) {
     return font;
 }
 
+// Letters of 3 x 5 pixels for the GPS faces, which are too small for any
+// font: one row a byte of three bits, left bit first.
+struct TinyLetter {
+    char letter;
+    unsigned char rows[5];
+};
+constexpr TinyLetter kTinyLetters[] = {
+    {'G', {7, 4, 5, 5, 7}}, {'P', {7, 5, 7, 4, 4}}, {'S', {7, 4, 7, 1, 7}},
+    {'O', {7, 5, 5, 5, 7}}, {'N', {6, 5, 5, 5, 5}}, {'F', {7, 4, 6, 4, 4}},
+};
+
+// Draws `word` centred on x, its top at y, in whole pixels.
+void tinyWord(QPainter& p, const char* word, int centreX, int y, const QColor& ink) {
+    const int length = static_cast<int>(std::strlen(word));
+    int x = centreX - (length * 4 - 1) / 2;
+    for (const char* c = word; *c; ++c, x += 4) {
+        for (const TinyLetter& t : kTinyLetters) {
+            if (t.letter != *c) continue;
+            for (int row = 0; row < 5; ++row)
+                for (int col = 0; col < 3; ++col)
+                    if (t.rows[row] & (4 >> col)) p.fillRect(x + col, y + row, 1, 1, ink);
+        }
+    }
+}
+
 void arrow(QPainter& p, const QRectF& r, ButtonFace face, const QColor& ink) {
     const QPointF c = r.center();
     const qreal s = std::min(r.width(), r.height()) * 0.3;
@@ -84,12 +111,11 @@ void glyph(QPainter& p, const QRect& area, ButtonFace face, FaceState state) {
         const bool on = face == ButtonFace::GpsOn;
         // The lit lamp marks the state in force.
         if (disabled) p.fillRect(area.adjusted(1, 1, -1, -1), on ? QColor(0x30, 0xD0, 0x30) : QColor(0xE0, 0x40, 0x30));
-        p.setFont(faceFont(std::max(6, area.height() * 2 / 5), false));
-        p.setPen(disabled ? QColor(Qt::black) : QColor(0x50, 0x50, 0x50));
-        const QRect top(area.left(), area.top(), area.width(), area.height() / 2);
-        const QRect bottom(area.left(), area.top() + area.height() / 2, area.width(), area.height() - area.height() / 2);
-        p.drawText(top, Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("GPS"));
-        p.drawText(bottom, Qt::AlignHCenter | Qt::AlignTop, on ? QStringLiteral("ON") : QStringLiteral("OFF"));
+        const QColor letters = disabled ? QColor(Qt::black) : QColor(0x50, 0x50, 0x50);
+        const int centreX = area.left() + area.width() / 2;
+        const int top = area.top() + (area.height() - 12) / 2;
+        tinyWord(p, "GPS", centreX, top, letters);
+        tinyWord(p, on ? "ON" : "OFF", centreX, top + 7, letters);
         return;
     }
     case ButtonFace::Plus:

@@ -123,7 +123,6 @@ QFont dialogFont() {
 
 void configureApplication() {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setFont(dialogFont());
     QApplication::setWindowIcon(appIcon());
     QApplication::setApplicationName(QStringLiteral("Plotvane2"));
     QApplication::setApplicationDisplayName(QStringLiteral("Plotvane2"));

@@ -17,8 +17,10 @@ namespace plotvane::qtui {
 // character, with the half-width katakana of the cancel caption.
 QFont dialogFont();
 
-// The application's look: the font above and a style that does not depend
-// on the desktop, so the layout measured by the tests is the one shown.
+// The application's look: a style that does not depend on the desktop, so
+// the layout measured by the tests is the one shown. The dialogs built from
+// templates take the font above; file dialogs and message boxes keep the
+// desktop's.
 void configureApplication();
 
 QString toQString(std::string_view utf8);

@@ -103,7 +103,7 @@ const QImage& markerIcons() {
 
 QImage classIndicator(int digit) { return indicator(20, digit == 0 ? QString() : QString::number(digit), 14, true); }
 
-QImage colourIndicator(const QString& caption) { return indicator(48, caption, 11, false); }
+QImage colourIndicator(const QString& caption) { return indicator(48, caption, 10, false); }
 
 QImage centreMarkerOrMask() { return mask(0xFFFFFFFF, 0xFF000000); }
 

@@ -54,8 +54,11 @@ std::string QtPlatform::controlText(ui::DialogId dialog, int id) const {
 
 void QtPlatform::setControlText(ui::DialogId dialog, int id, std::string_view text) {
     QWidget* w = control(dialog, id);
-    if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setText(toQString(text));
-    else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(toQString(text));
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        edit->setText(toQString(text));
+        // A long path shows its beginning, as a display field does.
+        edit->setCursorPosition(0);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(toQString(text));
     else if (auto* label = qobject_cast<QLabel*>(w)) label->setText(toQString(text));
 }
 
