@@ -162,6 +162,9 @@ void setEditReadOnly(QWidget* widget, bool readOnly) {
     auto* edit = qobject_cast<QLineEdit*>(widget);
     if (!edit) return;
     edit->setReadOnly(readOnly);
+    // Tab and the focus a disabled button hands on skip display fields,
+    // which would otherwise select their text and show its end.
+    edit->setFocusPolicy(readOnly ? Qt::ClickFocus : Qt::StrongFocus);
     QPalette palette = edit->parentWidget() ? edit->parentWidget()->palette() : QApplication::palette();
     if (readOnly) palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     edit->setPalette(palette);
