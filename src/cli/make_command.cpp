@@ -1,7 +1,7 @@
-// plotvane2-cli make: the "Make PDB" of the dialog as one command. Every
-// value goes through the same rules, in the same order, with the same
-// messages as the dialog's edits and buttons, so a database made here is
-// byte-identical to one made in the window from the same inputs.
+// plotvane2-cli make: the class buttons and the information button of the
+// dialog, then the same "Make PDB" flow the dialog runs, over the options
+// instead of the edits and dialogs. A database made here is byte-identical
+// to one made in the window from the same inputs.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -10,16 +10,20 @@
 #include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "access/password_codec.h"
+#include "app/make_flow.h"
 #include "cli/commands.h"
 #include "database/database_writer.h"
 #include "database/input_rules.h"
-#include "database/make_database.h"
+#include "project/control_ids.h"
 #include "raster/record_division.h"
 
 namespace plotvane::cli {
@@ -205,7 +209,66 @@ private:
     bool dropRepeats_ = false;
 };
 
-Message notMade() { return info("Do not make Map Database File.", Icon::Exclamation); }
+// "Make PDB" over the options: the edits hold what the options say, the
+// password comes from stdin or the environment, the output from -o.
+class CommandFrontEnd : public app::MakeFrontEnd {
+public:
+    CommandFrontEnd(const MakeOptions& options, Feedback& feedback, const Clock& clock,
+                    std::filesystem::path workDir, bool compressChecked)
+        : options_(options),
+          feedback_(feedback),
+          clock_(clock),
+          workDir_(std::move(workDir)),
+          compressChecked_(compressChecked) {
+        edits_[ids::kIdDatabaseName] = cut(options.name.value_or(""), kNameLimit);
+        edits_[ids::kIdVersion] = cut(options.version.value_or(""), kVersionLimit);
+    }
+
+    void setCorners(const CoordinateTexts& corners) {
+        for (std::size_t v = 0; v < 4; ++v)
+            for (std::size_t p = 0; p < 4; ++p) edits_[ids::kIdCoordinate[v][p]] = corners.texts[v][p];
+    }
+
+    Feedback& feedback() override { return feedback_; }
+    std::string editText(int id) override { return edits_[id]; }
+    void setEditText(int id, std::string_view text) override { edits_[id] = std::string(text); }
+    bool compressChecked() override { return compressChecked_; }
+    bool ditherChecked() override { return options_.dither; }
+    void switchGpsOff(MapProject& project) override { project.gpsEnabled = 0; }
+
+    // The access setting as the password dialog would take it.
+    app::PasswordOutcome choosePassword(const app::PasswordRequest& request) override {
+        ModeChoices choices;
+        choices.readOnly = options_.edit == "readonly";
+        choices.fullEdit = options_.edit == "full";
+        choices.nonPassword = options_.view == "none";
+        choices.information = options_.view == "information";
+        choices.allView = options_.view == "all";
+        const std::string password = usesFixedReadOnlyPassword(choices) ? std::string(kFixedReadOnlyPassword)
+                                                                        : readPassword(options_.passwordStdin);
+        app::PasswordOutcome outcome;
+        if (!checkPasswordRule(password, feedback_)) return outcome;
+        outcome.ok = true;
+        outcome.mode = deriveAccessMode(choices);
+        outcome.encoded = encodePassword(password, accessCodeOf(outcome.mode), request.binding);
+        return outcome;
+    }
+
+    std::optional<std::filesystem::path> chooseOutput() override { return std::filesystem::path(options_.output); }
+    void applyControlUpdates(const MapProject&, const ControlUpdates& updates) override {
+        if (updates.uncheckCompress) compressChecked_ = false;
+    }
+    const Clock& clock() override { return clock_; }
+    std::filesystem::path workDir() override { return workDir_; }
+
+private:
+    const MakeOptions& options_;
+    Feedback& feedback_;
+    const Clock& clock_;
+    std::filesystem::path workDir_;
+    bool compressChecked_;
+    std::map<int, std::string> edits_;
+};
 
 int runMake(const MakeOptions& options) {
     if (options.upperLeft.has_value() != options.bottomRight.has_value())
@@ -252,61 +315,22 @@ int runMake(const MakeOptions& options) {
         project.selectedInfoText = 0;
         applyInfoTextButton(project, cut(t.bytes, kInfoTextBytes), feedback);
     }
-
+    CoordinateTexts corners;
     if (options.upperLeft) {
-        CoordinateTexts corners;
         putCorner("--upper-left", *options.upperLeft, CoordinateValue::UpperLeftLat, CoordinateValue::UpperLeftLong,
                   corners);
         putCorner("--bottom-right", *options.bottomRight, CoordinateValue::BottomRightLat,
                   CoordinateValue::BottomRightLong, corners);
         project.gpsEnabled = 1;
-        if (parseCoordinates(corners, project.geo, feedback).result != 0) return kExitRefused;
     }
 
-    const IdentityRules identity = applyIdentityRules(cut(options.name.value_or(""), kNameLimit),
-                                                      cut(options.version.value_or(""), kVersionLimit),
-                                                      project, feedback);
-    if (identity.result != 0) return kExitRefused;
-
-    if (project.gpsEnabled != 0 && compressChecked)
-        feedback.show(warning("CAUTION!\n Please use Non Compression Data for the GPS Data.\n Compression Data "
-                              "display slowly.",
-                              Icon::Exclamation));
-
-    // The access setting, as the password dialog would take it.
-    project.access.encodedPassword.fill('\0');
-    ModeChoices choices;
-    choices.readOnly = options.edit == "readonly";
-    choices.fullEdit = options.edit == "full";
-    choices.nonPassword = options.view == "none";
-    choices.information = options.view == "information";
-    choices.allView = options.view == "all";
-    const std::string password =
-        usesFixedReadOnlyPassword(choices) ? std::string(kFixedReadOnlyPassword) : readPassword(options.passwordStdin);
-    if (!checkPasswordRule(password, feedback)) {
-        feedback.show(notMade());
-        return kExitRefused;
-    }
-    const AccessMode access = deriveAccessMode(choices);
-    const EncodedPassword encoded = encodePassword(password, accessCodeOf(access), mapBindingOf(project));
-    project.access.fullEdit = access.fullEdit;
-    project.access.viewMode = access.viewMode;
-    project.access.readOnly = access.readOnly;
-    std::copy(encoded.begin(), encoded.end(), project.access.encodedPassword.begin());
-
+    // "Make PDB". The writer's conversions divide the classes again; their
+    // advice was given while the classes were checked and is not repeated.
     const CommandClock clock(epoch);
-    SaveOptions save;
-    save.workDir = workDir.path();
-    save.ditherChecked = options.dither;
-    save.compressChecked = compressChecked;
-    ControlUpdates updates;
+    CommandFrontEnd frontEnd(options, adviceOnce, clock, workDir.path(), compressChecked);
+    frontEnd.setCorners(corners);
     adviceOnce.dropRepeats();
-    if (!saveMapDatabase(project, options.output, save, clock, adviceOnce, updates)) {
-        feedback.show(notMade());
-        return kExitRefused;
-    }
-    feedback.show({"Plotvane", "Success : Map Database making", Icon::None});
-    return kExitOk;
+    return app::makeDatabaseCommand(project, frontEnd) ? kExitOk : kExitRefused;
 }
 
 }  // namespace

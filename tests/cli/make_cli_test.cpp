@@ -12,15 +12,10 @@
 #include <vector>
 
 #include "access/password_codec.h"
-#include "database/input_rules.h"
-#include "database/make_database.h"
 #include "project/map_project.h"
-#include "raster/record_division.h"
-#include "scene/map_scene.h"
 #include "support/cli_fixtures.h"
 #include "support/database_fixtures.h"
 #include "support/expected_bytes.h"
-#include "support/recording_feedback.h"
 
 namespace plotvane::test {
 namespace {
@@ -109,8 +104,8 @@ Bytes tileData(const ExpectedClass& c, int column, int row, bool compressed) {
         for (int x = 0; x < tile; ++x)
             if (mapPicture(column * tile + x, y))
                 packed[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-        const Bytes out = compressed ? runLengthCode(packed) : packed;
-        data.insert(data.end(), out.begin(), out.end());
+        if (compressed) packed = runLengthCode(packed);
+        data.insert(data.end(), packed.begin(), packed.end());
     }
     return data;
 }
@@ -955,72 +950,6 @@ INSTANTIATE_TEST_SUITE_P(
         AccessCase{"Environment", {"--view", "information", "--edit", "full"}, {{"PLOTVANE2_PASSWORD", "Wxyz9876"}},
                    {}, "Wxyz9876", 3, true}),
     [](const ::testing::TestParamInfo<AccessCase>& info) { return std::string(info.param.label); });
-
-// ---- The command line and the core writer agree -----------------------------
-
-TEST(MakeCliCore, TheCommandWritesWhatTheCoreWriterWritesForTheSameProject) {
-    CliSandbox box(kCli);
-    const auto c1 = box.input("scene1.bmp");
-    const auto c2 = box.input("scene2.bmp");
-    ASSERT_TRUE(scene::writeSceneBmp(c1, 320, 320, 24));
-    ASSERT_TRUE(scene::writeSceneBmp(c2, 640, 640, 8));
-    const auto cliOut = box.output("cli.pdb");
-    const ProcessResult r =
-        box.run({"make", "-o", cliOut.string(), "--name", "Scene (2)", "--version", "54321", "--mode", "2",
-                 "--dither", "--compress", "--text", "100,40,Lighthouse", "--text", "318,2,Caf" + kE,
-                 "--upper-left", "43:10:5.5,5:20:0", "--bottom-right", "43:0:0,5:40:0.25", "--view", "information",
-                 "--edit", "full", c1.string(), c2.string()},
-                {{"PLOTVANE2_PASSWORD", "Sea4Sun2"}});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-
-    // The same project built by hand through the core, as the dialog would.
-    RecordingFeedback feedback;
-    MapProject project;
-    project.colourMode = 2;
-    project.requestedColourMode = 2;
-    for (int k = 0; k < 2; ++k) {
-        ControlUpdates updates;
-        const auto& path = k == 0 ? c1 : c2;
-        ASSERT_EQ(checkClassBitmap(project, path, k, true, feedback, updates), 0);
-        project.classes[static_cast<std::size_t>(k)].fileName.assign(path.string());
-        project.classCount = k + 1;
-    }
-    project.previewClass = 1;
-    for (const auto& [x, y, text] : {std::tuple{100, 40, std::string("Lighthouse")}, std::tuple{318, 2, std::string("Caf\xE9")}}) {
-        project.previewCentreX = x;
-        project.previewCentreY = y;
-        ASSERT_EQ(applyInfoTextButton(project, text, feedback), 0);
-    }
-    CoordinateTexts corners;
-    const std::array<std::array<const char*, 4>, 4> parts = {{{"43", "10", "5", "5"},
-                                                              {"5", "20", "0", "0"},
-                                                              {"43", "0", "0", "0"},
-                                                              {"5", "40", "0", "25"}}};
-    for (std::size_t v = 0; v < 4; ++v)
-        for (std::size_t p = 0; p < 4; ++p) corners.texts[v][p] = parts[v][p];
-    project.gpsEnabled = 1;
-    ASSERT_EQ(parseCoordinates(corners, project.geo, feedback).result, 0);
-    ASSERT_EQ(applyIdentityRules("Scene (2)", "54321", project, feedback).result, 0);
-    const AccessMode access = deriveAccessMode(ModeChoices{false, true, false, true, false});
-    const EncodedPassword password = encodePassword("Sea4Sun2", accessCodeOf(access), mapBindingOf(project));
-    project.access.fullEdit = access.fullEdit;
-    project.access.viewMode = access.viewMode;
-    project.access.readOnly = access.readOnly;
-    std::copy(password.begin(), password.end(), project.access.encodedPassword.begin());
-
-    const auto coreOut = box.output("core.pdb");
-    SaveOptions save;
-    save.ditherChecked = true;
-    save.compressChecked = true;
-    save.workDir = box.temp();
-    ControlUpdates updates;
-    ASSERT_TRUE(saveMapDatabase(project, coreOut, save, FixedClock(kFixedEpoch), feedback, updates));
-
-    const Bytes fromCli = readFile(cliOut);
-    const Bytes fromCore = readFile(coreOut);
-    EXPECT_TRUE(fromCli == fromCore) << firstDifference(fromCli, fromCore);
-    EXPECT_EQ(fromCli[recordOffsetOf(fromCli, 0) + 60], 2);
-}
 
 }  // namespace
 }  // namespace plotvane::test
