@@ -55,8 +55,11 @@ public:
     virtual std::filesystem::path workDir() = 0;
 };
 
-// The steps of the "Make PDB" button in their order. Returns true when a
-// database was written.
+// The steps of the "Make PDB" button in their order: coordinates (when GPS
+// is on), class count, name and version, the GPS-with-compression caution,
+// the access step, the output and the writer, the outcome message. True
+// when a database was written; false after a refusal or a cancel, each
+// already reported (or silent) as the dialog does it.
 bool makeDatabaseCommand(MapProject& project, MakeFrontEnd& frontEnd);
 
 }  // namespace plotvane::app
