@@ -1,9 +1,13 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <string_view>
 
+#include "app/picture_cache.h"
 #include "app/preview.h"
 #include "database/database_writer.h"
+#include "project/control_updates.h"
 #include "project/map_project.h"
 #include "ui/platform.h"
 
@@ -45,11 +49,40 @@ public:
 
     const MapProject& project() const { return project_; }
 
+    // The working raster of the preview, in the working folder.
+    std::filesystem::path previewRasterPath() const;
+
 private:
+    void chooseClass(int classIndex);
+    void move(int dx, int dy);
+    void zoomIn();
+    void zoomOut();
+    void cycleColourMode();
+    void ditheringToggled();
+    void compressToggled();
+    void switchGps(bool on);
+    void infoTextButton();
+
+    // Shared operations of the handlers.
+    void showCounter(int selected);
+    void clearInfoSelection();
+    void applyInfoButtonAccess();
+    // 0 on success, and `colourMode` is then `mode`.
+    int rebuildWorkRaster(std::uint8_t mode);
+    // Writes back what a record division changed; `rows` false leaves the
+    // UseRec edits alone (a refused class choice keeps its row as it was).
+    void applyControlUpdates(const ControlUpdates& updates, bool rows = true);
+    void showUseRec(int classIndex);
+    bool checked(int id) const;
+    void setText(int id, std::string_view text);
+
     ui::Platform& platform_;
     std::filesystem::path workDir_;
     const Clock& clock_;
     MapProject project_;
+    ui::PlatformFeedback feedback_;
+    // The picture painted last; dropped by every rewrite of a picture file.
+    PictureCache pictures_;
 };
 
 }  // namespace plotvane::app

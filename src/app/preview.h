@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "project/map_project.h"
+
 // What the main window's client area shows, as a plain description the
 // view only draws. All positions are client pixels of the main window.
 namespace plotvane::app {
@@ -68,5 +70,26 @@ struct PreviewDescription {
 
     bool operator==(const PreviewDescription&) const = default;
 };
+
+class PictureCache;
+
+// The parts of a paint, each for the state it is given; the main dialog
+// runs them in the order of its paint.
+
+// Client position of the icon of a minimised window: centred, halves
+// rounded up.
+void placeMinimisedIcon(PreviewDescription& description, int clientWidth, int clientHeight, int iconWidth,
+                        int iconHeight);
+// 0 (blank) for class 0, 1..3, and 4 for any other value.
+int classIndicatorDigit(std::int32_t previewClass);
+// "1BPP", "2BPP", "4BPP", "8BPP", or "Original" for any other mode.
+std::string colourIndicatorCaption(std::uint8_t colourMode);
+// The 160 x 160 window of `file` centred on (centreX, centreY), cut to the
+// picture; nullopt when the file cannot be read as a picture.
+std::optional<PreviewPicture> previewPicture(PictureCache& cache, const std::filesystem::path& file,
+                                             std::int32_t centreX, std::int32_t centreY);
+// The markers of the information texts whose boxes lie wholly inside the
+// window, in text order; the selected text's marker inverted.
+std::vector<PreviewMarker> infoTextMarkers(const MapProject& project);
 
 }  // namespace plotvane::app

@@ -11,6 +11,9 @@ namespace plotvane {
 inline constexpr const char* kPreviewRasterName = "temporbl.$$$";
 inline constexpr const char* kDatabaseRasterName = "temppdb.$$$";
 inline constexpr const char* kCompressionFileName = "tempcomp.$$$";
+// The class bitmaps a loaded database was restored into, Class 1 to 4.
+inline constexpr const char* kRestoreFileNames[4] = {"mktempfl.001", "mktempfl.002", "mktempfl.003",
+                                                     "mktempfl.004"};
 
 struct FileCloser {
     void operator()(std::FILE* f) const noexcept {

@@ -1,0 +1,394 @@
+#include "app/main_dialog.h"
+
+#include <algorithm>
+#include <string>
+
+#include "database/input_rules.h"
+#include "project/control_ids.h"
+#include "project/files.h"
+#include "raster/record_division.h"
+#include "raster/work_raster.h"
+
+namespace plotvane::app {
+
+namespace {
+
+constexpr ui::DialogId kMain = ui::DialogId::Main;
+constexpr int kStep = 80;
+
+// The client rectangle of the preview and its centre pixel.
+constexpr int kCentreClientX = 390;
+constexpr int kCentreClientY = 160;
+
+// Digits, one per edit, that the coordinate edits take: degrees 3, the
+// other parts 2.
+constexpr int kCoordinatePartLimit[4] = {3, 2, 2, 2};
+
+const ui::FileDialogRequest kBitmapDialog{"bitmap (*.bmp)|*.bmp||", ".bmp", false};
+
+// The bytes the information text is stored as. The edit takes only
+// characters Windows-1252 holds; anything else that reaches here is left out
+// rather than refusing the whole text.
+std::string storedInfoText(std::string_view utf8) {
+    if (auto bytes = utf8ToWindows1252(utf8)) return bytes->substr(0, kInfoTextBytes);
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size() && out.size() < kInfoTextBytes;) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        std::size_t n = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        n = std::min(n, utf8.size() - i);
+        if (auto byte = utf8ToWindows1252(utf8.substr(i, n))) out += *byte;
+        i += n;
+    }
+    return out.substr(0, kInfoTextBytes);
+}
+
+std::uint8_t nextColourMode(std::uint8_t mode) {
+    switch (mode) {
+    case 8: return 4;
+    case 4: return 2;
+    case 2: return 1;
+    default: return 8;  // after Original, 1 and anything else
+    }
+}
+
+}  // namespace
+
+MainDialog::MainDialog(ui::Platform& platform, std::filesystem::path workDir, const Clock& clock)
+    : platform_(platform), workDir_(std::move(workDir)), clock_(clock), feedback_(platform) {}
+
+std::filesystem::path MainDialog::previewRasterPath() const { return workDir_ / kPreviewRasterName; }
+
+bool MainDialog::create() {
+    for (const char* name : kRestoreFileNames) {
+        if (!fileExists(workDir_ / name)) continue;
+        platform_.showMessage(error("Plotvane use [" + std::string(name) + "]file. Please delete it.", Icon::Exclamation));
+        project_.tempFilesInUse = 1;
+        return false;
+    }
+    return true;
+}
+
+void MainDialog::initialise() {
+    for (int id : {ids::kIdClassButton[0], ids::kIdGpsOn, ids::kIdColour}) platform_.setEnabled(kMain, id, true);
+    for (int id : {ids::kIdClassButton[1], ids::kIdClassButton[2], ids::kIdClassButton[3], ids::kIdGpsOff,
+                   ids::kIdInfoTextButton})
+        platform_.setEnabled(kMain, id, false);
+
+    // The FileName edits get no limit: a path cut short would name another file.
+    platform_.setInputLimit(kMain, ids::kIdDatabaseName, 15);
+    platform_.setInputLimit(kMain, ids::kIdVersion, 5);
+    for (const auto& angle : ids::kIdCoordinate)
+        for (int part = 0; part < 4; ++part) platform_.setInputLimit(kMain, angle[part], kCoordinatePartLimit[part]);
+    platform_.setInputLimit(kMain, ids::kIdInfoTextEdit, kInfoTextBytes);
+
+    for (const auto& angle : ids::kIdCoordinate)
+        for (int id : angle) setText(id, "0");
+    setText(ids::kIdInfoTextEdit, "");
+
+    project_.reset();
+    showCounter(0);
+
+    project_.ditherFlag = 0;
+    project_.compressFlag = 0;
+    platform_.setChecked(kMain, ids::kIdDithering, false);
+    platform_.setChecked(kMain, ids::kIdCompress, false);
+
+    project_.colourMode = 0;
+    project_.sourceBitDepth = 24;
+    project_.requestedColourMode = 0;
+    project_.systemPalette = systemPaletteTable();
+    pictures_.clear();
+}
+
+void MainDialog::command(int controlId) {
+    for (int k = 0; k < kClassSlots; ++k) {
+        if (controlId == ids::kIdClassButton[k]) return chooseClass(k);
+    }
+    switch (controlId) {
+    case ids::kIdInfo: platform_.showAbout(); return;
+    case ids::kIdCancel: close(); return;
+    case ids::kIdUp: move(0, -kStep); return;
+    case ids::kIdDown: move(0, kStep); return;
+    case ids::kIdLeft: move(-kStep, 0); return;
+    case ids::kIdRight: move(kStep, 0); return;
+    case ids::kIdZoomIn: zoomIn(); return;
+    case ids::kIdZoomOut: zoomOut(); return;
+    case ids::kIdColour: cycleColourMode(); return;
+    case ids::kIdDithering: ditheringToggled(); return;
+    case ids::kIdCompress: compressToggled(); return;
+    case ids::kIdGpsOn: switchGps(true); return;
+    case ids::kIdGpsOff: switchGps(false); return;
+    case ids::kIdInfoTextButton: infoTextButton(); return;
+    case ids::kIdMakePdb: return;
+    case ids::kIdFileLoad: return;
+    default: return;
+    }
+}
+
+void MainDialog::systemCommand(int command) {
+    if ((command & ~0xF) == ids::kSysCommandAbout) platform_.showAbout();
+}
+
+void MainDialog::close() { platform_.endMainDialog(); }
+
+void MainDialog::destroy() {
+    pictures_.clear();
+    if (project_.tempFilesInUse == 0) {
+        for (const char* name : kRestoreFileNames) removeIfExists(workDir_ / name);
+    }
+    for (const char* name : {kPreviewRasterName, kDatabaseRasterName, kCompressionFileName})
+        removeIfExists(workDir_ / name);
+}
+
+// ---- Class rows ---------------------------------------------------------------
+
+void MainDialog::chooseClass(int classIndex) {
+    // Rows fill strictly in order: only the next free row's button acts.
+    if (project_.classCount != classIndex) return;
+
+    const std::optional<std::string> path = platform_.openFileDialog(kBitmapDialog);
+    if (!path) return;
+    ControlUpdates updates;
+    if (checkClassBitmap(project_, *path, classIndex, checked(ids::kIdCompress), feedback_, updates) != 0) {
+        applyControlUpdates(updates, false);
+        return;
+    }
+    MapClassEntry& entry = project_.classes[static_cast<std::size_t>(classIndex)];
+    setText(ids::kIdClassFileName[classIndex], *path);
+    entry.fileName.assign(*path);
+    // A new file under a name shown before must be read again.
+    pictures_.forget(*path);
+
+    unsigned product = 1;
+    for (int k = 1; k <= classIndex; ++k) product *= project_.classes[static_cast<std::size_t>(k)].magnification;
+    setText(ids::kIdClassTopxN[classIndex], classIndex == 0 ? "TOP" : std::to_string(product));
+    setText(ids::kIdClassWidth[classIndex], std::to_string(entry.width));
+    setText(ids::kIdClassHeight[classIndex], std::to_string(entry.height));
+    showUseRec(classIndex);
+    applyControlUpdates(updates, false);
+
+    project_.classCount = classIndex + 1;
+    platform_.setEnabled(kMain, ids::kIdClassButton[classIndex], false);
+    if (classIndex + 1 < kClassSlots) platform_.setEnabled(kMain, ids::kIdClassButton[classIndex + 1], true);
+
+    project_.previewClass = project_.classCount;
+    applyInfoButtonAccess();
+    project_.previewCentreX = 80;
+    project_.previewCentreY = 80;
+    // The preview never shows the raster of the class shown before.
+    if (project_.colourMode != 0) rebuildWorkRaster(project_.requestedColourMode);
+    platform_.repaint(ui::Region::ClassIndicator);
+    platform_.repaint(ui::Region::PreviewArea);
+}
+
+// ---- Preview navigation -----------------------------------------------------------
+
+void MainDialog::move(int dx, int dy) {
+    if (project_.previewClass < 1) return;
+    const MapClassEntry& shown = project_.classes[static_cast<std::size_t>(project_.previewClass - 1)];
+    const auto step = [](std::int32_t value, int delta, int size) {
+        const std::int64_t moved = static_cast<std::int64_t>(value) + delta;
+        if (delta < 0) return static_cast<std::int32_t>(std::max<std::int64_t>(moved, 0));
+        return static_cast<std::int32_t>(moved >= size ? size - 1 : moved);
+    };
+    if (dx != 0) project_.previewCentreX = step(project_.previewCentreX, dx, shown.width);
+    if (dy != 0) project_.previewCentreY = step(project_.previewCentreY, dy, shown.height);
+    platform_.repaint(ui::Region::PreviewArea);
+}
+
+void MainDialog::zoomIn() {
+    const int c = project_.previewClass;
+    if (c >= kClassSlots || c >= project_.classCount) return;
+    const std::int32_t magnification = project_.classes[static_cast<std::size_t>(c)].magnification;
+    project_.previewClass = c + 1;
+    project_.previewCentreX *= magnification;
+    project_.previewCentreY *= magnification;
+    applyInfoButtonAccess();
+    rebuildWorkRaster(project_.requestedColourMode);
+    platform_.repaint(ui::Region::ClassIndicator);
+    platform_.repaint(ui::Region::PreviewArea);
+}
+
+void MainDialog::zoomOut() {
+    const int c = project_.previewClass;
+    if (c < 2 || c > kClassSlots) return;
+    const std::int32_t magnification = project_.classes[static_cast<std::size_t>(c - 1)].magnification;
+    if (magnification != 0) {
+        project_.previewCentreX /= magnification;
+        project_.previewCentreY /= magnification;
+    }
+    project_.previewClass = c - 1;
+    applyInfoButtonAccess();
+    rebuildWorkRaster(project_.requestedColourMode);
+    platform_.repaint(ui::Region::ClassIndicator);
+    platform_.repaint(ui::Region::PreviewArea);
+}
+
+void MainDialog::cycleColourMode() {
+    if (project_.previewClass < 1) return;
+    const std::uint8_t mode = nextColourMode(project_.colourMode);
+    project_.requestedColourMode = mode;
+    if (mode != project_.colourMode) {
+        if (rebuildWorkRaster(mode) != 0) project_.requestedColourMode = project_.colourMode;
+    }
+    platform_.repaint(ui::Region::ColourIndicator);
+    platform_.repaint(ui::Region::PreviewArea);
+}
+
+void MainDialog::ditheringToggled() {
+    if (project_.previewClass < 1 || project_.requestedColourMode == 0) return;
+    const bool box = checked(ids::kIdDithering);
+    if (box != (project_.ditherFlag != 0)) {
+        if (rebuildWorkRaster(project_.requestedColourMode) == 0) project_.ditherFlag = box ? 1 : 0;
+    }
+    platform_.repaint(ui::Region::ColourIndicator);
+    platform_.repaint(ui::Region::PreviewArea);
+}
+
+void MainDialog::compressToggled() {
+    ControlUpdates updates;
+    redivideAfterCompressToggle(project_, checked(ids::kIdCompress), feedback_, updates);
+    applyControlUpdates(updates);
+}
+
+void MainDialog::switchGps(bool on) {
+    const int button = on ? ids::kIdGpsOn : ids::kIdGpsOff;
+    if (!platform_.isEnabled(kMain, button)) return;
+    project_.gpsEnabled = on ? 1 : 0;
+    platform_.setEnabled(kMain, ids::kIdGpsOn, !on);
+    platform_.setEnabled(kMain, ids::kIdGpsOff, on);
+}
+
+void MainDialog::mousePress(int x, int y, unsigned buttons, unsigned modifiers) {
+    if (buttons != kLeftButton || modifiers != 0) return;
+    if (x < kPreviewAreaRect.left || x >= kPreviewAreaRect.right || y < kPreviewAreaRect.top ||
+        y >= kPreviewAreaRect.bottom)
+        return;
+    if (project_.previewClass < 1 || project_.previewClass > kClassSlots) return;
+
+    const MapClassEntry& shown = project_.classes[static_cast<std::size_t>(project_.previewClass - 1)];
+    const auto clamp = [](std::int64_t value, int size) {
+        if (value >= size) value = size - 1;
+        return static_cast<std::int32_t>(value < 0 ? 0 : value);
+    };
+    project_.previewCentreX = clamp(static_cast<std::int64_t>(project_.previewCentreX) + x - kCentreClientX, shown.width);
+    project_.previewCentreY = clamp(static_cast<std::int64_t>(project_.previewCentreY) + y - kCentreClientY, shown.height);
+
+    if (project_.previewClass == 1) {
+        project_.selectedInfoText = 0;
+        const int count = std::min<int>(project_.infoTextCount, kInfoTextSlots);
+        for (int i = 0; i < count; ++i) {
+            const auto s = static_cast<std::size_t>(i);
+            if (project_.infoLeft[s] <= project_.previewCentreX && project_.previewCentreX <= project_.infoRight[s] &&
+                project_.infoTop[s] <= project_.previewCentreY && project_.previewCentreY <= project_.infoBottom[s]) {
+                project_.selectedInfoText = static_cast<std::int8_t>(i + 1);
+                break;
+            }
+        }
+        if (project_.selectedInfoText > 0) {
+            setText(ids::kIdInfoTextEdit, windows1252ToUtf8(project_.infoText(project_.selectedInfoText - 1).text));
+        } else {
+            setText(ids::kIdInfoTextEdit, "");
+        }
+        showCounter(project_.selectedInfoText);
+    }
+    platform_.repaint(ui::Region::PreviewArea);
+}
+
+// ---- Information texts ------------------------------------------------------------
+
+void MainDialog::infoTextButton() {
+    if (!platform_.isEnabled(kMain, ids::kIdInfoTextButton)) return;
+    const std::string bytes = storedInfoText(platform_.controlText(kMain, ids::kIdInfoTextEdit));
+    applyInfoTextButton(project_, bytes, feedback_);
+    setText(ids::kIdInfoTextEdit, "");
+    showCounter(0);
+    project_.selectedInfoText = 0;
+    platform_.repaint(ui::Region::PreviewArea);
+}
+
+// ---- Paint --------------------------------------------------------------------------
+
+PreviewDescription MainDialog::describePreview(bool minimised, int clientWidth, int clientHeight, int iconWidth,
+                                               int iconHeight) {
+    PreviewDescription description;
+    if (minimised) {
+        placeMinimisedIcon(description, clientWidth, clientHeight, iconWidth, iconHeight);
+        return description;
+    }
+    description.classDigit = classIndicatorDigit(project_.previewClass);
+    description.colourCaption = colourIndicatorCaption(project_.colourMode);
+    const int shown = project_.previewClass;
+    if (shown >= 1 && shown <= project_.classCount && shown <= kClassSlots) {
+        std::filesystem::path file;
+        if (project_.colourMode == 0) {
+            file = project_.classes[static_cast<std::size_t>(shown - 1)].fileName.str();
+        } else {
+            // Whether or not the rebuild succeeds, the raster file is what is shown.
+            if (project_.colourMode != project_.requestedColourMode) rebuildWorkRaster(project_.requestedColourMode);
+            file = previewRasterPath();
+        }
+        description.picture = previewPicture(pictures_, file, project_.previewCentreX, project_.previewCentreY);
+    }
+    if (shown == 1) description.markers = infoTextMarkers(project_);
+    return description;
+}
+
+// ---- Shared operations ----------------------------------------------------------------
+
+void MainDialog::showCounter(int selected) {
+    setText(ids::kIdInfoTextCounter, std::to_string(selected) + "/" + std::to_string(project_.infoTextCount));
+}
+
+void MainDialog::clearInfoSelection() {
+    setText(ids::kIdInfoTextEdit, "");
+    showCounter(0);
+    project_.selectedInfoText = 0;
+}
+
+void MainDialog::applyInfoButtonAccess() {
+    if (project_.previewClass == 1) {
+        if (project_.access.fullEdit == 1) platform_.setEnabled(kMain, ids::kIdInfoTextButton, true);
+        return;
+    }
+    clearInfoSelection();
+    platform_.setEnabled(kMain, ids::kIdInfoTextButton, false);
+}
+
+int MainDialog::rebuildWorkRaster(std::uint8_t mode) {
+    const int shown = project_.previewClass;
+    if (shown < 1 || shown > kClassSlots) return kNoSuchClass;
+    RasterRequest request;
+    request.classIndex = shown - 1;
+    request.mode = mode;
+    request.source = project_.classes[static_cast<std::size_t>(shown - 1)].fileName.str();
+    request.raster = previewRasterPath();
+    request.ditherChecked = checked(ids::kIdDithering);
+    request.compressChecked = checked(ids::kIdCompress);
+    ControlUpdates updates;
+    pictures_.forget(request.raster);
+    const int result = convertToWorkRaster(project_, request, feedback_, updates);
+    pictures_.forget(request.raster);
+    applyControlUpdates(updates);
+    if (result == 0) project_.colourMode = mode;
+    return result;
+}
+
+void MainDialog::applyControlUpdates(const ControlUpdates& updates, bool rows) {
+    if (updates.uncheckCompress) platform_.setChecked(kMain, ids::kIdCompress, false);
+    if (!rows) return;
+    for (int k = 0; k < std::min(project_.classCount, kClassSlots); ++k) {
+        if (updates.useRecChanged[static_cast<std::size_t>(k)]) showUseRec(k);
+    }
+}
+
+void MainDialog::showUseRec(int classIndex) {
+    const MapClassEntry& entry = project_.classes[static_cast<std::size_t>(classIndex)];
+    setText(ids::kIdClassUseRec[classIndex], std::to_string(static_cast<unsigned>(entry.recordColumns) * entry.recordRows));
+}
+
+bool MainDialog::checked(int id) const { return platform_.isChecked(kMain, id); }
+
+void MainDialog::setText(int id, std::string_view text) { platform_.setControlText(kMain, id, text); }
+
+}  // namespace plotvane::app
