@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "app/dialog_make_front_end.h"
+#include "app/make_flow.h"
 #include "database/input_rules.h"
 #include "project/control_ids.h"
 #include "project/files.h"
@@ -119,7 +121,7 @@ void MainDialog::command(int controlId) {
     case ids::kIdGpsOn: switchGps(true); return;
     case ids::kIdGpsOff: switchGps(false); return;
     case ids::kIdInfoTextButton: infoTextButton(); return;
-    case ids::kIdMakePdb: return;
+    case ids::kIdMakePdb: makeDatabase(); return;
     case ids::kIdFileLoad: return;
     default: return;
     }
@@ -305,6 +307,13 @@ void MainDialog::infoTextButton() {
     showCounter(0);
     project_.selectedInfoText = 0;
     platform_.repaint(ui::Region::PreviewArea);
+}
+
+// ---- Make PDB -----------------------------------------------------------------------
+
+void MainDialog::makeDatabase() {
+    DialogMakeFrontEnd frontEnd(platform_, clock_, workDir_);
+    makeDatabaseCommand(project_, frontEnd);
 }
 
 // ---- Paint --------------------------------------------------------------------------

@@ -62,6 +62,7 @@ private:
     void compressToggled();
     void switchGps(bool on);
     void infoTextButton();
+    void makeDatabase();
 
     // Shared operations of the handlers.
     void showCounter(int selected);

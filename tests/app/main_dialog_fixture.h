@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -60,6 +61,21 @@ protected:
     }
 
     bool click(int id) { return platform.clickControl(dialog, id); }
+
+    // A plain left click at client (x, y).
+    void press(int x, int y) { dialog.mousePress(x, y, app::kLeftButton, 0); }
+
+    // Moves the preview centre to (x, y) of the shown class by clicks, as a
+    // user would: each click moves it by -80..+79 in each direction.
+    void centreOn(int x, int y) {
+        for (int i = 0; i < 200; ++i) {
+            const int dx = std::clamp(x - project().previewCentreX, -80, 79);
+            const int dy = std::clamp(y - project().previewCentreY, -80, 79);
+            if (dx == 0 && dy == 0) return;
+            press(390 + dx, 160 + dy);
+        }
+        FAIL() << "the centre cannot reach " << x << "," << y;
+    }
     const MapProject& project() const { return dialog.project(); }
     std::filesystem::path work(const std::string& name) const { return dir.path() / "work" / name; }
 
