@@ -29,10 +29,21 @@ void addRasterCommand(CLI::App& app, Action& action);
 void addMakeCommand(CLI::App& app, Action& action);
 void addInfoCommand(CLI::App& app, Action& action);
 
-// Prints every message to stderr as "Title: text".
+// Prints every message to stderr as "Title: text", and after a message
+// about a file, a line of its own naming the file and the reason.
 class StderrFeedback : public Feedback {
 public:
     void show(const Message& message) override;
+    void explain(const FileProblem& problem) override;
 };
+
+// The line that explains a file problem, without the program's name.
+std::string describeFileProblem(const FileProblem& problem);
+
+// Arms the file layer's failure injection from PLOTVANE2_FAIL_AT (for the
+// command-line tests) and installs the handler that, on SIGINT, SIGTERM or
+// SIGHUP, removes the registered unfinished files and temporary folders
+// and exits with 128 + the signal number.
+void prepareProcess();
 
 }  // namespace plotvane::cli

@@ -14,6 +14,7 @@ int usageFailure(const CLI::App& app, const std::string& what) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    plotvane::cli::prepareProcess();
     CLI::App app{"Plotvane2: prepares BMP maps for the Orbilune GPS map viewer on Palm OS handhelds.",
                  "plotvane2-cli"};
     app.require_subcommand(1);

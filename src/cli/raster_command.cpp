@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "project/files.h"
+#include "project/output_file.h"
 #include "project/map_project.h"
 #include "raster/work_raster.h"
 
@@ -25,44 +25,23 @@ std::uint8_t modeValue(const std::string& text) {
     return static_cast<std::uint8_t>(std::stoi(text));
 }
 
-// A fresh file beside `output`, so that the finished raster can replace
-// `output` by a rename. When none can be made, a name beside it is still
-// returned: the conversion then refuses it at its own step, in its order.
-std::filesystem::path reserveTemporary(const std::filesystem::path& output) {
-    std::filesystem::path created;
-    if (createUniqueSibling(output, created)) return created;
-    const std::filesystem::path folder = output.has_parent_path() ? output.parent_path() : ".";
-    return folder / ("." + output.filename().string() + ".tmp");
-}
-
 int runRaster(const RasterOptions& options) {
     const std::filesystem::path output = options.output;
     if (output.filename().empty()) throw UsageError("-o names a folder, not a file: " + options.output);
 
     MapProject project;
+    OutputFile raster(output, {options.source});
     RasterRequest request;
     request.classIndex = 0;
     request.mode = modeValue(options.mode);
     request.source = options.source;
-    request.raster = reserveTemporary(output);
+    request.output = &raster;
     request.ditherChecked = options.dither;
     request.compressChecked = false;
 
     StderrFeedback feedback;
     ControlUpdates updates;
-    const int result = convertToWorkRaster(project, request, feedback, updates);
-    if (result != 0) {
-        removeIfExists(request.raster);
-        return kExitRefused;
-    }
-    std::error_code ec;
-    std::filesystem::rename(request.raster, output, ec);
-    if (ec) {
-        removeIfExists(request.raster);
-        std::fprintf(stderr, "plotvane2-cli: cannot write %s: %s\n", output.c_str(), ec.message().c_str());
-        return kExitRefused;
-    }
-    return kExitOk;
+    return convertToWorkRaster(project, request, feedback, updates) == 0 ? kExitOk : kExitRefused;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "database/map_database.h"
 #include "database/record_compression.h"
 #include "project/files.h"
+#include "project/output_file.h"
 
 namespace plotvane {
 
@@ -31,20 +32,27 @@ namespace {
 constexpr std::size_t kCopyBufferSize = 64u << 10;
 bool abnormalYear(int year) { return year >= 1951 && year <= 1997; }
 
+Message cannotMakeDatabase() { return warning("Error : Cannot make pdb-file.", Icon::Exclamation); }
+
+std::vector<std::filesystem::path> classFiles(const MapProject& project, int classCount) {
+    std::vector<std::filesystem::path> files;
+    for (int k = 0; k < classCount; ++k) files.emplace_back(project.classes[static_cast<std::size_t>(k)].fileName.str());
+    return files;
+}
+
 // Writes the database once the data of every record is in the
 // compression file; every offset is known before the first byte.
 class DatabaseFileWriter {
 public:
-    DatabaseFileWriter(MapProject& project, const WriteRequest& request, bool compress, Feedback& feedback)
-        : project_(project), request_(request), compress_(compress), feedback_(feedback),
+    DatabaseFileWriter(MapProject& project, const WriteRequest& request, bool compress, Feedback& feedback,
+                       OutputFile& output)
+        : project_(project), request_(request), compress_(compress), feedback_(feedback), output_(output),
           compressionPath_(request.workDir / kCompressionFileName) {}
 
-    int createOutput(std::filesystem::path* unfinishedFile) {
-        output_ = createUniqueSibling(request_.outputPath, outputPath_);
-        if (!output_) return cannotMake();
-        if (unfinishedFile != nullptr) *unfinishedFile = outputPath_;
+    int createOutput() {
+        if (!output_.create()) return cannotMake(output_.problem());
         copyBuffer_.resize(kCopyBufferSize);
-        std::setvbuf(output_.get(), nullptr, _IOFBF, kCopyBufferSize);
+        std::setvbuf(output_.stream(), nullptr, _IOFBF, kCopyBufferSize);
         return 0;
     }
 
@@ -72,7 +80,7 @@ public:
         appendRecordList(head, list);
         appendMapHeaderRecord(head, makeMapHeaderRecord(project_, classCount, request_.colourMode));
         if (hasText) appendInfoTextRecord(head, text);
-        if (!writeExact(output_.get(), head.data(), head.size())) return cannotMake();
+        if (!writeExact(output_.stream(), head.data(), head.size())) return writeFailed();
         return 0;
     }
 
@@ -98,10 +106,10 @@ public:
                 appendTileBitmapHeader(prefix, header);
                 if (compress_)
                     appendCompressedSizeWordLittleEndian(prefix, static_cast<std::uint16_t>(length + 2));
-                if (!writeExact(output_.get(), prefix.data(), prefix.size())) return cannotMake();
+                if (!writeExact(output_.stream(), prefix.data(), prefix.size())) return writeFailed();
                 if (!seekTo(compression.get(), start)) return pointerLost(compression);
                 if (const int rc = copy(compression.get(), length); rc != 0) {
-                    if (rc == 1) return cannotMake();
+                    if (rc == 1) return writeFailed();
                     return pointerLost(compression);
                 }
                 start += length;
@@ -111,21 +119,18 @@ public:
     }
 
     // Flushes the new file to disk and puts it in the output's place.
-    int finish(std::filesystem::path* unfinishedFile) {
-        std::FILE* f = output_.get();
-        const bool flushed = std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
-        const bool closed = std::fclose(output_.release()) == 0;
-        if (!flushed || !closed) return cannotMake();
-        if (std::rename(outputPath_.c_str(), request_.outputPath.c_str()) != 0) return cannotMake();
-        if (unfinishedFile != nullptr) unfinishedFile->clear();
+    int finish() {
+        if (!output_.commit()) return cannotMake(output_.problem());
         return 0;
     }
 
 private:
-    int cannotMake() {
-        feedback_.show(warning("Error : Cannot make pdb-file.", Icon::Exclamation));
+    int cannotMake(const FileProblem& problem) {
+        feedback_.show(cannotMakeDatabase());
+        feedback_.explain(problem);
         return 1;
     }
+    int writeFailed() { return cannotMake(output_.writeProblem(errno)); }
 
     int pointerLost(FilePtr& compression) {
         compression.reset();
@@ -139,7 +144,7 @@ private:
         while (length > 0) {
             const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(length, copyBuffer_.size()));
             if (!readExact(from, copyBuffer_.data(), chunk)) return 2;
-            if (!writeExact(output_.get(), copyBuffer_.data(), chunk)) return 1;
+            if (!writeExact(output_.stream(), copyBuffer_.data(), chunk)) return 1;
             length -= chunk;
         }
         return 0;
@@ -149,9 +154,8 @@ private:
     const WriteRequest& request_;
     const bool compress_;
     Feedback& feedback_;
+    OutputFile& output_;
     const std::filesystem::path compressionPath_;
-    FilePtr output_;
-    std::filesystem::path outputPath_;
     std::vector<std::uint8_t> copyBuffer_;
 };
 
@@ -166,6 +170,15 @@ int writeMapDatabase(MapProject& project, const WriteRequest& request, const Clo
     // Original mode stores the class bitmaps as they are, never compressed.
     const bool compress = request.compress && request.colourMode != 0;
     const int classCount = std::clamp(request.classCount, 0, kClassSlots);
+
+    // A link, a device or a class bitmap at the output path is refused
+    // before any work is done.
+    OutputFile output(request.outputPath, classFiles(project, classCount));
+    if (!output.check()) {
+        feedback.show(cannotMakeDatabase());
+        feedback.explain(output.problem());
+        return kWriteFailed;
+    }
 
     const CompressionRequest pass{request.workDir, request.ditherChecked, request.compressChecked};
     for (int k = 0; k < classCount; ++k) {
@@ -194,8 +207,8 @@ int writeMapDatabase(MapProject& project, const WriteRequest& request, const Clo
 
     WriteRequest effective = request;
     effective.classCount = classCount;
-    DatabaseFileWriter writer(project, effective, compress, feedback);
-    if (const int rc = writer.createOutput(unfinishedFile); rc != 0) return rc;
+    DatabaseFileWriter writer(project, effective, compress, feedback, output);
+    if (const int rc = writer.createOutput(); rc != 0) return rc;
 
     const std::int64_t now = clock.now();
     if (abnormalYear(clock.localYear(now))) {
@@ -206,7 +219,7 @@ int writeMapDatabase(MapProject& project, const WriteRequest& request, const Clo
     if (const int rc = writer.writeDataRecords(); rc != 0) return rc;
 
     removeIfExists(request.workDir / kDatabaseRasterName);
-    return writer.finish(unfinishedFile);
+    return writer.finish();
 }
 
 }  // namespace plotvane

@@ -39,15 +39,17 @@ inline constexpr int kWriteOk = 0;
 inline constexpr int kWriteFailed = 1;
 inline constexpr int kWriteCompressionFileLost = 2;
 
-// Writes the map database of `project` to `request.outputPath`: runs the
-// compression pass of every class, checks the size limits and the clock,
-// then writes a new file with a unique name in the output's folder and
-// renames it over the output path once it is complete and flushed, so an
-// existing database is never lost. Returns 0, 2 when "tempcomp.$$$" cannot
-// be reopened, 1 for every other failure, after showing the message.
-// `unfinishedFile`, when given, receives the path of the new file while it
-// exists and is not yet renamed (empty otherwise); the caller removes it
-// after a failure. On success "temppdb.$$$" has been deleted.
+// Writes the map database of `project` to `request.outputPath` through an
+// OutputFile: refuses at once an output that is not a regular file or is
+// one of the class bitmaps, runs the compression pass of every class,
+// checks the size limits and the clock, then writes a new file with a
+// unique name beside the output's target and renames it over the target
+// once it is complete and synced, so an existing database is never lost.
+// Returns 0, 2 when "tempcomp.$$$" cannot be reopened, 1 for every other
+// failure, after showing the message (and explaining a file problem).
+// The unfinished file is removed on every failure, so `unfinishedFile`,
+// when given, is always empty on return. On success "temppdb.$$$" has been
+// deleted.
 int writeMapDatabase(MapProject& project, const WriteRequest& request, const Clock& clock,
                      Feedback& feedback, ControlUpdates& updates,
                      std::filesystem::path* unfinishedFile = nullptr);

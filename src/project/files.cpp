@@ -3,13 +3,70 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <string>
-
 #include <system_error>
 
 namespace plotvane {
+
+namespace {
+
+// The armed operation (-1 when none) and how many of its calls are left
+// before the one that fails.
+std::atomic<int> armedOperation{-1};
+std::atomic<std::uint64_t> callsBeforeFailure{0};
+std::atomic<bool> armedFailureHappened{false};
+
+// True when this call of `operation` is the one armed to fail; errno is
+// then EIO.
+bool injectedFailure(FileOperation operation) {
+    if (armedOperation.load(std::memory_order_relaxed) != static_cast<int>(operation)) return false;
+    if (callsBeforeFailure.fetch_sub(1) != 1) return false;
+    armedOperation.store(-1);
+    armedFailureHappened.store(true);
+    errno = EIO;
+    return true;
+}
+
+}  // namespace
+
+void armFileFailure(FileOperation operation, std::uint64_t nth) {
+    disarmFileFailure();
+    if (nth == 0) return;
+    callsBeforeFailure.store(nth);
+    armedOperation.store(static_cast<int>(operation));
+}
+
+bool armFileFailure(std::string_view spec) {
+    disarmFileFailure();
+    const std::size_t colon = spec.find(':');
+    if (colon == std::string_view::npos) return false;
+    const std::string_view name = spec.substr(0, colon);
+    const std::string_view count = spec.substr(colon + 1);
+    FileOperation operation{};
+    if (name == "open") operation = FileOperation::Open;
+    else if (name == "write") operation = FileOperation::Write;
+    else if (name == "flush") operation = FileOperation::Flush;
+    else if (name == "sync") operation = FileOperation::Sync;
+    else if (name == "rename") operation = FileOperation::Rename;
+    else return false;
+    std::uint64_t nth = 0;
+    const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), nth);
+    if (ec != std::errc() || end != count.data() + count.size() || nth == 0) return false;
+    armFileFailure(operation, nth);
+    return true;
+}
+
+void disarmFileFailure() {
+    armedOperation.store(-1);
+    callsBeforeFailure.store(0);
+    armedFailureHappened.store(false);
+}
+
+bool armedFileFailureHappened() { return armedFailureHappened.load(); }
 
 FilePtr openFile(const std::filesystem::path& path, const char* mode) {
     // fopen opens a folder for reading and only the first read fails, which
@@ -17,9 +74,15 @@ FilePtr openFile(const std::filesystem::path& path, const char* mode) {
     // writes to it. Only regular files are read.
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
-    if (std::filesystem::is_directory(status)) return nullptr;
-    if (mode[0] == 'r' && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    if (std::filesystem::is_directory(status)) {
+        errno = EISDIR;
         return nullptr;
+    }
+    if (mode[0] == 'r' && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    if (injectedFailure(FileOperation::Open)) return nullptr;
     return FilePtr(std::fopen(path.c_str(), mode));
 }
 
@@ -47,6 +110,7 @@ FilePtr createUniqueSibling(const std::filesystem::path& output, std::filesystem
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const std::filesystem::path candidate =
             folder / (base + std::to_string((seed + static_cast<unsigned long>(attempt) * 7919u) % 1000000007u) + ".tmp");
+        if (injectedFailure(FileOperation::Open)) return nullptr;
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST) continue;
@@ -54,8 +118,10 @@ FilePtr createUniqueSibling(const std::filesystem::path& output, std::filesystem
         }
         std::FILE* f = ::fdopen(fd, "wb");
         if (f == nullptr) {
+            const int error = errno;
             ::close(fd);
             ::unlink(candidate.c_str());
+            errno = error;
             return nullptr;
         }
         created = candidate;
@@ -69,7 +135,17 @@ bool readExact(std::FILE* f, void* data, std::size_t size) {
 }
 
 bool writeExact(std::FILE* f, const void* data, std::size_t size) {
-    return size == 0 || std::fwrite(data, 1, size, f) == size;
+    if (size == 0) return true;
+    if (injectedFailure(FileOperation::Write)) return false;
+    return std::fwrite(data, 1, size, f) == size;
+}
+
+bool flushFile(std::FILE* f) { return !injectedFailure(FileOperation::Flush) && std::fflush(f) == 0; }
+
+bool syncFile(std::FILE* f) { return !injectedFailure(FileOperation::Sync) && ::fsync(::fileno(f)) == 0; }
+
+bool renameFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return !injectedFailure(FileOperation::Rename) && std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool seekTo(std::FILE* f, std::uint64_t offset) {

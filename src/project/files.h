@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 
 namespace plotvane {
 
@@ -23,7 +25,9 @@ struct FileCloser {
 // Closes on every return path.
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens with fopen's mode string; null when it cannot be opened.
+// Opens with fopen's mode string; null (with errno set) when it cannot be
+// opened. Folders are never opened, nor anything but a regular file for
+// reading.
 FilePtr openFile(const std::filesystem::path& path, const char* mode);
 
 bool fileExists(const std::filesystem::path& path);
@@ -42,6 +46,28 @@ bool readExact(std::FILE* f, void* data, std::size_t size);
 
 // Writes exactly `size` bytes; false on error.
 bool writeExact(std::FILE* f, const void* data, std::size_t size);
+
+// fflush, fsync and rename, each false (with errno set) on failure.
+bool flushFile(std::FILE* f);
+bool syncFile(std::FILE* f);
+bool renameFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// ---- Failure injection: a test seam ------------------------------------
+//
+// Storage code is tested by making one of its file operations fail: the
+// Nth open (openFile, createUniqueSibling), write (writeExact), flush,
+// sync or rename from the moment of arming fails with EIO, once; every
+// other call runs as usual. Nothing fails until a test arms it, or a
+// front end does from a test's environment variable.
+enum class FileOperation { Open, Write, Flush, Sync, Rename };
+
+void armFileFailure(FileOperation operation, std::uint64_t nth);
+// Arms from "open:N", "write:N", "flush:N", "sync:N" or "rename:N" (N >= 1);
+// false, with nothing armed, for any other text.
+bool armFileFailure(std::string_view spec);
+void disarmFileFailure();
+// The armed failure has happened since it was armed.
+bool armedFileFailureHappened();
 
 // Seeks from the start of the file with a 64-bit offset.
 bool seekTo(std::FILE* f, std::uint64_t offset);

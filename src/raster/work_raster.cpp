@@ -252,6 +252,7 @@ struct PixelJob {
     int blockRows;
     int blockCount;
     std::uint64_t sourceStride;
+    FileProblem writeProblem;  // its `error` is filled in when a write fails
 };
 
 enum class Stage { Free, Read, Diffused };
@@ -300,8 +301,15 @@ int reportFailure(int code, Feedback& feedback) {
     return code;
 }
 
+int reportWriteFailure(PixelJob& job, int error, Feedback& feedback) {
+    feedback.show(cannotMakeRaster());
+    job.writeProblem.error = error;
+    feedback.explain(job.writeProblem);
+    return kBmpIllegalDepth;
+}
+
 // Rows stream through one block at a time: read, convert, write.
-int convertSerially(const PixelJob& job, BmpRowReader& reader, Feedback& feedback) {
+int convertSerially(PixelJob& job, BmpRowReader& reader, Feedback& feedback) {
     RowBlock block;
     allocateBlock(job, block);
     std::unique_ptr<RowDiffuser> diffuser;
@@ -310,7 +318,7 @@ int convertSerially(const PixelJob& job, BmpRowReader& reader, Feedback& feedbac
     for (int k = 0; k < job.blockCount; ++k) {
         if (!readBlock(job, reader, block, k)) return reportFailure(kBmpTruncated, feedback);
         if (diffuser) diffuseBlock(*diffuser, block);
-        if (!writeBlock(job, block)) return reportFailure(kBmpIllegalDepth, feedback);
+        if (!writeBlock(job, block)) return reportWriteFailure(job, errno, feedback);
     }
     return kBmpOk;
 }
@@ -319,7 +327,7 @@ int convertSerially(const PixelJob& job, BmpRowReader& reader, Feedback& feedbac
 // thread of its own while this thread reads the source and converts and
 // writes the rows already diffused. The blocks pass in file order through
 // a ring of slots; only the stage of each slot is shared.
-int convertWithDiffusionThread(const PixelJob& job, BmpRowReader& reader, Feedback& feedback) {
+int convertWithDiffusionThread(PixelJob& job, BmpRowReader& reader, Feedback& feedback) {
     std::vector<RowBlock> slots(kPipelineSlots);
     for (RowBlock& slot : slots) allocateBlock(job, slot);
     RowDiffuser diffuser(job.headers.biWidth, job.converter.diffusionBits());
@@ -353,6 +361,7 @@ int convertWithDiffusionThread(const PixelJob& job, BmpRowReader& reader, Feedba
     }
 
     int result = kBmpOk;
+    int writeError = 0;
     int nextRead = 0;
     int nextWrite = 0;
     while (nextWrite < job.blockCount) {
@@ -380,6 +389,7 @@ int convertWithDiffusionThread(const PixelJob& job, BmpRowReader& reader, Feedba
             continue;
         }
         if (!writeBlock(job, slots[writeSlot])) {
+            writeError = errno;
             result = kBmpIllegalDepth;
             break;
         }
@@ -396,17 +406,18 @@ int convertWithDiffusionThread(const PixelJob& job, BmpRowReader& reader, Feedba
     }
     changed.notify_all();
     worker.join();
+    if (result == kBmpIllegalDepth) return reportWriteFailure(job, writeError, feedback);
     return result == kBmpOk ? kBmpOk : reportFailure(result, feedback);
 }
 
 int convertPixels(std::FILE* source, std::FILE* raster, const BmpHeaders& h, PixelConverter& converter,
-                  Feedback& feedback) {
+                  const FileProblem& writeProblem, Feedback& feedback) {
     const std::uint64_t sourceStride = pixelRowStride(h.biWidth, h.biBitCount);
     const auto height = static_cast<int>(pictureHeight(h));
     const auto blockRows =
         static_cast<int>(std::clamp<std::uint64_t>(kBlockBytes / sourceStride, 1, static_cast<std::uint64_t>(height)));
-    const PixelJob job{source,    raster, h, converter, height, blockRows, (height + blockRows - 1) / blockRows,
-                       sourceStride};
+    PixelJob job{source,       raster,       h, converter, height, blockRows, (height + blockRows - 1) / blockRows,
+                 sourceStride, writeProblem};
     BmpRowReader reader(source, h);
     if (!reader.start()) return reportFailure(kBmpTruncated, feedback);
     if (!converter.needsDiffusion()) return convertSerially(job, reader, feedback);
@@ -511,19 +522,45 @@ int convertToWorkRaster(MapProject& project, const RasterRequest& request, Feedb
         return kBmpCannotOpen;
     }
     BusyScope busy(feedback);
-    FilePtr raster = openFile(request.raster, "wb");
-    if (!raster) {
-        feedback.show(cannotMakeRaster());
-        return kBmpIllegalDepth;
+    // The preview's raster is created in place; a raster written for the
+    // user goes through its OutputFile, which creates it beside its target.
+    FilePtr ownRaster;
+    std::FILE* raster = nullptr;
+    if (request.output != nullptr) {
+        if (!request.output->create()) {
+            feedback.show(cannotMakeRaster());
+            feedback.explain(request.output->problem());
+            return kBmpIllegalDepth;
+        }
+        raster = request.output->stream();
+    } else {
+        ownRaster = openFile(request.raster, "wb");
+        if (!ownRaster) {
+            feedback.show(cannotMakeRaster());
+            feedback.explain(FileProblem{FileProblem::Kind::CannotCreate, request.raster, {}, {}, errno});
+            return kBmpIllegalDepth;
+        }
+        raster = ownRaster.get();
     }
+    const FileProblem writeProblem =
+        request.output != nullptr ? request.output->writeProblem(0)
+                                  : FileProblem{FileProblem::Kind::CannotWrite, request.raster, {}, {}, 0};
+    auto writeFailed = [&](int error) {
+        feedback.show(cannotMakeRaster());
+        FileProblem problem = writeProblem;
+        problem.error = error;
+        feedback.explain(problem);
+        return kBmpIllegalDepth;
+    };
 
     BmpFileInfo info;
     if (!readBmpFileInfo(source.get(), info)) info.headersComplete = false;
     bool notBmp = false;
     const int checked = checkWorkRasterHeaders(project, info, feedback, notBmp);
     if (checked != kBmpOk) {
-        if (notBmp) {
-            raster.reset();
+        if (notBmp && request.output != nullptr) request.output->discard();
+        if (notBmp && request.output == nullptr) {
+            ownRaster.reset();
             removeIfExists(request.raster);
         }
         return checked;
@@ -533,10 +570,7 @@ int convertToWorkRaster(MapProject& project, const RasterRequest& request, Feedb
     project.ditherFlag = request.ditherChecked ? 1 : 0;
     project.rasterDataOffset = rasterPixelOffset(request.mode);
     const std::vector<std::uint8_t> prefix = workRasterPrefix(h, request.mode, project.systemPalette);
-    if (!writeExact(raster.get(), prefix.data(), prefix.size())) {
-        feedback.show(cannotMakeRaster());
-        return kBmpIllegalDepth;
-    }
+    if (!writeExact(raster, prefix.data(), prefix.size())) return writeFailed(errno);
 
     ColourTable table;
     if (!readColourTable(source.get(), h, table)) {
@@ -549,16 +583,20 @@ int convertToWorkRaster(MapProject& project, const RasterRequest& request, Feedb
 
     try {
         PixelConverter converter(h, table, request.mode, request.ditherChecked, inverted);
-        const int converted = convertPixels(source.get(), raster.get(), h, converter, feedback);
+        const int converted = convertPixels(source.get(), raster, h, converter, writeProblem, feedback);
         if (converted != kBmpOk) return converted;
     } catch (const std::bad_alloc&) {
         feedback.show(warning("allocdmatrix error\n"));
         return kRasterNoMemory;
     }
-    if (std::fflush(raster.get()) != 0 || std::fclose(raster.release()) != 0) {
+    if (request.output != nullptr) {
+        if (request.output->commit()) return kBmpOk;
         feedback.show(cannotMakeRaster());
+        feedback.explain(request.output->problem());
         return kBmpIllegalDepth;
     }
+    if (!flushFile(raster)) return writeFailed(errno);
+    if (std::fclose(ownRaster.release()) != 0) return writeFailed(errno);
     return kBmpOk;
 }
 

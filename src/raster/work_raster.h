@@ -6,6 +6,7 @@
 
 #include "project/feedback.h"
 #include "project/map_project.h"
+#include "project/output_file.h"
 #include "raster/bmp_reader.h"
 #include "raster/record_division.h"
 
@@ -18,6 +19,10 @@ struct RasterRequest {
     std::filesystem::path raster;       // the working raster to write
     bool ditherChecked = false;         // the DITHERING box
     bool compressChecked = false;       // the COMPRESS box, for the record-count step
+    // When set, the raster is written through it instead of at `raster`:
+    // created beside its target at the raster-creation step, and put in
+    // the target's place when complete.
+    OutputFile* output = nullptr;
 };
 
 // A mode other than 0, 1, 2, 4 or 8 was asked for: a caller's mistake,
@@ -44,7 +49,8 @@ std::vector<std::uint8_t> workRasterPrefix(const BmpHeaders& source, std::uint8_
 // Runs the header checks in the working-raster order (including the
 // record-count step over every loaded class), sets `ditherFlag`,
 // `rasterDataOffset`, `sourceBitDepth` and the class's `invertedPolarity`.
-// Returns 0 on success, else the code of the first failing check.
+// Returns 0 on success, else the code of the first failing check. A
+// raster that cannot be created or written is explained to `feedback`.
 int convertToWorkRaster(MapProject& project, const RasterRequest& request, Feedback& feedback,
                         ControlUpdates& updates);
 

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <thread>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -9,6 +13,8 @@
 #include "project/files.h"
 #include "raster/work_raster.h"
 #include "support/bmp_writer.h"
+#include "support/cli_fixtures.h"
+#include "support/output_cases.h"
 #include "support/recording_feedback.h"
 #include "support/temp_dir.h"
 
@@ -147,7 +153,9 @@ TEST(RasterCliRefusal, OutputFolderThatDoesNotExistIsRefusedAsTheRaster) {
     writeFile(dir / "map.bmp", makeBmp(colourSpec(160, 160)));
     const CliRun run = runCli(dir, "raster map.bmp --mode 1 -o nowhere/out.bmp");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "Error: Cannot make temp file (temporbl.$$$).\n");
+    EXPECT_EQ(run.err,
+              "Error: Cannot make temp file (temporbl.$$$).\n"
+              "plotvane2-cli: nowhere/out.bmp: cannot create a new file beside it: No such file or directory\n");
     EXPECT_EQ(folderNames(dir), std::vector<std::string>{"map.bmp"});
 }
 
@@ -174,6 +182,135 @@ TEST(RasterCliUsage, HelpDocumentsModesDitheringAndExitCodes) {
     EXPECT_EQ(run.exitCode, 0);
     for (const char* needle : {"--mode", "original", "--dither", "error diffusion", "Exit status", "-o"})
         EXPECT_NE(run.out.find(needle), std::string::npos) << needle << "\n" << run.out;
+}
+
+// ---- Where the raster goes, interrupts and failing file operations -------
+
+const char* refusalPhrase(FileProblem::Kind kind) {
+    switch (kind) {
+        case FileProblem::Kind::Pipe: return "is a named pipe, not a file; it was left as it is";
+        case FileProblem::Kind::Socket: return "is a socket, not a file; it was left as it is";
+        case FileProblem::Kind::Folder: return "is a folder, not a file; it was left as it is";
+        case FileProblem::Kind::Device: return "is a device, not a file; it was left as it is";
+        case FileProblem::Kind::SameAsInput: return "; it was left as it is";
+        case FileProblem::Kind::CannotResolve: return "cannot follow the link: Too many levels of symbolic links";
+        default: return "?";
+    }
+}
+
+class RasterCliOutput : public ::testing::TestWithParam<OutputCase> {};
+
+TEST_P(RasterCliOutput, WritesThroughLinksAndRefusesWhatIsNoFileOrTheSource) {
+    const OutputCase& c = GetParam();
+    CliSandbox box(PLOTVANE_CLI_PATH);
+    const auto source = box.output("map.bmp");
+    writeFile(source, makeBmp(colourSpec(170, 160)));
+    const auto out = c.arrange(box.outputs(), source);
+    if (out.empty()) GTEST_SKIP() << "this system cannot make the file of this case";
+    auto expected = folderSnapshot(box.outputs());
+
+    const ProcessResult run =
+        runProcess(PLOTVANE_CLI_PATH, {"raster", source.string(), "--mode", "4", "-o", out.string()},
+                   {{"TMPDIR", box.temp().string()}}, {}, box.work().string(), std::chrono::seconds(20));
+    ASSERT_FALSE(run.timedOut);
+    if (c.refusal) {
+        EXPECT_EQ(run.exitCode, 1);
+        const std::string first = "Error: Cannot make temp file (temporbl.$$$).\n";
+        ASSERT_EQ(run.err.substr(0, first.size()), first) << run.err;
+        const std::string line = run.err.substr(first.size());
+        EXPECT_EQ(line.rfind("plotvane2-cli: " + out.string(), 0), 0u) << line;
+        EXPECT_NE(line.find(refusalPhrase(*c.refusal)), std::string::npos) << line;
+        EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << line;
+    } else {
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        expected[c.written] = snapshotOf(previewRaster(source, 4, false));
+    }
+    EXPECT_EQ(folderSnapshot(box.outputs()), expected);
+    EXPECT_EQ(box.strayFiles(), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RasterCliOutput, ::testing::ValuesIn(outputCases()),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(RasterCliOutput, SourceGivenAsTheOutputNamesIt) {
+    CliSandbox box(PLOTVANE_CLI_PATH);
+    writeFile(box.output("map.bmp"), makeBmp(colourSpec(160, 160)));
+    const ProcessResult run = runProcess(PLOTVANE_CLI_PATH, {"raster", "../out/map.bmp", "--mode", "1", "-o", "../out/map.bmp"},
+                                         {}, {}, box.work().string(), std::chrono::seconds(20));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err,
+              "Error: Cannot make temp file (temporbl.$$$).\n"
+              "plotvane2-cli: ../out/map.bmp: is the input ../out/map.bmp; it was left as it is\n");
+}
+
+// Each interrupt during a long conversion removes the unfinished raster,
+// leaves the existing output as it was and exits with 128 + its number.
+TEST(RasterCliInterrupt, RemovesTheUnfinishedRasterAndKeepsTheOutput) {
+    CliSandbox box(PLOTVANE_CLI_PATH);
+    const auto source = box.input("large.bmp");
+    writeFile(source, makeBmp(colourSpec(4096, 4096)));
+    writeFile(box.output("out.bmp"), {'o', 'l', 'd'});
+    const auto before = folderSnapshot(box.outputs());
+
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        RunningProcess process(PLOTVANE_CLI_PATH,
+                               {"raster", source.string(), "--mode", "8", "--dither", "-o", box.output("out.bmp").string()},
+                               {{"TMPDIR", box.temp().string()}}, {}, box.work().string());
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        bool started = false;
+        while (!started && std::chrono::steady_clock::now() < deadline) {
+            started = folderSnapshot(box.outputs()).size() > before.size();
+            if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_TRUE(started) << "no unfinished raster appeared";
+        process.sendSignal(signal);
+        const ProcessResult run = process.wait(std::chrono::seconds(30));
+        ASSERT_FALSE(run.timedOut);
+        EXPECT_EQ(run.exitCode, 128 + signal) << "signal " << signal << "\n" << run.err;
+        EXPECT_EQ(folderSnapshot(box.outputs()), before) << "signal " << signal;
+        EXPECT_EQ(box.strayFiles(), std::vector<std::string>{});
+    }
+}
+
+// Every open, write, flush, sync and rename of a conversion fails in
+// turn: each failure is reported and refused, and leaves the existing
+// output and the folders as they were, until the run succeeds.
+TEST(RasterCliFailureInjection, EveryFileOperationFailingInTurnHarmsNothing) {
+    CliSandbox box(PLOTVANE_CLI_PATH);
+    const auto source = box.input("map.bmp");
+    // Several blocks of rows, so that several writes happen.
+    writeFile(source, makeBmp(colourSpec(1000, 700)));
+    const auto out = box.output("out.bmp");
+    writeFile(out, {'o', 'l', 'd'});
+    const auto inputs = folderSnapshot(box.inputs());
+    const auto outputs = folderSnapshot(box.outputs());
+
+    for (const std::string operation : {"open", "write", "flush", "sync", "rename"}) {
+        int failures = 0;
+        for (int n = 1;; ++n) {
+            ASSERT_LT(n, 100) << operation << " never stopped failing";
+            const std::string spec = operation + ":" + std::to_string(n);
+            const ProcessResult run = runProcess(
+                PLOTVANE_CLI_PATH, {"raster", source.string(), "--mode", "8", "--dither", "-o", out.string()},
+                {{"TMPDIR", box.temp().string()}, {"PLOTVANE2_FAIL_AT", spec}}, {}, box.work().string(),
+                std::chrono::seconds(60));
+            ASSERT_FALSE(run.timedOut) << spec;
+            if (run.exitCode == 0) {
+                EXPECT_EQ(run.err, "") << spec;
+                EXPECT_EQ(readFile(out), previewRaster(source, 8, true)) << spec;
+                writeFile(out, {'o', 'l', 'd'});
+                break;
+            }
+            ++failures;
+            EXPECT_EQ(run.exitCode, 1) << spec;
+            EXPECT_TRUE(run.err.rfind("Warning: ", 0) == 0 || run.err.rfind("Error: ", 0) == 0) << spec << run.err;
+            EXPECT_EQ(folderSnapshot(box.outputs()), outputs) << spec;
+            EXPECT_EQ(folderSnapshot(box.inputs()), inputs) << spec;
+            EXPECT_EQ(box.strayFiles(), std::vector<std::string>{}) << spec;
+        }
+        EXPECT_GE(failures, 1) << operation;
+    }
 }
 
 }  // namespace

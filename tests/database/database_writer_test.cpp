@@ -10,6 +10,7 @@
 #include "support/bmp_writer.h"
 #include "support/database_fixtures.h"
 #include "support/expected_bytes.h"
+#include "support/output_cases.h"
 #include "support/recording_feedback.h"
 #include "support/temp_dir.h"
 
@@ -327,25 +328,21 @@ TEST_F(DatabaseWriterTest, NewFileGetsModeSixSixSixLessTheUmask) {
     }
 }
 
-TEST_F(DatabaseWriterTest, ReportsTheUnfinishedFileItLeavesOnFailure) {
+TEST_F(DatabaseWriterTest, RemovesItsUnfinishedFileOnFailure) {
     chooseClass(0, 160, 160, mapPattern);
     const auto out = dir / "map.pdb";
-    std::filesystem::path unfinished;
+    std::filesystem::path unfinished = "stale";
     ASSERT_EQ(write(out, test::utcSeconds(1990, 1, 1), &unfinished), 1);
-    ASSERT_FALSE(unfinished.empty());
-    EXPECT_EQ(unfinished.parent_path(), dir.path());
-    EXPECT_TRUE(fileExists(unfinished));
-    EXPECT_FALSE(fileExists(out));
-
-    feedback.messages.clear();
-    ASSERT_EQ(write(out, kMay2024, &unfinished), 0) << ::testing::PrintToString(feedback.messages);
     EXPECT_TRUE(unfinished.empty());
+    EXPECT_EQ(test::folderEntries(dir.path()), (std::vector<std::string>{"class1.bmp", kCompressionFileName}));
 }
 
 TEST_F(DatabaseWriterTest, OutputThatCannotBeCreated) {
     chooseClass(0, 160, 160, mapPattern);
-    EXPECT_EQ(write(dir / "missing_folder" / "map.pdb"), 1);
+    const auto out = dir / "missing_folder" / "map.pdb";
+    EXPECT_EQ(write(out), 1);
     EXPECT_EQ(feedback.messages, std::vector<Message>{warning("Error : Cannot make pdb-file.", Icon::Exclamation)});
+    EXPECT_EQ(feedback.problems, (std::vector<FileProblem>{{FileProblem::Kind::CannotCreateBeside, out, {}, {}, ENOENT}}));
 }
 
 TEST_F(DatabaseWriterTest, CompressionFailureStopsBeforeAnyFile) {
@@ -430,17 +427,42 @@ INSTANTIATE_TEST_SUITE_P(
                         {warning("Error : Cannot open bmp-file."), warning("Error : Can not compress this data.")}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(DatabaseWriterTest, SaveOverAFolderFailsAtTheRenameAndRemovesTheNewFile) {
+// ---- Where the output goes ----------------------------------------------
+
+class DatabaseWriterOutput : public DatabaseWriterTest, public ::testing::WithParamInterface<test::OutputCase> {};
+
+TEST_P(DatabaseWriterOutput, WritesThroughLinksAndRefusesWhatIsNoFileOrAnInput) {
+    const test::OutputCase& c = GetParam();
     chooseClass(0, 160, 160, mapPattern);
-    const auto out = dir / "taken";
-    std::filesystem::create_directory(out);
-    test::writeFile(out / "keep.txt", {1, 2, 3});
-    EXPECT_FALSE(save(out));
-    EXPECT_EQ(feedback.messages, (std::vector<Message>{warning("Error : Cannot make pdb-file.", Icon::Exclamation),
-                                                       warning("Error : cannot make pdb-file", Icon::Exclamation)}));
-    EXPECT_EQ(test::folderEntries(dir.path()), (std::vector<std::string>{"class1.bmp", "taken"}));
-    EXPECT_EQ(test::readFile(out / "keep.txt"), (Bytes{1, 2, 3}));
+    const auto input = dir / "class1.bmp";
+    const auto out = c.arrange(dir.path(), input);
+    if (out.empty()) GTEST_SKIP() << "this system cannot make the file of this case";
+    auto expected = test::folderSnapshot(dir.path());
+
+    const test::ScopedDeadline deadline(20);
+    const int rc = write(out);
+    auto after = test::folderSnapshot(dir.path());
+    after.erase(kCompressionFileName);
+    if (c.refusal) {
+        EXPECT_EQ(rc, 1);
+        EXPECT_EQ(feedback.messages, std::vector<Message>{warning("Error : Cannot make pdb-file.", Icon::Exclamation)});
+        ASSERT_EQ(feedback.problems.size(), 1u);
+        EXPECT_EQ(feedback.problems[0].kind, *c.refusal);
+        EXPECT_EQ(feedback.problems[0].path, out);
+        if (c.refusal == FileProblem::Kind::SameAsInput) {
+            EXPECT_EQ(feedback.problems[0].input, input);
+        }
+    } else {
+        EXPECT_EQ(rc, 0) << ::testing::PrintToString(feedback.messages);
+        const Bytes database = expectedSingleTileDatabase(stampOf(kMay2024), 0, false, "Pw3xQ9aZ");
+        expected[c.written] = test::snapshotOf(database);
+    }
+    // Links stay links, and nothing else in the folder changes.
+    EXPECT_EQ(after, expected);
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, DatabaseWriterOutput, ::testing::ValuesIn(test::outputCases()),
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace plotvane

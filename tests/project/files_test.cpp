@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include "project/files.h"
 #include "support/temp_dir.h"
 
@@ -45,6 +47,32 @@ TEST(Files, ReadExactRefusesShortReads) {
     ASSERT_TRUE(seekTo(f.get(), 1));
     EXPECT_TRUE(readExact(f.get(), buffer, 2));
     EXPECT_EQ(std::string(buffer, 2), "bc");
+}
+
+TEST(FileFailureInjection, OnlyTheArmedCallOfItsOperationFails) {
+    test::TempDir dir;
+    FilePtr f = openFile(dir / "out", "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_TRUE(armFileFailure("write:3"));
+    EXPECT_TRUE(writeExact(f.get(), "a", 1));
+    EXPECT_TRUE(flushFile(f.get()));  // another operation does not count
+    EXPECT_TRUE(writeExact(f.get(), "b", 1));
+    EXPECT_FALSE(armedFileFailureHappened());
+    errno = 0;
+    EXPECT_FALSE(writeExact(f.get(), "c", 1));
+    EXPECT_EQ(errno, EIO);
+    EXPECT_TRUE(armedFileFailureHappened());
+    EXPECT_TRUE(writeExact(f.get(), "d", 1));
+    disarmFileFailure();
+
+    for (const char* bad : {"", "write", "write:", "write:0", "write:x", "write:2x", "read:1", "write:-1"}) {
+        EXPECT_FALSE(armFileFailure(bad)) << bad;
+        EXPECT_TRUE(writeExact(f.get(), "e", 1)) << bad;
+    }
+    for (const char* good : {"open:1", "write:7", "flush:2", "sync:1", "rename:12"}) {
+        EXPECT_TRUE(armFileFailure(good)) << good;
+        disarmFileFailure();
+    }
 }
 
 }  // namespace

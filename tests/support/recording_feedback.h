@@ -6,10 +6,11 @@
 
 namespace plotvane::test {
 
-// Records every message and busy transition so tests can assert on them.
+// Records every message, file problem and busy transition so tests can assert on them.
 class RecordingFeedback : public Feedback {
 public:
     void show(const Message& message) override { messages.push_back(message); }
+    void explain(const FileProblem& problem) override { problems.push_back(problem); }
     void setBusy(bool busy) override {
         busyDepth += busy ? 1 : -1;
         ++busyChanges;
@@ -22,6 +23,7 @@ public:
     }
 
     std::vector<Message> messages;
+    std::vector<FileProblem> problems;
     int busyDepth = 0;
     int busyChanges = 0;
 };

@@ -1,0 +1,33 @@
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/commands.h"
+#include "project/files.h"
+#include "project/interrupt_cleanup.h"
+
+namespace plotvane::cli {
+
+namespace {
+
+extern "C" void onInterrupt(int signal) {
+    removeInterruptedFiles();
+    ::_exit(128 + signal);
+}
+
+}  // namespace
+
+void prepareProcess() {
+    // A test seam: the command-line tests make the Nth file operation fail.
+    if (const char* failAt = std::getenv("PLOTVANE2_FAIL_AT"); failAt != nullptr && !armFileFailure(failAt))
+        std::fprintf(stderr, "plotvane2-cli: PLOTVANE2_FAIL_AT ignored: %s\n", failAt);
+
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    action.sa_mask = interruptSignals();
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+}
+
+}  // namespace plotvane::cli

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <filesystem>
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "project/feedback.h"
+
+namespace plotvane::test {
+
+// One kind of output path a command may be given, made inside `folder`
+// beside the command's input.
+struct OutputCase {
+    std::string name;
+    // Makes what lies at the output path and returns that path; an empty
+    // path when this system cannot make it (the case is then skipped).
+    std::function<std::filesystem::path(const std::filesystem::path& folder, const std::filesystem::path& input)>
+        arrange;
+    // Accepted: the name (in `folder`) of the file that must then hold the
+    // new contents, the output or its link's final target.
+    std::string written;
+    // Refused: how, with nothing in the folder changed.
+    std::optional<FileProblem::Kind> refusal;
+};
+
+// Links (also relative, chained and dangling), a named pipe, a socket, a
+// folder, a device where one can be made, the input itself, through a
+// link and as a hard link, and a link loop. Each existing regular file the
+// cases make holds "old".
+std::vector<OutputCase> outputCases();
+
+// Every entry under `folder` with its type, a link's target and a
+// regular file's bytes, to compare a folder before and after.
+std::map<std::string, std::string> folderSnapshot(const std::filesystem::path& folder);
+// How a regular file holding `bytes` shows in a snapshot.
+std::string snapshotOf(const std::vector<std::uint8_t>& bytes);
+
+void PrintTo(const OutputCase& c, std::ostream* os);
+
+// Ends the test process with a message when the scope lasts longer than
+// `seconds`, so that a call that blocks (a pipe opened by mistake) fails
+// the run instead of hanging it.
+class ScopedDeadline {
+public:
+    explicit ScopedDeadline(unsigned seconds);
+    ~ScopedDeadline();
+    ScopedDeadline(const ScopedDeadline&) = delete;
+    ScopedDeadline& operator=(const ScopedDeadline&) = delete;
+};
+
+}  // namespace plotvane::test
