@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The converter's main job on the generated sample map: three classes, each
 # twice the scale of the one above, made into one database in 16 grey
-# levels with dithering and compression, texts and corner coordinates;
-# then the database is described.
+# levels with dithering, texts and corner coordinates (uncompressed, as
+# the viewer shows a calibrated map fastest); then the database is
+# described.
 set -euo pipefail
 build="${1:-build}"
 out="${build}/sample"
@@ -13,7 +14,7 @@ echo "Sample classes: $out/class1.bmp (480x320), class2.bmp (960x640), class3.bm
 
 rm -f "$out/sample.pdb"
 "$build/plotvane2-cli" make -o "$out/sample.pdb" \
-  --name "Sample Bay" --version 10023 --mode 4 --dither --compress \
+  --name "Sample Bay" --version 10023 --mode 4 --dither \
   --upper-left 35:41:20.5,139:41:10 --bottom-right 35:39:50,139:44:30.25 \
   --text 96,36,"North Bay harbour" --text 264,128,"Riverton station" \
   --text 374,198,"Green Wood camp" \

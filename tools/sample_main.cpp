@@ -9,14 +9,16 @@
 
 namespace {
 
-int usage() {
-    std::fprintf(stderr,
+// The usage text: on stdout with exit 0 when asked for, else on stderr
+// with exit 2.
+int usage(bool asked = false) {
+    std::fprintf(asked ? stdout : stderr,
                  "usage: plotvane2-sample bitmap WIDTH HEIGHT DEPTH OUT.bmp\n"
                  "       plotvane2-sample classes OUTDIR\n"
                  "  bitmap   draws the sample map at WIDTH x HEIGHT pixels, DEPTH 1, 4, 8 or 24 bits\n"
                  "  classes  writes class1.bmp (480x320), class2.bmp (960x640) and class3.bmp\n"
                  "           (1920x1280), 24-bit, each twice the scale of the one before\n");
-    return 2;
+    return asked ? 0 : 2;
 }
 
 bool parseInt(const char* text, int& out) {
@@ -32,6 +34,7 @@ bool parseInt(const char* text, int& out) {
 int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string what = argv[1];
+    if (what == "--help" || what == "-h") return usage(true);
     if (what == "bitmap" && argc == 6) {
         int w = 0, h = 0, depth = 0;
         if (!parseInt(argv[2], w) || !parseInt(argv[3], h) || !parseInt(argv[4], depth)) return usage();

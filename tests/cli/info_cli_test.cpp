@@ -164,6 +164,35 @@ TEST(InfoCliJson, ShowsADamagedHemisphereByteAsHex) {
     EXPECT_NE(text.out.find("Hemisphere:   0xFF\n"), std::string::npos) << text.out;
 }
 
+TEST(InfoCliText, ShowsAWestLongitudeMapAndEscapesControlCharacters) {
+    CliSandbox box(kCli);
+    const auto made = makeDatabase(box, "west.pdb", {160},
+                                   {"--text", "80,80,Pier", "--upper-left", "40:0:0,74:10:0", "--bottom-right",
+                                    "39:50:0,74:0:0"});
+    Bytes bytes = readFile(made);
+    // The first text, as a foreign or damaged file may hold it: a tab, a
+    // line break, a byte that decodes to a C1 control, a backslash.
+    const std::size_t text = recordOffsetOf(bytes, 1) + 16 + 16;
+    const std::string stored = "Pi\ter\n\x81\\x";
+    std::copy(stored.begin(), stored.end(), bytes.begin() + static_cast<std::ptrdiff_t>(text));
+    const auto db = box.input("west.pdb");
+    writeFile(db, bytes);
+
+    const ProcessResult r = box.run({"info", db.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Hemisphere:   N, west longitude\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("   1: [75,75]-[84,84] Pi\\x09er\\x0A\\x81\\\\x\nPassword:"), std::string::npos) << r.out;
+
+    const ProcessResult j = box.run({"info", "--json", db.string()});
+    ASSERT_EQ(j.exitCode, 0) << j.err;
+    const nlohmann::json parsed = nlohmann::json::parse(j.out);
+    EXPECT_EQ(parsed["westLongitude"], true);
+    EXPECT_EQ(parsed["texts"][0]["text"], "Pi\ter\n\xC2\x81\\x");
+
+    const auto east = makeDatabase(box, "east.pdb", {160}, kTextAndCorners);
+    EXPECT_EQ(nlohmann::json::parse(box.run({"info", "--json", east.string()}).out)["westLongitude"], false);
+}
+
 // ---- Files that are not sound databases --------------------------------------
 
 struct LoadCase {

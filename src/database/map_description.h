@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "database/map_database.h"
+#include "project/feedback.h"
+
+namespace plotvane {
+
+// What a map database holds, in the terms a reader of it needs: built once
+// from a parsed database, for `plotvane2-cli info` and for File Load.
+struct MapDescription {
+    struct Class {
+        int number = 0;  // 1..4
+        std::uint32_t width = 0;
+        std::uint32_t height = 0;
+        int magnification = 1;  // the scale to Class 1
+        int columns = 0;        // of the tile grid
+        int rows = 0;
+        std::uint32_t tileWidth = 0;
+        std::uint32_t tileHeight = 0;
+    };
+    struct Text {
+        std::string text;  // UTF-8, as stored (control characters included)
+        std::uint16_t left = 0;
+        std::uint16_t top = 0;
+        std::uint16_t right = 0;
+        std::uint16_t bottom = 0;
+    };
+    enum class Compression { No, Yes, Mixed };
+
+    std::string name;     // UTF-8, from Windows-1252
+    std::string version;  // the five digits after the leading "0"
+    std::uint8_t colourMode = 0;
+    Compression compression = Compression::No;
+    unsigned classCount = 0;  // as record 0 states it
+    std::vector<Class> classes;  // as the directory's parent links group the tiles
+    unsigned recordCount = 0;
+    unsigned dataRecordCount = 0;
+    std::uint64_t fileSize = 0;
+    bool gps = false;
+    std::uint8_t hemisphere = 0;  // the stored byte: 'N', 'S' or whatever a damaged file holds
+    // A west-longitude map: the upper-left longitude is greater than the
+    // bottom-right one.
+    bool westLongitude = false;
+    std::uint32_t upperLeftLat = 0;
+    std::uint32_t upperLeftLong = 0;
+    std::uint32_t bottomRightLat = 0;
+    std::uint32_t bottomRightLong = 0;
+    std::vector<Text> texts;
+    unsigned spareTextEntries = 0;
+    bool passwordStored = false;
+    // A password is stored that is not the fixed read-only one of this map.
+    bool needsPassword = false;
+};
+
+MapDescription describeMapDatabase(const ParsedMapDatabase& database, const DatabaseHeaderSummary& summary,
+                                   std::uint64_t fileSize);
+
+// Runs the header checks of File Load on the file, reads it whole and
+// parses it. 0 with `description` filled; otherwise non-zero after the
+// message File Load shows for that failure.
+int describeMapDatabaseFile(const std::filesystem::path& path, Feedback& feedback, MapDescription& description);
+
+const char* colourModeName(std::uint8_t mode);  // "Original", "1BPP", ...; null for others
+
+}  // namespace plotvane
