@@ -11,7 +11,7 @@
 namespace plotvane::cli {
 
 // A command-line mistake found after parsing (a bad value combination);
-// reported like a parse error: the message, the usage text, exit 2.
+// reported like a parse error: the message, a pointer to the help, exit 2.
 class UsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

@@ -5,9 +5,12 @@
 
 namespace {
 
-// The help of the chosen subcommand (CLI11 hands it on), named in full.
+// The reason, then where the options are described: the whole help text
+// would bury the one line that matters.
 int usageFailure(const CLI::App& app, const std::string& what) {
-    std::cerr << "plotvane2-cli: " << what << "\n\n" << app.help();
+    std::string command = "plotvane2-cli";
+    for (const CLI::App* sub : app.get_subcommands()) command += " " + sub->get_name();
+    std::cerr << "plotvane2-cli: " << what << "\nRun '" << command << " --help' for the options.\n";
     return plotvane::cli::kExitUsage;
 }
 
@@ -23,6 +26,10 @@ int main(int argc, char** argv) {
     plotvane::cli::addRasterCommand(app, action);
     plotvane::cli::addMakeCommand(app, action);
     plotvane::cli::addInfoCommand(app, action);
+    // Every single-valued option's help shows its default value.
+    for (CLI::App* sub : app.get_subcommands({}))
+        for (CLI::Option* option : sub->get_options())
+            if (option->get_expected_max() == 1) option->capture_default_str();
 
     try {
         app.parse(argc, argv);

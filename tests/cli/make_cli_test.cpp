@@ -390,7 +390,8 @@ TEST_P(MakeCliRefusal, ShowsTheMessagesAndLeavesEveryFileAsItWas) {
     EXPECT_EQ(r.exitCode, param.exitCode) << r.err;
     if (param.exitCode == 2) {
         EXPECT_TRUE(r.err.starts_with(param.err)) << r.err;
-        EXPECT_NE(r.err.find("Usage:"), std::string::npos) << r.err;
+        EXPECT_TRUE(r.err.ends_with("\nRun 'plotvane2-cli make --help' for the options.\n")) << r.err;
+        EXPECT_EQ(r.err.find("Usage:"), std::string::npos) << r.err;
     } else {
         EXPECT_EQ(r.err, param.err);
     }
@@ -952,4 +953,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<AccessCase>& info) { return std::string(info.param.label); });
 
 }  // namespace
+
+TEST(MakeCliUsage, HelpShowsTheDefaults) {
+    CliSandbox box(kCli);
+    const ProcessResult r = box.run({"make", "--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char* shown : {"{original,1,2,4,8}=original", "{none,information,all}=none", "{readonly,full}=readonly"})
+        EXPECT_NE(r.out.find(shown), std::string::npos) << shown << "\n" << r.out;
+}
+
 }  // namespace plotvane::test

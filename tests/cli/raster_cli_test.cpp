@@ -159,7 +159,7 @@ TEST(RasterCliRefusal, OutputFolderThatDoesNotExistIsRefusedAsTheRaster) {
     EXPECT_EQ(folderNames(dir), std::vector<std::string>{"map.bmp"});
 }
 
-TEST(RasterCliUsage, MistakesExitTwoWithTheUsage) {
+TEST(RasterCliUsage, MistakesExitTwoWithTheReasonAndAPointerToTheHelp) {
     const std::vector<std::string> mistakes = {
         "raster map.bmp --mode 3 -o out.bmp",     "raster map.bmp --mode -o out.bmp",
         "raster map.bmp -o out.bmp",              "raster --mode 8 -o out.bmp",
@@ -171,9 +171,21 @@ TEST(RasterCliUsage, MistakesExitTwoWithTheUsage) {
         writeFile(dir / "map.bmp", makeBmp(colourSpec(160, 160)));
         const CliRun run = runCli(dir, args);
         EXPECT_EQ(run.exitCode, 2) << args;
-        EXPECT_NE(run.err.find("Usage:"), std::string::npos) << args << "\n" << run.err;
+        // The reason and a pointer to the help, not the help itself.
+        EXPECT_TRUE(run.err.starts_with("plotvane2-cli: ")) << args << "\n" << run.err;
+        EXPECT_TRUE(run.err.ends_with("\nRun 'plotvane2-cli raster --help' for the options.\n")) << args << "\n" << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << args << "\n" << run.err;
         EXPECT_EQ(folderNames(dir), std::vector<std::string>{"map.bmp"}) << args;
     }
+}
+
+TEST(RasterCliUsage, UsageErrorNamesItsReason) {
+    TempDir dir;
+    const CliRun run = runCli(dir, "raster map.bmp --mode 3 -o out.bmp");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err,
+              "plotvane2-cli: --mode: 3 not in {1,2,4,8,original}\n"
+              "Run 'plotvane2-cli raster --help' for the options.\n");
 }
 
 TEST(RasterCliUsage, HelpDocumentsModesDitheringAndExitCodes) {
