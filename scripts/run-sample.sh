@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The converter's main job on the generated sample map: three classes, each
-# twice the scale of the one above, made into one database in 16 grey
-# levels with dithering, texts and corner coordinates (uncompressed, as
-# the viewer shows a calibrated map fastest); then the database is
-# described.
+# The converter's main job on the generated sample map. With a display, the
+# sample classes are drawn into a working folder and the window opens there,
+# ready for the classes to be picked. Without one, the batch command makes
+# the sample database: three classes, each twice the scale of the one above,
+# in 16 grey levels with dithering, texts and corner coordinates
+# (uncompressed, as the viewer shows a calibrated map fastest); then the
+# database is described.
 set -euo pipefail
 build="${1:-build}"
 out="${build}/sample"
@@ -11,6 +13,18 @@ mkdir -p "$out"
 
 "$build/plotvane2-sample" classes "$out" >/dev/null
 echo "Sample classes: $out/class1.bmp (480x320), class2.bmp (960x640), class3.bmp (1920x1280)"
+
+if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
+  if [[ -x "$build/plotvane2" ]]; then
+    program="$(cd "$build" && pwd)/plotvane2"
+    echo "Opening the window in $out: pick class1.bmp, class2.bmp and class3.bmp with the Class 1 to 3 buttons."
+    cd "$out"
+    exec "$program"
+  fi
+  echo "The window was not built (PLOTVANE_BUILD_QT=OFF); running the batch sample instead."
+else
+  echo "No display (DISPLAY and WAYLAND_DISPLAY are empty): running the batch sample instead of the window."
+fi
 
 rm -f "$out/sample.pdb"
 "$build/plotvane2-cli" make -o "$out/sample.pdb" \

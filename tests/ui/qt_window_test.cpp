@@ -123,8 +123,6 @@ class QtWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { qtui::configureApplication(); }
-
     // Every control of every template exists under its id with its name and
     // rectangle; the main dialog's edits have their styles and limits.
     void controlsFromTheTable() {
@@ -434,7 +432,12 @@ private slots:
             QTest::mouseClick(qtui::findControl(dialog, ids::kIdInformation), Qt::LeftButton);
             QTest::mouseClick(qtui::findControl(dialog, ids::kIdInformation), Qt::LeftButton);
             QTest::keyClicks(qtui::findControl(dialog, ids::kIdPasswordEdit), QStringLiteral("abcdefghij"));
-            checkedInside = mark(ids::kIdInformation) && !mark(ids::kIdNonPassword) && mark(ids::kIdFullEdit) &&
+            // Screen readers hear radio buttons, with their marks.
+            QAccessibleInterface* info = QAccessible::queryAccessibleInterface(qtui::findControl(dialog, ids::kIdInformation));
+            QAccessibleInterface* none = QAccessible::queryAccessibleInterface(qtui::findControl(dialog, ids::kIdNonPassword));
+            const bool spoken = info->role() == QAccessible::RadioButton && info->state().checked &&
+                                none->role() == QAccessible::RadioButton && !none->state().checked;
+            checkedInside = spoken && mark(ids::kIdInformation) && !mark(ids::kIdNonPassword) && mark(ids::kIdFullEdit) &&
                             !mark(ids::kIdReadOnly) && !mark(ids::kIdAllView) &&
                             platform.controlText(ui::DialogId::PasswordInput, ids::kIdPasswordEdit) == "abcdefgh" &&
                             platform.controlText(ui::DialogId::PasswordInput, ids::kIdCancel) == "ｷｬﾝｾﾙ" &&
@@ -464,5 +467,9 @@ private slots:
     }
 };
 
-QTEST_MAIN(QtWindowTest)
+int runQtWindowTests(int argc, char** argv) {
+    QtWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "qt_window_test.moc"

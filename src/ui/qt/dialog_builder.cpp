@@ -1,5 +1,7 @@
 #include "ui/qt/dialog_builder.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
@@ -53,12 +55,43 @@ bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
 // Radio buttons that are groups of their own: a click marks the button
 // (never takes the mark off); the dialog's logic sets the other marks.
 class SingleRadioButton : public QRadioButton {
+    // Its own class name lets the accessibility factory below find it.
+    Q_OBJECT
+
 public:
     using QRadioButton::QRadioButton;
 
 protected:
     void nextCheckState() override { setChecked(true); }
 };
+
+// Screen readers would take a radio button that is not auto-exclusive for
+// a check box; this one says what it is.
+class SingleRadioAccessible : public QAccessibleWidget {
+public:
+    explicit SingleRadioAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::RadioButton) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.checkable = true;
+        s.checked = static_cast<QAbstractButton*>(widget())->isChecked();
+        return s;
+    }
+    QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
+    void doAction(const QString& action) override {
+        if (action == pressAction() && widget()->isEnabled()) {
+            static_cast<QAbstractButton*>(widget())->click();
+            return;
+        }
+        QAccessibleWidget::doAction(action);
+    }
+};
+
+QAccessibleInterface* singleRadioAccessible(const QString& className, QObject* object) {
+    if (className != QLatin1String(SingleRadioButton::staticMetaObject.className())) return nullptr;
+    auto* radio = qobject_cast<SingleRadioButton*>(object);
+    return radio ? new SingleRadioAccessible(radio) : nullptr;
+}
 
 QWidget* makeWidget(QWidget& window, const ui::ControlLayout& row, const std::function<void(int)>& clicked) {
     const QString caption = toQString(row.caption);
@@ -124,6 +157,7 @@ QFont dialogFont() {
 void configureApplication() {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setWindowIcon(appIcon());
+    QAccessible::installFactory(singleRadioAccessible);
     QApplication::setApplicationName(QStringLiteral("Plotvane2"));
     QApplication::setApplicationDisplayName(QStringLiteral("Plotvane2"));
 }
@@ -198,3 +232,5 @@ bool isWindows1252TextCharacter(char32_t c) {
 }
 
 }  // namespace plotvane::qtui
+
+#include "dialog_builder.moc"

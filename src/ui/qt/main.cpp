@@ -1,0 +1,39 @@
+// plotvane2: the converter's window. It keeps its temporary files in the
+// folder it is started in.
+#include <filesystem>
+#include <system_error>
+
+#include <QApplication>
+
+#include "app/main_dialog.h"
+#include "database/database_writer.h"
+#include "ui/qt/dialog_builder.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/qt_platform.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    plotvane::qtui::configureApplication();
+
+    std::error_code ec;
+    std::filesystem::path workDir = std::filesystem::current_path(ec);
+    if (ec) workDir = ".";
+
+    plotvane::qtui::QtPlatform platform;
+    plotvane::SystemClock clock;
+    plotvane::app::MainDialog dialog(platform, workDir, clock);
+    if (!dialog.create()) {
+        dialog.destroy();
+        return 0;
+    }
+    plotvane::qtui::MainControllerOf<plotvane::app::MainDialog> controller(dialog);
+    {
+        plotvane::qtui::MainWindow window(controller);
+        platform.attachMain(&window);
+        window.initialise();
+        window.exec();
+        platform.attachMain(nullptr);
+    }
+    dialog.destroy();
+    return 0;
+}

@@ -1,0 +1,15 @@
+// Runs the window suites in one application on the offscreen platform.
+#include <QApplication>
+
+#include "ui/qt/dialog_builder.h"
+
+int runQtWindowTests(int argc, char** argv);
+int runQtMainDialogTests(int argc, char** argv);
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    plotvane::qtui::configureApplication();
+    int failed = runQtWindowTests(argc, argv);
+    failed |= runQtMainDialogTests(argc, argv);
+    return failed;
+}
