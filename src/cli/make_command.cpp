@@ -21,9 +21,11 @@
 #include "access/password_codec.h"
 #include "app/make_flow.h"
 #include "cli/commands.h"
+#include "cli/private_folder.h"
 #include "database/database_writer.h"
 #include "database/input_rules.h"
 #include "project/control_ids.h"
+#include "project/files.h"
 #include "raster/record_division.h"
 
 namespace plotvane::cli {
@@ -46,13 +48,34 @@ struct MakeOptions {
     std::vector<std::string> classes;
 };
 
-// Edit limits of the dialog: what could not be typed is not read.
+// Edit limits of the dialog. What the edit could not hold is refused, not
+// cut: on the command line nobody would see the cut.
 constexpr std::size_t kNameLimit = 15;
 constexpr std::size_t kVersionLimit = 5;
 constexpr std::size_t kDegreesLimit = 3;
 constexpr std::size_t kPartLimit = 2;
 
-std::string cut(const std::string& text, std::size_t limit) { return text.substr(0, std::min(text.size(), limit)); }
+// Characters (code points) of a UTF-8 text.
+std::size_t characters(std::string_view utf8) {
+    return static_cast<std::size_t>(
+        std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+void requireAtMost(const std::string& option, const std::string& what, const std::string& text, std::size_t limit) {
+    if (characters(text) <= limit) return;
+    throw UsageError(option + ": " + what + " can have at most " + std::to_string(limit) +
+                     " characters (its edit holds no more): " + text);
+}
+
+// C0 controls, DEL and the C1 controls: no edit of the dialog holds one.
+bool holdsControlCharacter(std::string_view windows1252) {
+    for (char c : windows1252) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) return true;
+        if (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D) return true;
+    }
+    return false;
+}
 
 std::uint8_t modeValue(const std::string& mode) {
     if (mode == "original") return 0;
@@ -61,18 +84,22 @@ std::uint8_t modeValue(const std::string& mode) {
 
 // "D:M:S" or "D:M:S.F" into the four edit texts of one angle. The parts go
 // into the edits as typed; the coordinate rule then refuses what is not a
-// number, exactly as in the dialog.
-std::array<std::string, 4> angleTexts(const std::string& angle) {
+// number, exactly as in the dialog. A part longer than its edit is a usage
+// error of `option`.
+std::array<std::string, 4> angleTexts(const std::string& option, const std::string& angle) {
     std::array<std::string, 4> parts{"", "", "", "0"};
     const std::size_t c1 = angle.find(':');
     if (c1 == std::string::npos) {
         parts[0] = angle;
+        requireAtMost(option, "the degrees", parts[0], kDegreesLimit);
         return parts;
     }
     parts[0] = angle.substr(0, c1);
     const std::size_t c2 = angle.find(':', c1 + 1);
     if (c2 == std::string::npos) {
         parts[1] = angle.substr(c1 + 1);
+        requireAtMost(option, "the degrees", parts[0], kDegreesLimit);
+        requireAtMost(option, "the minutes", parts[1], kPartLimit);
         return parts;
     }
     parts[1] = angle.substr(c1 + 1, c2 - c1 - 1);
@@ -84,8 +111,10 @@ std::array<std::string, 4> angleTexts(const std::string& angle) {
         parts[2] = seconds.substr(0, dot);
         parts[3] = seconds.substr(dot + 1);
     }
-    parts[0] = cut(parts[0], kDegreesLimit);
-    for (std::size_t i = 1; i < 4; ++i) parts[i] = cut(parts[i], kPartLimit);
+    requireAtMost(option, "the degrees", parts[0], kDegreesLimit);
+    requireAtMost(option, "the minutes", parts[1], kPartLimit);
+    requireAtMost(option, "the seconds", parts[2], kPartLimit);
+    requireAtMost(option, "the fraction of the seconds", parts[3], kPartLimit);
     return parts;
 }
 
@@ -94,8 +123,8 @@ void putCorner(const std::string& option, const std::string& value, CoordinateVa
     const std::size_t comma = value.find(',');
     if (comma == std::string::npos || value.find(',', comma + 1) != std::string::npos)
         throw UsageError(option + " takes LAT,LONG, each as D:M:S or D:M:S.F");
-    const auto latParts = angleTexts(value.substr(0, comma));
-    const auto longParts = angleTexts(value.substr(comma + 1));
+    const auto latParts = angleTexts(option, value.substr(0, comma));
+    const auto longParts = angleTexts(option, value.substr(comma + 1));
     for (std::size_t i = 0; i < 4; ++i) {
         texts.at(lat, static_cast<AnglePart>(i)) = latParts[i];
         texts.at(lon, static_cast<AnglePart>(i)) = longParts[i];
@@ -129,6 +158,12 @@ PinnedText parseText(const std::string& value) {
     if (!bytes)
         throw UsageError("--text: the text has a character that the handheld's Windows-1252 character set "
                          "cannot hold: " + value);
+    if (bytes->size() > static_cast<std::size_t>(kInfoTextBytes))
+        throw UsageError("--text: TEXT can have at most " + std::to_string(kInfoTextBytes) +
+                         " Windows-1252 characters (its edit holds no more): " + value);
+    if (holdsControlCharacter(*bytes))
+        throw UsageError("--text: TEXT cannot hold a control character (a tab, a line break, ...), as its edit "
+                         "cannot");
     return {*x, *y, *bytes};
 }
 
@@ -166,25 +201,6 @@ std::string readPassword(bool fromStdin) {
     return env != nullptr ? std::string(env) : std::string();
 }
 
-// A private folder for the temporary files, so parallel runs never meet.
-class PrivateWorkDir {
-public:
-    PrivateWorkDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "plotvane2-XXXXXX").string();
-        if (mkdtemp(tmpl.data()) != nullptr) path_ = tmpl;
-    }
-    ~PrivateWorkDir() {
-        std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-    }
-    PrivateWorkDir(const PrivateWorkDir&) = delete;
-    PrivateWorkDir& operator=(const PrivateWorkDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
 // The writer converts every class again, and each conversion divides the
 // loaded classes anew; the advice those divisions give was already printed
 // once per class while the classes were checked, so it is not repeated.
@@ -200,6 +216,7 @@ public:
         out_.show(message);
     }
     void setBusy(bool busy) override { out_.setBusy(busy); }
+    void explain(const FileProblem& problem) override { out_.explain(problem); }
     // From now on, a message equal to one shown before is dropped.
     void dropRepeats() { dropRepeats_ = true; }
 
@@ -207,6 +224,28 @@ private:
     Feedback& out_;
     std::vector<Message> shown_;
     bool dropRepeats_ = false;
+};
+
+// Adds the command line's own line after a message whose cause lies in the
+// command line: a clock year refused when the date came from
+// SOURCE_DATE_EPOCH.
+class EpochNoteFeedback : public Feedback {
+public:
+    EpochNoteFeedback(Feedback& out, std::optional<std::int64_t> epoch, const Clock& clock)
+        : out_(out), epoch_(epoch), clock_(clock) {}
+    void show(const Message& message) override {
+        out_.show(message);
+        if (epoch_ && message.text == "Error : The date of this system is abnormal.")
+            std::fprintf(stderr, "plotvane2-cli: the date came from SOURCE_DATE_EPOCH=%lld (the year %d here)\n",
+                         static_cast<long long>(*epoch_), clock_.localYear(*epoch_));
+    }
+    void setBusy(bool busy) override { out_.setBusy(busy); }
+    void explain(const FileProblem& problem) override { out_.explain(problem); }
+
+private:
+    Feedback& out_;
+    std::optional<std::int64_t> epoch_;
+    const Clock& clock_;
 };
 
 // "Make PDB" over the options: the edits hold what the options say, the
@@ -220,8 +259,8 @@ public:
           clock_(clock),
           workDir_(std::move(workDir)),
           compressChecked_(compressChecked) {
-        edits_[ids::kIdDatabaseName] = cut(options.name.value_or(""), kNameLimit);
-        edits_[ids::kIdVersion] = cut(options.version.value_or(""), kVersionLimit);
+        edits_[ids::kIdDatabaseName] = options.name.value_or("");
+        edits_[ids::kIdVersion] = options.version.value_or("");
     }
 
     void setCorners(const CoordinateTexts& corners) {
@@ -247,6 +286,12 @@ public:
         const std::string password = usesFixedReadOnlyPassword(choices) ? std::string(kFixedReadOnlyPassword)
                                                                         : readPassword(options_.passwordStdin);
         app::PasswordOutcome outcome;
+        // The dialog's field takes no ninth character; a longer password
+        // here is refused as a shorter one is, never cut.
+        if (password.size() > kPasswordLength) {
+            feedback_.show(error("Password must 8 characters.", Icon::Exclamation));
+            return outcome;
+        }
         if (!checkPasswordRule(password, feedback_)) return outcome;
         outcome.ok = true;
         outcome.mode = deriveAccessMode(choices);
@@ -273,14 +318,27 @@ private:
 int runMake(const MakeOptions& options) {
     if (options.upperLeft.has_value() != options.bottomRight.has_value())
         throw UsageError("--upper-left and --bottom-right go together");
+    requireAtMost("--name", "the name", options.name.value_or(""), kNameLimit);
+    requireAtMost("--version", "the version", options.version.value_or(""), kVersionLimit);
+    if (options.texts.size() > static_cast<std::size_t>(kInfoTextLimit))
+        throw UsageError("--text: at most " + std::to_string(kInfoTextLimit) + " texts, not " +
+                         std::to_string(options.texts.size()));
     std::vector<PinnedText> texts;
     for (const std::string& t : options.texts) texts.push_back(parseText(t));
+    CoordinateTexts corners;
+    if (options.upperLeft) {
+        putCorner("--upper-left", *options.upperLeft, CoordinateValue::UpperLeftLat, CoordinateValue::UpperLeftLong,
+                  corners);
+        putCorner("--bottom-right", *options.bottomRight, CoordinateValue::BottomRightLat,
+                  CoordinateValue::BottomRightLong, corners);
+    }
     const std::optional<std::int64_t> epoch = sourceDateEpoch();
 
     StderrFeedback feedback;
-    PrivateWorkDir workDir;
+    PrivateFolder workDir({kDatabaseRasterName, kCompressionFileName});
     if (workDir.path().empty()) {
         feedback.show(warning("Error : Cannot make  compression temp file.", Icon::Exclamation));
+        feedback.explain(FileProblem{FileProblem::Kind::CannotCreate, workDir.attempted(), {}, {}, workDir.error()});
         return kExitRefused;
     }
 
@@ -295,8 +353,10 @@ int runMake(const MakeOptions& options) {
     for (std::size_t k = 0; k < options.classes.size(); ++k) {
         ControlUpdates updates;
         const int classIndex = static_cast<int>(k);
-        if (checkClassBitmap(project, options.classes[k], classIndex, compressChecked, adviceOnce, updates) != 0)
+        if (checkClassBitmap(project, options.classes[k], classIndex, compressChecked, adviceOnce, updates) != 0) {
+            std::fprintf(stderr, "plotvane2-cli: refused Class %d: %s\n", classIndex + 1, options.classes[k].c_str());
             return kExitRefused;
+        }
         if (updates.uncheckCompress) compressChecked = false;
         project.classes[k].fileName.assign(std::filesystem::absolute(options.classes[k]).string());
         project.classCount = classIndex + 1;
@@ -313,21 +373,15 @@ int runMake(const MakeOptions& options) {
         project.previewCentreX = static_cast<std::int32_t>(t.x);
         project.previewCentreY = static_cast<std::int32_t>(t.y);
         project.selectedInfoText = 0;
-        applyInfoTextButton(project, cut(t.bytes, kInfoTextBytes), feedback);
+        applyInfoTextButton(project, t.bytes, feedback);
     }
-    CoordinateTexts corners;
-    if (options.upperLeft) {
-        putCorner("--upper-left", *options.upperLeft, CoordinateValue::UpperLeftLat, CoordinateValue::UpperLeftLong,
-                  corners);
-        putCorner("--bottom-right", *options.bottomRight, CoordinateValue::BottomRightLat,
-                  CoordinateValue::BottomRightLong, corners);
-        project.gpsEnabled = 1;
-    }
+    if (options.upperLeft) project.gpsEnabled = 1;
 
     // "Make PDB". The writer's conversions divide the classes again; their
     // advice was given while the classes were checked and is not repeated.
     const CommandClock clock(epoch);
-    CommandFrontEnd frontEnd(options, adviceOnce, clock, workDir.path(), compressChecked);
+    EpochNoteFeedback epochNote(adviceOnce, epoch, clock);
+    CommandFrontEnd frontEnd(options, epochNote, clock, workDir.path(), compressChecked);
     frontEnd.setCorners(corners);
     adviceOnce.dropRepeats();
     return app::makeDatabaseCommand(project, frontEnd) ? kExitOk : kExitRefused;
@@ -344,12 +398,15 @@ void addMakeCommand(CLI::App& app, Action& action) {
         "Access other than --view none --edit readonly needs an 8-character password of letters and\n"
         "digits: the first line of standard input with --password-stdin, else the environment variable\n"
         "PLOTVANE2_PASSWORD. SOURCE_DATE_EPOCH, when set, replaces the clock in the file's dates.\n"
+        "A value longer than the dialog's edit for it (name 15, version 5, degrees 3, minutes, seconds\n"
+        "and fraction 2 each, text 48) is a usage error, never cut.\n"
         "Exit status: 0 made, 1 refused (the messages say why; an existing OUT is left as it was),\n"
         "2 usage error.");
     sub->add_option("-o,--output", options->output, "The database to write (replaced only when complete)")
         ->required();
-    sub->add_option("--name", options->name, "Database name: up to 15 letters, digits, spaces or ()*+,-./");
-    sub->add_option("--version", options->version, "Version: five digits");
+    sub->add_option("--name", options->name,
+                    "Database name, needed: up to 15 letters, digits, spaces or ()*+,-./");
+    sub->add_option("--version", options->version, "Version, needed: five digits");
     sub->add_option("--mode", options->mode, "Colour mode: original (1-bit classes as they are), 1, 2, 4 or 8")
         ->check(CLI::IsMember({"original", "1", "2", "4", "8"}));
     sub->add_flag("--dither", options->dither, "Error-diffusion dithering when converting");
@@ -357,7 +414,8 @@ void addMakeCommand(CLI::App& app, Action& action) {
     sub->add_option("--upper-left", options->upperLeft, "Upper-left corner LAT,LONG, each D:M:S or D:M:S.F");
     sub->add_option("--bottom-right", options->bottomRight, "Bottom-right corner LAT,LONG");
     sub->add_option("--text", options->texts,
-                    "X,Y,TEXT: pin TEXT (up to 48 characters) at Class 1 pixel X,Y; repeatable")
+                    "X,Y,TEXT: pin TEXT (up to 48 characters, no control characters) at Class 1 pixel X,Y; "
+                    "up to 99 times")
         ->allow_extra_args(false);
     sub->add_option("--view", options->view, "View mode: none, information or all")
         ->check(CLI::IsMember({"none", "information", "all"}));

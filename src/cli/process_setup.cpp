@@ -12,6 +12,12 @@ namespace plotvane::cli {
 
 namespace {
 
+// Tells the tests that the armed failure did happen, so that a run which
+// ends well in spite of it is caught.
+extern "C" void reportInjectedFailure() {
+    if (armedFileFailureHappened()) std::fprintf(stderr, "plotvane2-cli: PLOTVANE2_FAIL_AT: the failure happened\n");
+}
+
 extern "C" void onInterrupt(int signal) {
     removeInterruptedFiles();
     ::_exit(128 + signal);
@@ -21,8 +27,12 @@ extern "C" void onInterrupt(int signal) {
 
 void prepareProcess() {
     // A test seam: the command-line tests make the Nth file operation fail.
-    if (const char* failAt = std::getenv("PLOTVANE2_FAIL_AT"); failAt != nullptr && !armFileFailure(failAt))
-        std::fprintf(stderr, "plotvane2-cli: PLOTVANE2_FAIL_AT ignored: %s\n", failAt);
+    if (const char* failAt = std::getenv("PLOTVANE2_FAIL_AT"); failAt != nullptr) {
+        if (armFileFailure(failAt))
+            std::atexit(reportInjectedFailure);
+        else
+            std::fprintf(stderr, "plotvane2-cli: PLOTVANE2_FAIL_AT ignored: %s\n", failAt);
+    }
 
     struct sigaction action {};
     action.sa_handler = onInterrupt;

@@ -1,6 +1,7 @@
 #include "database/record_compression.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -171,19 +172,31 @@ private:
         feedback_.show(warning(text, icon));
         return code;
     }
-    int writeFailed() { return fail("Error : Cannot make  compression temp file.", Icon::Exclamation, 1); }
+    int writeFailed() {
+        const int error = errno;
+        fail("Error : Cannot make  compression temp file.", Icon::Exclamation, 1);
+        feedback_.explain(FileProblem{FileProblem::Kind::CannotWrite, compressionPath_, {}, {}, error});
+        return 1;
+    }
 
     int openCompressionFile() {
         if (classIndex_ == 0) {
             compression_ = openFile(compressionPath_, "wb");
             if (!compression_) {
+                const int error = errno;
                 feedback_.show(warning("Error : Cannot make  compression temp file.", Icon::Exclamation));
+                feedback_.explain(FileProblem{FileProblem::Kind::CannotCreate, compressionPath_, {}, {}, error});
                 return 1;
             }
             return 0;
         }
         compression_ = openFile(compressionPath_, "r+b");
-        if (!compression_) return fail("Error : Cannot open  compression temp file.", Icon::Exclamation, 1);
+        if (!compression_) {
+            const int error = errno;
+            fail("Error : Cannot open  compression temp file.", Icon::Exclamation, 1);
+            feedback_.explain(FileProblem{FileProblem::Kind::CannotWrite, compressionPath_, {}, {}, error});
+            return 1;
+        }
         if (fseeko(compression_.get(), 0, SEEK_END) != 0)
             return fail("Error : Cannot access compression temp file pointer.", Icon::Exclamation, 1);
         return 0;
@@ -309,7 +322,7 @@ private:
         project_.recordCounter = static_cast<std::uint16_t>(counter);
 
         source_.reset();
-        if (std::fflush(compression_.get()) != 0) return writeFailed();
+        if (!flushFile(compression_.get())) return writeFailed();
         const int closed = std::fclose(compression_.release());
         if (closed != 0) return writeFailed();
         return 0;

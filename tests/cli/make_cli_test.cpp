@@ -374,6 +374,17 @@ std::vector<std::string> resolve(const CliSandbox& box, const std::vector<std::s
     return out;
 }
 
+// The same for the "@name" of an input inside an expected text.
+std::string resolveText(const CliSandbox& box, std::string text) {
+    for (std::size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + 1)) {
+        const std::size_t end = text.find_first_of(" \n", at);
+        const std::string path = box.input(text.substr(at + 1, end - at - 1)).string();
+        text.replace(at, end - at, path);
+        at += path.size() - 1;
+    }
+    return text;
+}
+
 class MakeCliRefusal : public ::testing::TestWithParam<MessageCase> {};
 
 TEST_P(MakeCliRefusal, ShowsTheMessagesAndLeavesEveryFileAsItWas) {
@@ -388,12 +399,13 @@ TEST_P(MakeCliRefusal, ShowsTheMessagesAndLeavesEveryFileAsItWas) {
 
     const ProcessResult r = box.run(args, param.environment, param.input);
     EXPECT_EQ(r.exitCode, param.exitCode) << r.err;
+    const std::string err = resolveText(box, param.err);
     if (param.exitCode == 2) {
-        EXPECT_TRUE(r.err.starts_with(param.err)) << r.err;
+        EXPECT_TRUE(r.err.starts_with(err)) << r.err;
         EXPECT_TRUE(r.err.ends_with("\nRun 'plotvane2-cli make --help' for the options.\n")) << r.err;
         EXPECT_EQ(r.err.find("Usage:"), std::string::npos) << r.err;
     } else {
-        EXPECT_EQ(r.err, param.err);
+        EXPECT_EQ(r.err, err);
     }
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(readFile(out), kPrevious);
@@ -402,6 +414,14 @@ TEST_P(MakeCliRefusal, ShowsTheMessagesAndLeavesEveryFileAsItWas) {
 }
 
 const std::vector<std::string> kNamed = {"--name", "TEST MAP", "--version", "01234"};
+
+const std::string kE = "\xC3\xA9";  // é in UTF-8
+
+std::string repeat(const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+}
 
 std::vector<std::string> named(std::vector<std::string> rest) {
     std::vector<std::string> args = kNamed;
@@ -446,8 +466,7 @@ INSTANTIATE_TEST_SUITE_P(
                 kShortVersion + kCannotMakeDatabase),
         refusal("BothBad", {"--name", "a_b", "--version", "1", "@bw160.bmp"},
                 kBadName + kShortVersion + kCannotMakeDatabase),
-        // The letter lies within the five characters the edit holds.
-        refusal("LetterWithinTheLimit", {"--name", "MAP", "--version", "1234x5", "@bw160.bmp"},
+        refusal("LetterInTheFifthPlace", {"--name", "MAP", "--version", "1234x", "@bw160.bmp"},
                 kBadVersion + kCannotMakeDatabase)),
     [](const ::testing::TestParamInfo<MessageCase>& info) { return std::string(info.param.label); });
 
@@ -515,12 +534,17 @@ INSTANTIATE_TEST_SUITE_P(
         refusal("OriginalCompressNoticeOnceThenNoName",
                 {"--version", "01234", "--compress", "@bw160.bmp", "@bw320.bmp"},
                 kOriginalNotice + kNoName + kCannotMakeDatabase),
+        // A class refusal names its class and file.
         refusal("MagnificationThree", named({"@bw160.bmp", "@bw480.bmp"}),
-                "Warning: Error : Please check [Upper class bmp] = [this class bmp] x2 or x4 or x8\n"),
-        refusal("MissingClassFile", named({"@absent.bmp"}), "Warning: Error : Cannot find bmp-file\n"),
+                "Warning: Error : Please check [Upper class bmp] = [this class bmp] x2 or x4 or x8\n"
+                "plotvane2-cli: refused Class 2: @bw480.bmp\n"),
+        refusal("MissingClassFile", named({"@absent.bmp"}),
+                "Warning: Error : Cannot find bmp-file\nplotvane2-cli: refused Class 1: @absent.bmp\n"),
+        // The date came from the command line's environment: it says so.
         refusal("AbnormalYear", named({"@bw160.bmp"}),
-                "Warning: Error : The date of this system is abnormal.\nWarning: Error : cannot make pdb-file\n" +
-                    kNotMade,
+                "Warning: Error : The date of this system is abnormal.\n"
+                "plotvane2-cli: the date came from SOURCE_DATE_EPOCH=866332800 (the year 1997 here)\n"
+                "Warning: Error : cannot make pdb-file\n" + kNotMade,
                 {{"SOURCE_DATE_EPOCH", std::to_string(utcSeconds(1997, 6, 15))}})),
     [](const ::testing::TestParamInfo<MessageCase>& info) { return std::string(info.param.label); });
 
@@ -556,6 +580,64 @@ INSTANTIATE_TEST_SUITE_P(
         usage("NoClasses", named({}), "..."),
         usage("FiveClasses", named({"@bw160.bmp", "@bw320.bmp", "@bw160.bmp", "@bw160.bmp", "@bw160.bmp"}),
               "classes: ...")),
+    [](const ::testing::TestParamInfo<MessageCase>& info) { return std::string(info.param.label); });
+
+// What the dialog's edits could not hold is refused, never cut: a value
+// over its edit's limit, a control character in a text, a hundredth text;
+// a password over 8 characters is refused as a shorter one is.
+INSTANTIATE_TEST_SUITE_P(
+    MakeCliCuts, MakeCliRefusal,
+    ::testing::Values(
+        usage("NameOfSixteen", {"--name", "ABCDEFGHIJKLMNOP", "--version", "01234", "@bw160.bmp"},
+              "--name: the name can have at most 15 characters (its edit holds no more): ABCDEFGHIJKLMNOP"),
+        usage("VersionOfSix", {"--name", "MAP", "--version", "123456", "@bw160.bmp"},
+              "--version: the version can have at most 5 characters (its edit holds no more): 123456"),
+        usage("LetterPastTheVersionLimit", {"--name", "MAP", "--version", "1234x5", "@bw160.bmp"},
+              "--version: the version can have at most 5 characters (its edit holds no more): 1234x5"),
+        usage("DegreesOfTwenty",
+              named({"--upper-left", "12345678901234567890:0:0,139:0:0", "--bottom-right", "34:0:0,140:0:0",
+                     "@bw160.bmp"}),
+              "--upper-left: the degrees can have at most 3 characters (its edit holds no more): "
+              "12345678901234567890"),
+        usage("DegreesAlone", named({"--upper-left", "35:0:0,1390", "--bottom-right", "34:0:0,140:0:0", "@bw160.bmp"}),
+              "--upper-left: the degrees can have at most 3 characters (its edit holds no more): 1390"),
+        usage("MinutesOfThree",
+              named({"--upper-left", "35:0:0,139:0:0", "--bottom-right", "34:100:0,140:0:0", "@bw160.bmp"}),
+              "--bottom-right: the minutes can have at most 2 characters (its edit holds no more): 100"),
+        usage("SecondsOfThree",
+              named({"--upper-left", "35:0:010,139:0:0", "--bottom-right", "34:0:0,140:0:0", "@bw160.bmp"}),
+              "--upper-left: the seconds can have at most 2 characters (its edit holds no more): 010"),
+        usage("FractionOfSix",
+              named({"--upper-left", "35:0:0,139:0:0", "--bottom-right", "34:0:0,140:0:1.123456", "@bw160.bmp"}),
+              "--bottom-right: the fraction of the seconds can have at most 2 characters (its edit holds no more): "
+              "123456"),
+        usage("TextOfFortyNine", named({"--text", "5,5," + std::string(49, 'Q'), "@bw160.bmp"}),
+              "--text: TEXT can have at most 48 Windows-1252 characters (its edit holds no more): 5,5," +
+                  std::string(49, 'Q')),
+        // The limit counts stored bytes: 49 accents are 98 UTF-8 bytes but 49 stored ones.
+        usage("TextOfFortyNineAccents", named({"--text", "5,5," + repeat(kE, 49), "@bw160.bmp"}),
+              "--text: TEXT can have at most 48 Windows-1252 characters (its edit holds no more): 5,5," +
+                  repeat(kE, 49)),
+        usage("TextPastTheEuro", named({"--text", "5,5," + std::string(47, 'a') + "\xE2\x82\xAC" + "b", "@bw160.bmp"}),
+              "--text: TEXT can have at most 48 Windows-1252 characters (its edit holds no more): 5,5," +
+                  std::string(47, 'a') + "\xE2\x82\xAC" + "b"),
+        usage("TextWithATab", named({"--text", "5,5,a\tb", "@bw160.bmp"}),
+              "--text: TEXT cannot hold a control character (a tab, a line break, ...), as its edit cannot"),
+        usage("TextWithALineBreak", named({"--text", "5,5,a\nb", "@bw160.bmp"}),
+              "--text: TEXT cannot hold a control character (a tab, a line break, ...), as its edit cannot"),
+        usage("TextWithAC1Control", named({"--text", "5,5,a\xC2\x81" "b", "@bw160.bmp"}),
+              "--text: TEXT cannot hold a control character (a tab, a line break, ...), as its edit cannot"),
+        usage("HundredTexts",
+              [] {
+                  std::vector<std::string> args = named({"@bw160.bmp"});
+                  for (int i = 0; i < 100; ++i) args.insert(args.begin(), {"--text", std::to_string(i) + ",10,N"});
+                  return args;
+              }(),
+              "--text: at most 99 texts, not 100"),
+        refusal("PasswordOfNineFromStdin", named({"--edit", "full", "--password-stdin", "@bw160.bmp"}),
+                "Error: Password must 8 characters.\n" + kNotMade, {}, "Abcd1234_\n"),
+        refusal("PasswordOfNineFromTheEnvironment", named({"--view", "all", "@bw160.bmp"}),
+                "Error: Password must 8 characters.\n" + kNotMade, {{"PLOTVANE2_PASSWORD", "Abcd12345"}})),
     [](const ::testing::TestParamInfo<MessageCase>& info) { return std::string(info.param.label); });
 
 // ---- Successful runs --------------------------------------------------------
@@ -673,8 +755,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CornerCase{"Fractions", "35:40:12.5,139:45:30", "35:30:0,140:0:0.12", 503130000, 128412500, 504000120,
                    127800000, 'N', ""},
-        // Degrees keep 3 characters, the other parts 2; "05" is 50 thousandths.
-        CornerCase{"CutToTheEditLimits", "0035:1:2.05,10:20:30.999", "2:0:0,11:000:0", 37230990, 10862050, 39600000,
+        // Every part at its edit's limit; "05" is 50 thousandths.
+        CornerCase{"AtTheEditLimits", "035:01:02.05,010:20:30.99", "2:0:0,11:00:0", 37230990, 126062050, 39600000,
                    7200000, 'N', ""},
         CornerCase{"NoRangeCheck", "10:75:99.9,20:0:0", "9:0:0,21:0:0", 72000000, 40599900, 75600000, 32400000, 'N',
                    ""},
@@ -689,6 +771,7 @@ struct ClockCase {
     const char* label;
     std::int64_t epoch;
     bool accepted;
+    int year = 0;  // of a refused epoch, in UTC
 };
 
 class MakeCliClock : public ::testing::TestWithParam<ClockCase> {};
@@ -705,6 +788,8 @@ TEST_P(MakeCliClock, StampsBothDatesOrRefusesTheYear) {
     if (!param.accepted) {
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.err, "Warning: Error : The date of this system is abnormal.\n"
+                         "plotvane2-cli: the date came from SOURCE_DATE_EPOCH=" + std::to_string(param.epoch) +
+                             " (the year " + std::to_string(param.year) + " here)\n"
                          "Warning: Error : cannot make pdb-file\n" + kNotMade);
         EXPECT_FALSE(std::filesystem::exists(out));
         EXPECT_EQ(folderEntries(box.outputs()), std::vector<std::string>{});
@@ -721,9 +806,9 @@ TEST_P(MakeCliClock, StampsBothDatesOrRefusesTheYear) {
 INSTANTIATE_TEST_SUITE_P(
     MakeCliYears, MakeCliClock,
     ::testing::Values(ClockCase{"LastSecondOf1950", utcSeconds(1951, 1, 1) - 1, true},
-                      ClockCase{"FirstSecondOf1951", utcSeconds(1951, 1, 1), false},
-                      ClockCase{"UnixEpoch", 0, false},
-                      ClockCase{"LastSecondOf1997", utcSeconds(1998, 1, 1) - 1, false},
+                      ClockCase{"FirstSecondOf1951", utcSeconds(1951, 1, 1), false, 1951},
+                      ClockCase{"UnixEpoch", 0, false, 1970},
+                      ClockCase{"LastSecondOf1997", utcSeconds(1998, 1, 1) - 1, false, 1997},
                       ClockCase{"FirstSecondOf1998", utcSeconds(1998, 1, 1), true},
                       ClockCase{"Fixed", kFixedEpoch, true},
                       // The stamp keeps its low 32 bits.
@@ -785,18 +870,6 @@ TEST(MakeCliRun, ParallelRunsInOneFolderDoNotMeet) {
     EXPECT_EQ(box.strayFiles(), std::vector<std::string>{});
 }
 
-TEST(MakeCliRun, NameAndVersionAreCutToTheirEditLimits) {
-    CliSandbox box(kCli);
-    const auto out = box.output("map.pdb");
-    const ProcessResult r = box.run({"make", "-o", out.string(), "--name", "ABCDEFGHIJKLMNOPQRST", "--version",
-                                     "98765x", box.writeOneBitBmp("c1.bmp", 160, 160, mapPicture).string()});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const Bytes db = readFile(out);
-    EXPECT_EQ(std::string(db.begin(), db.begin() + 16), std::string("ABCDEFGHIJKLMNO") + '\0');
-    const std::uint32_t record0 = recordOffsetOf(db, 0);
-    EXPECT_EQ(std::string(db.begin() + record0 + 24, db.begin() + record0 + 30), "098765");
-}
-
 // ---- Information texts -------------------------------------------------------
 
 struct TextCase {
@@ -827,25 +900,16 @@ TEST_P(MakeCliText, StoresWindows1252BytesAndInfoShowsThemBack) {
     EXPECT_EQ(info["texts"][0]["text"], param.shown);
 }
 
-const std::string kE = "\xC3\xA9";  // é in UTF-8
-
-std::string repeat(const std::string& s, int n) {
-    std::string out;
-    for (int i = 0; i < n; ++i) out += s;
-    return out;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     MakeCliEncodings, MakeCliText,
     ::testing::Values(TextCase{"EAcute", kE, "\xE9", kE},
                       TextCase{"Euro", "\xE2\x82\xAC", "\x80", "\xE2\x82\xAC"},
                       TextCase{"CommasInside", "a,b,,c", "a,b,,c", "a,b,,c"},
                       TextCase{"FortyEightFillTheField", std::string(48, 'Q'), std::string(48, 'Q'), std::string(48, 'Q')},
-                      TextCase{"FiftyCutToFortyEight", std::string(50, 'Q'), std::string(48, 'Q'), std::string(48, 'Q')},
                       // The limit counts the stored bytes, not the UTF-8 ones.
-                      TextCase{"FortyNineAccentsCut", repeat(kE, 49), std::string(48, '\xE9'), repeat(kE, 48)},
-                      TextCase{"EuroAtTheLimit", std::string(47, 'a') + "\xE2\x82\xAC" + "b",
-                               std::string(47, 'a') + "\x80", std::string(47, 'a') + "\xE2\x82\xAC"}),
+                      TextCase{"FortyEightAccents", repeat(kE, 48), std::string(48, '\xE9'), repeat(kE, 48)},
+                      TextCase{"EuroAtTheLimit", std::string(47, 'a') + "\xE2\x82\xAC", std::string(47, 'a') + "\x80",
+                               std::string(47, 'a') + "\xE2\x82\xAC"}),
     [](const ::testing::TestParamInfo<TextCase>& info) { return std::string(info.param.label); });
 
 TEST(MakeCliTexts, BoxesFollowThePlacementRuleInTheOrderGiven) {
@@ -883,15 +947,15 @@ TEST(MakeCliTexts, BoxesFollowThePlacementRuleInTheOrderGiven) {
     }
 }
 
-TEST(MakeCliTexts, TheHundredthTextIsRefusedWithACautionAndTheRestIsKept) {
+TEST(MakeCliTexts, NinetyNineTextsFillTheUsableSlots) {
     CliSandbox box(kCli);
     const auto out = box.output("map.pdb");
     std::vector<std::string> args = baseArgs(out);
-    for (int i = 0; i < 100; ++i) args.insert(args.end(), {"--text", std::to_string(i) + ",10,N" + std::to_string(i)});
+    for (int i = 0; i < 99; ++i) args.insert(args.end(), {"--text", std::to_string(i) + ",10,N" + std::to_string(i)});
     args.push_back(box.writeOneBitBmp("c1.bmp", 160, 160, mapPicture).string());
     const ProcessResult r = box.run(args);
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.err, "Warning: Information Text number over.(<100)\n" + kSuccess);
+    EXPECT_EQ(r.err, kSuccess);
     const Bytes db = readFile(out);
     const std::uint32_t record1 = recordOffsetOf(db, 1);
     EXPECT_EQ(be16At(db, record1 + 2), 99u);
@@ -945,14 +1009,9 @@ INSTANTIATE_TEST_SUITE_P(
         AccessCase{"StdinWithoutNewline", {"--view", "all", "--password-stdin"}, {}, "Q1w2E3r4", "Q1w2E3r4", 4, true},
         AccessCase{"StdinWinsOverEnvironment", {"--view", "information", "--password-stdin"},
                    {{"PLOTVANE2_PASSWORD", "Wxyz9876"}}, "Abcd1234\n", "Abcd1234", 2, true},
-        // The password field holds 8 characters: what follows is not read.
-        AccessCase{"NinthCharacterNotRead", {"--edit", "full", "--password-stdin"}, {}, "Abcd1234_\n", "Abcd1234", 1,
-                   true},
         AccessCase{"Environment", {"--view", "information", "--edit", "full"}, {{"PLOTVANE2_PASSWORD", "Wxyz9876"}},
                    {}, "Wxyz9876", 3, true}),
     [](const ::testing::TestParamInfo<AccessCase>& info) { return std::string(info.param.label); });
-
-}  // namespace
 
 TEST(MakeCliUsage, HelpShowsTheDefaults) {
     CliSandbox box(kCli);
@@ -961,5 +1020,7 @@ TEST(MakeCliUsage, HelpShowsTheDefaults) {
     for (const char* shown : {"{original,1,2,4,8}=original", "{none,information,all}=none", "{readonly,full}=readonly"})
         EXPECT_NE(r.out.find(shown), std::string::npos) << shown << "\n" << r.out;
 }
+
+}  // namespace
 
 }  // namespace plotvane::test

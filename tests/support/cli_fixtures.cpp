@@ -61,6 +61,18 @@ std::vector<std::string> CliSandbox::strayFiles() const {
     return names;
 }
 
+const char* cliRefusalPhrase(FileProblem::Kind kind) {
+    switch (kind) {
+        case FileProblem::Kind::Pipe: return "is a named pipe, not a file; it was left as it is";
+        case FileProblem::Kind::Socket: return "is a socket, not a file; it was left as it is";
+        case FileProblem::Kind::Folder: return "is a folder, not a file; it was left as it is";
+        case FileProblem::Kind::Device: return "is a device, not a file; it was left as it is";
+        case FileProblem::Kind::SameAsInput: return "; it was left as it is";
+        case FileProblem::Kind::CannotResolve: return "cannot follow the link: Too many levels of symbolic links";
+        default: return "(no refusal)";
+    }
+}
+
 std::uint16_t be16At(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
     if (offset + 2 > bytes.size()) throw std::out_of_range("be16At past the end");
     return readBe16(bytes.data() + offset);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "project/feedback.h"
 #include "support/bmp_writer.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
@@ -60,6 +61,9 @@ private:
     std::filesystem::path inputs_;
     std::filesystem::path outputs_;
 };
+
+// A phrase of the line the command line adds when it refuses an output.
+const char* cliRefusalPhrase(FileProblem::Kind kind);
 
 std::uint16_t be16At(const std::vector<std::uint8_t>& bytes, std::size_t offset);
 std::uint32_t be32At(const std::vector<std::uint8_t>& bytes, std::size_t offset);
