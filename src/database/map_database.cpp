@@ -1,6 +1,9 @@
 #include "database/map_database.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "project/byte_order.h"
@@ -388,7 +391,10 @@ namespace {
 
 constexpr std::array<std::uint8_t, 8> kIdentity{'D', 'a', 't', 'a', 'O', 'r', 'b', 'l'};
 
-MapHeaderRecord parseMapHeaderFixed(const std::uint8_t* p) {
+}  // namespace
+
+MapHeaderRecord parseMapHeaderFixed(std::span<const std::uint8_t, kMapHeaderFixedSize> b) {
+    const std::uint8_t* p = b.data();
     MapHeaderRecord r;
     r.name = takeBytes<16>(p);
     r.encodedPassword = takeBytes<8>(p + 16);
@@ -410,6 +416,8 @@ MapHeaderRecord parseMapHeaderFixed(const std::uint8_t* p) {
     r.reserved = takeBytes<3>(p + 61);
     return r;
 }
+
+namespace {
 
 bool knownPixelSize(std::uint8_t size) {
     return size == 0 || size == 1 || size == 2 || size == 4 || size == 8;
@@ -505,7 +513,7 @@ int parseMapDatabase(std::span<const std::uint8_t> bytes, ParsedMapDatabase& out
     const std::uint64_t zero = out.records[0].offset;
     const std::uint64_t zeroEnd = recordEnd(out.records, 0, size);
     if (zero + kMapHeaderFixedSize > zeroEnd) return kParseBadMapHeader;
-    out.mapHeader = parseMapHeaderFixed(bytes.data() + zero);
+    out.mapHeader = parseMapHeaderFixed(bytes.subspan(zero).first<kMapHeaderFixedSize>());
     MapHeaderRecord& m = out.mapHeader;
     const std::uint32_t d = m.dataRecordCount;
     const bool hasText = m.textRecordPresent != 0;
@@ -540,9 +548,15 @@ int parseMapDatabase(std::span<const std::uint8_t> bytes, ParsedMapDatabase& out
 
 // ---- First look at a database file -------------------------------------
 
-int checkDatabaseHeader(const ByteReader& read, DatabaseHeaderSummary& summary) {
-    summary.loadedPassword.fill('\0');
-    summary.loadedBinding.fill(0);
+ByteReader spanReader(std::span<const std::uint8_t> bytes) {
+    return [bytes](std::uint64_t offset, std::uint8_t* data, std::size_t size) {
+        if (offset > bytes.size() || size > bytes.size() - offset) return false;
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), size, data);
+        return true;
+    };
+}
+
+int readRecordZero(const ByteReader& read, RecordZeroLook& look) {
     std::array<std::uint8_t, 60> head{};
     std::array<std::uint8_t, 8> identity{};
     if (!read(0, head.data(), head.size()) || !read(60, identity.data(), identity.size()))
@@ -551,11 +565,20 @@ int checkDatabaseHeader(const ByteReader& read, DatabaseHeaderSummary& summary) 
 
     std::array<std::uint8_t, 22> rest{};
     if (!read(68, rest.data(), rest.size())) return kParseTruncated;
-    summary.recordZeroOffset = readBe32(rest.data() + 10);
-    summary.recordOneOffset = readBe32(rest.data() + 18);
+    look.recordZeroOffset = readBe32(rest.data() + 10);
+    look.recordOneOffset = readBe32(rest.data() + 18);
+    if (!read(look.recordZeroOffset, look.fixed.data(), look.fixed.size())) return kParseTruncated;
+    return kParseOk;
+}
 
-    std::array<std::uint8_t, kMapHeaderFixedSize> zero{};
-    if (!read(summary.recordZeroOffset, zero.data(), zero.size())) return kParseTruncated;
+int checkDatabaseHeader(const ByteReader& read, DatabaseHeaderSummary& summary) {
+    summary.loadedPassword.fill('\0');
+    summary.loadedBinding.fill(0);
+    RecordZeroLook look;
+    if (const int rc = readRecordZero(read, look); rc != kParseOk) return rc;
+    summary.recordZeroOffset = look.recordZeroOffset;
+    summary.recordOneOffset = look.recordOneOffset;
+    const std::array<std::uint8_t, kMapHeaderFixedSize>& zero = look.fixed;
     for (std::size_t i = 0; i < 8; ++i) summary.loadedPassword[i] = static_cast<char>(zero[16 + i]);
     summary.loadedBinding[0] = zero[58];
     summary.loadedBinding[1] = zero[31] != 0 ? 1 : 0;
@@ -570,6 +593,28 @@ int checkDatabaseHeader(const ByteReader& read, DatabaseHeaderSummary& summary) 
     if (info[0] != 'i' || info[1] != 'f') return kParseBadInfoHeader;
     summary.loadedBinding[2] = info[3];
     return kParseOk;
+}
+
+void DatabaseFile::Free::operator()(std::uint8_t* p) const { std::free(p); }
+
+bool readDatabaseFile(std::FILE* file, DatabaseFile& out) {
+    out = DatabaseFile{};
+    if (fseeko(file, 0, SEEK_END) != 0) return false;
+    const off_t end = ftello(file);
+    if (end < 0 || static_cast<std::uint64_t>(end) > kLargestDatabase || !seekTo(file, 0)) return false;
+    const auto size = static_cast<std::size_t>(end);
+    // Fresh memory costs a page fault for every 4 KiB filled; a buffer the
+    // system may back with 2 MiB pages takes a database in a few.
+    constexpr std::size_t kHugePage = 2u << 20;
+    const std::size_t room = (size / kHugePage + 1) * kHugePage;
+    DatabaseFile whole;
+    whole.data.reset(static_cast<std::uint8_t*>(std::aligned_alloc(kHugePage, room)));
+    if (!whole.data) return false;
+    ::madvise(whole.data.get(), room, MADV_HUGEPAGE);
+    if (!readExact(file, whole.data.get(), size)) return false;
+    whole.size = size;
+    out = std::move(whole);
+    return true;
 }
 
 int readDatabaseHeader(const std::filesystem::path& path, Feedback& feedback,

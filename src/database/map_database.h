@@ -3,8 +3,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -231,6 +233,8 @@ struct ParsedMapDatabase {
 };
 
 DatabaseHeader parseDatabaseHeader(std::span<const std::uint8_t, kDatabaseHeaderSize> bytes);
+// The first 64 bytes of record 0; the directory is left empty.
+MapHeaderRecord parseMapHeaderFixed(std::span<const std::uint8_t, kMapHeaderFixedSize> bytes);
 RecordDirectoryEntry parseDirectoryEntry(std::span<const std::uint8_t, kDirectoryEntrySize> bytes);
 TileBitmapHeader parseTileBitmapHeader(std::span<const std::uint8_t, kTileHeaderSize> bytes);
 
@@ -252,10 +256,44 @@ struct DatabaseHeaderSummary {
 // Reads `size` bytes at `offset`; false on a short read or a failed seek.
 using ByteReader = std::function<bool(std::uint64_t offset, std::uint8_t* data, std::size_t size)>;
 
+// A reader over bytes in memory: a read past their end fails. The bytes
+// must outlive the reader.
+ByteReader spanReader(std::span<const std::uint8_t> bytes);
+
+// What every stage of File Load reads first: the identity, the offsets of
+// records 0 and 1 and the first 64 bytes of record 0.
+struct RecordZeroLook {
+    std::uint32_t recordZeroOffset = 0;
+    std::uint32_t recordOneOffset = 0;
+    std::array<std::uint8_t, kMapHeaderFixedSize> fixed{};
+};
+
+// Reads 60 bytes, then the 8 identity bytes, then 22 more, then record 0,
+// in that order: 0, kParseNotOrbilune, or kParseTruncated for every short read.
+int readRecordZero(const ByteReader& read, RecordZeroLook& look);
+
 // The header checks after the file is open: identity, record offsets,
 // record 0, the information header. 0 or a parse code (kParseTruncated for
 // every short read).
 int checkDatabaseHeader(const ByteReader& read, DatabaseHeaderSummary& summary);
+
+// A database holds at most 254 records of at most 64 KiB each; a file far
+// larger is not one and is not read into memory.
+inline constexpr std::uint64_t kLargestDatabase = 32u * 1024u * 1024u;
+
+// The bytes of a whole database file, read once and not cleared first.
+struct DatabaseFile {
+    struct Free {
+        void operator()(std::uint8_t* p) const;
+    };
+    std::unique_ptr<std::uint8_t, Free> data;
+    std::size_t size = 0;
+    std::span<const std::uint8_t> bytes() const { return {data.get(), size}; }
+};
+
+// Reads a whole database file. False, with nothing kept, when it cannot be
+// read or is larger than kLargestDatabase.
+bool readDatabaseFile(std::FILE* file, DatabaseFile& out);
 
 // The first stage of File Load: 0 on success, 1 when the file does not
 // exist, 2 on every other failure, with its message shown.

@@ -1,20 +1,15 @@
 #include "database/map_description.h"
 
-#include <map>
-#include <set>
 #include <string_view>
 
 #include "access/password_codec.h"
+#include "database/database_loader.h"
 #include "database/input_rules.h"
 #include "project/files.h"
 
 namespace plotvane {
 
 namespace {
-
-// A database holds at most 254 records of at most 64 KiB each; anything
-// far larger is not one, and is not read into memory.
-constexpr std::uint64_t kLargestDatabase = 32u * 1024u * 1024u;
 
 template <std::size_t N>
 std::string fieldText(const std::array<std::uint8_t, N>& bytes, std::size_t from = 0) {
@@ -23,36 +18,16 @@ std::string fieldText(const std::array<std::uint8_t, N>& bytes, std::size_t from
     return windows1252ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()) + from, n - from));
 }
 
-// Groups the directory into classes through the parent links: a tile whose
-// parent is 0 belongs to Class 1, any other to the class below its parent's.
+// The classes as File Load rebuilds them from the directory; none when
+// it cannot.
 std::vector<MapDescription::Class> classesOf(const ParsedMapDatabase& db) {
-    std::map<int, int> classOfRecord;
-    std::map<int, std::set<int>> xs, ys;
+    ClassGrid grid;
     std::vector<MapDescription::Class> classes;
-    for (const RecordDirectoryEntry& e : db.mapHeader.directory) {
-        int number = 1;
-        if (e.parentIndex != 0) {
-            const auto parent = classOfRecord.find(e.parentIndex);
-            number = parent == classOfRecord.end() ? 0 : parent->second + 1;
-        }
-        if (number < 1 || number > kClassSlots) continue;
-        classOfRecord[e.recordIndex] = number;
-        if (static_cast<int>(classes.size()) < number) {
-            classes.resize(static_cast<std::size_t>(number));
-            MapDescription::Class& c = classes.back();
-            c.number = number;
-            c.magnification = e.scaleToUpper;
-            c.tileWidth = e.tileWidth;
-            c.tileHeight = e.tileHeight;
-        }
-        xs[number].insert(e.xOrigin);
-        ys[number].insert(e.yOrigin);
-    }
-    for (MapDescription::Class& c : classes) {
-        c.columns = static_cast<int>(xs[c.number].size());
-        c.rows = static_cast<int>(ys[c.number].size());
-        c.width = c.tileWidth * static_cast<std::uint32_t>(c.columns);
-        c.height = c.tileHeight * static_cast<std::uint32_t>(c.rows);
+    if (rebuildClassGrid(db.mapHeader.directory, db.mapHeader, grid) != kParseOk) return classes;
+    for (int k = 0; k < grid.classCount; ++k) {
+        const RestoredClass& c = grid.classes[static_cast<std::size_t>(k)];
+        classes.push_back({k + 1, c.width, c.height, c.magnification, c.recordColumns, c.recordRows, c.tileWidth,
+                           c.tileHeight});
     }
     return classes;
 }
@@ -101,29 +76,29 @@ int describeMapDatabaseFile(const std::filesystem::path& path, Feedback& feedbac
     DatabaseHeaderSummary summary;
     if (const int rc = readDatabaseHeader(path, feedback, summary); rc != 0) return rc;
 
-    std::vector<std::uint8_t> bytes;
-    FilePtr f = openFile(path, "rb");
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (!f || ec) {
-        feedback.show(warning("Error : Cannot open pdb-file"));
-        return 2;
-    }
-    if (size > kLargestDatabase) {
-        feedback.show(error("PDB file data"));
-        return 2;
-    }
-    bytes.resize(static_cast<std::size_t>(size));
-    if (!readExact(f.get(), bytes.data(), bytes.size())) {
-        feedback.show(error("PDB file data"));
-        return 2;
+    DatabaseFile file;
+    {
+        FilePtr f = openFile(path, "rb");
+        if (!f) {
+            feedback.show(warning("Error : Cannot open pdb-file"));
+            return 2;
+        }
+        if (!readDatabaseFile(f.get(), file)) {
+            feedback.show(error("PDB file data"));
+            return 2;
+        }
     }
     ParsedMapDatabase db;
-    if (const int code = parseMapDatabase(bytes, db); code != kParseOk) {
+    if (const int code = parseMapDatabase(file.bytes(), db); code != kParseOk) {
         feedback.show(error(parseErrorText(code)));
         return 2;
     }
-    description = describeMapDatabase(db, summary, bytes.size());
+    description = describeMapDatabase(db, summary, file.size);
+    // What File Load could not restore is not described either.
+    if (description.classes.empty()) {
+        feedback.show(error("PDB file data"));
+        return 2;
+    }
     return 0;
 }
 

@@ -17,7 +17,7 @@ struct MapDescription {
         int number = 0;  // 1..4
         std::uint32_t width = 0;
         std::uint32_t height = 0;
-        int magnification = 1;  // the scale to Class 1
+        int magnification = 1;  // the scale to the class above
         int columns = 0;        // of the tile grid
         int rows = 0;
         std::uint32_t tileWidth = 0;
@@ -37,7 +37,7 @@ struct MapDescription {
     std::uint8_t colourMode = 0;
     Compression compression = Compression::No;
     unsigned classCount = 0;  // as record 0 states it
-    std::vector<Class> classes;  // as the directory's parent links group the tiles
+    std::vector<Class> classes;  // as File Load rebuilds them from the directory
     unsigned recordCount = 0;
     unsigned dataRecordCount = 0;
     std::uint64_t fileSize = 0;

@@ -122,23 +122,70 @@ void encodeRunLength(std::span<const std::uint8_t> row, std::vector<std::uint8_t
     out.push_back(value);
 }
 
-int decodeRunLength(std::span<const std::uint8_t> code, std::size_t rowBytes, std::size_t rows,
-                    std::vector<std::uint8_t>& out) {
-    std::size_t at = 0;
-    for (std::size_t r = 0; r < rows; ++r) {
-        std::size_t filled = 0;
-        while (filled < rowBytes) {
-            if (at + 2 > code.size()) return kDecodeTruncated;
-            const std::size_t count = code[at];
-            const std::uint8_t value = code[at + 1];
-            at += 2;
-            if (count == 0 || count > kMaxRunLength) return kDecodeBadCount;
-            if (filled + count > rowBytes) return kDecodeRowOverrun;
-            out.insert(out.end(), count, value);
-            filled += count;
+namespace {
+
+// The decoding loop over plain pointers that nothing else can see, so
+// that the byte stores cannot be taken to change them. [dst, dstEnd) has
+// room for every byte the code can give; `written` and `read` tell how far
+// it got.
+int decodeRows(const std::uint8_t* code, const std::uint8_t* end, std::size_t rowBytes, std::size_t rows,
+               std::uint8_t* dst, std::uint8_t* dstEnd, std::size_t& written, std::size_t& read) {
+    const std::uint8_t* const codeStart = code;
+    std::uint8_t* const dstStart = dst;
+    int result = kDecodeOk;
+    for (std::size_t r = 0; r < rows && result == kDecodeOk; ++r) {
+        std::size_t left = rowBytes;
+        while (left > 0) {
+            if (end - code < 2) {
+                result = kDecodeTruncated;
+                break;
+            }
+            const std::size_t count = code[0];
+            const std::uint8_t value = code[1];
+            if (count == 0 || count > kMaxRunLength) {
+                result = kDecodeBadCount;
+                break;
+            }
+            if (count > left) {
+                result = kDecodeRowOverrun;
+                break;
+            }
+            code += 2;
+            // Dithered rows are mostly runs of a few bytes: eight are
+            // stored at once where there is room, the next run overwrites
+            // what lies past this one.
+            if (count <= 8 && dstEnd - dst >= 8) {
+                const std::uint64_t eight = value * 0x0101010101010101ull;
+                std::memcpy(dst, &eight, 8);
+            } else {
+                std::memset(dst, value, count);
+            }
+            dst += count;
+            left -= count;
         }
     }
-    return at == code.size() ? kDecodeOk : kDecodeTrailing;
+    if (result == kDecodeOk && code != end) result = kDecodeTrailing;
+    written = static_cast<std::size_t>(dst - dstStart);
+    read = static_cast<std::size_t>(code - codeStart);
+    return result;
+}
+
+}  // namespace
+
+int decodeRunLength(std::span<const std::uint8_t> code, std::size_t rowBytes, std::size_t rows,
+                    std::vector<std::uint8_t>& out) {
+    const std::size_t start = out.size();
+    // Room for what the code can give at most, so that sizes from a damaged
+    // header never allocate more than the code could fill.
+    const std::size_t most = code.size() / 2 * kMaxRunLength;
+    const std::size_t total = rows != 0 && rowBytes > most / rows ? most : rowBytes * rows;
+    out.resize(start + total);
+    std::size_t written = 0;
+    std::size_t read = 0;
+    const int result = decodeRows(code.data(), code.data() + code.size(), rowBytes, rows, out.data() + start,
+                                  out.data() + out.size(), written, read);
+    out.resize(start + written);
+    return result;
 }
 
 namespace {

@@ -109,14 +109,7 @@ private:
     }
 
     std::uint8_t plainValue(std::uint8_t r, std::uint8_t g, std::uint8_t b) const {
-        const int sum = greySum(r, g, b);
-        const int limited = std::min(sum, 25500);
-        switch (mode_) {
-            case 1: return sum > 12800 ? 1 : 0;
-            case 2: return static_cast<std::uint8_t>(limited / 6400);
-            case 4: return static_cast<std::uint8_t>(limited / 1600);
-            default: return colourMapping(r, g, b, limited / 1600);
-        }
+        return plainRasterValue(mode_, r, g, b);
     }
 
     std::uint8_t ditheredColour(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t level) {
@@ -434,6 +427,18 @@ void putEntry(std::vector<std::uint8_t>& out, int index, std::uint8_t red, std::
 }
 
 }  // namespace
+
+std::uint8_t plainRasterValue(std::uint8_t mode, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    const int sum = greySum(red, green, blue);
+    const int limited = std::min(sum, 25500);
+    switch (mode) {
+        case 0:
+        case 1: return sum > 12800 ? 1 : 0;
+        case 2: return static_cast<std::uint8_t>(limited / 6400);
+        case 4: return static_cast<std::uint8_t>(limited / 1600);
+        default: return colourMapping(red, green, blue, limited / 1600);
+    }
+}
 
 bool isColourMode(std::uint8_t mode) { return mode == 0 || mode == 1 || mode == 2 || mode == 4 || mode == 8; }
 

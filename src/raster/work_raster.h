@@ -39,6 +39,11 @@ std::uint32_t rasterPixelOffset(std::uint8_t mode);
 // Bytes of one raster row, padded to a multiple of 4.
 std::uint32_t rasterRowBytes(std::int32_t width, std::uint8_t mode);
 
+// The raster value of a colour in `mode` without dithering: mode 1 (and 0)
+// 1 for light and 0 for dark, mode 2 0..3 and mode 4 0..15 from dark to
+// light, mode 8 the index into the 231-colour table.
+std::uint8_t plainRasterValue(std::uint8_t mode, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+
 // The raster's headers and colour table, `rasterPixelOffset(mode)` bytes:
 // the source's file header and the first 40 bytes of its information header
 // with the sizes, depth and colour counts of the mode (and `biSize` 40);

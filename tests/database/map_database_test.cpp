@@ -35,30 +35,15 @@ void addTexts(MapProject& p, int count) {
     p.infoTextCount = static_cast<std::uint16_t>(count);
 }
 
-// A whole database in memory, laid out with the serialiser; the data of
-// every record is `fill` repeated to its length.
+// A whole database whose record data are distinct byte patterns of `lengths`.
 Bytes buildDatabase(const MapProject& p, std::uint8_t mode, bool compressed,
                     const std::vector<std::uint32_t>& lengths, std::uint32_t stamp = 0x12345678) {
-    const MapHeaderRecord zero = makeMapHeaderRecord(p, p.classCount, mode);
-    const InfoTextRecord text = makeInfoTextRecord(p);
-    const bool hasText = p.infoTextCount > 0;
-    const RecordLayout layout{static_cast<std::uint32_t>(zero.directory.size()), hasText,
-                              static_cast<std::uint32_t>(text.entries.size()), text.spareEntries, lengths,
-                              compressed};
-    std::vector<RecordListEntry> list;
-    for (auto o : recordOffsets(layout)) list.push_back({o});
-    Bytes out;
-    appendDatabaseHeader(out, makeDatabaseHeader(p, stamp, static_cast<std::uint16_t>(recordCountOf(layout))));
-    appendRecordList(out, list);
-    appendMapHeaderRecord(out, zero);
-    if (hasText) appendInfoTextRecord(out, text);
-    for (std::size_t i = 0; i < zero.directory.size(); ++i) {
-        const auto& e = zero.directory[i];
-        appendTileBitmapHeader(out, makeTileBitmapHeader(e.tileWidth, e.tileHeight, mode, compressed));
-        if (compressed) appendCompressedSizeWordLittleEndian(out, static_cast<std::uint16_t>(lengths[i] + 2));
-        for (std::uint32_t b = 0; b < lengths[i]; ++b) out.push_back(static_cast<std::uint8_t>(i * 31 + b));
+    std::vector<Bytes> data;
+    for (std::size_t i = 0; i < lengths.size(); ++i) {
+        data.emplace_back();
+        for (std::uint32_t b = 0; b < lengths[i]; ++b) data.back().push_back(static_cast<std::uint8_t>(i * 31 + b));
     }
-    return out;
+    return test::layOutDatabase(p, mode, compressed, data, stamp);
 }
 
 TEST(MapDatabaseLayout, OneClassOneTileWithoutTextHasTwoRecords) {

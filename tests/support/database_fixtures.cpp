@@ -52,6 +52,35 @@ void addOneBitClass(MapProject& project, int classIndex, const std::filesystem::
     project.classCount = std::max(project.classCount, classIndex + 1);
 }
 
+std::vector<std::uint8_t> layOutDatabase(const MapProject& project, std::uint8_t mode, bool compressed,
+                                         const std::vector<std::vector<std::uint8_t>>& data, std::uint32_t stamp) {
+    const MapHeaderRecord zero = makeMapHeaderRecord(project, project.classCount, mode);
+    const InfoTextRecord text = makeInfoTextRecord(project);
+    const bool hasText = project.infoTextCount > 0;
+    std::vector<std::uint32_t> lengths;
+    for (const auto& d : data) lengths.push_back(static_cast<std::uint32_t>(d.size()));
+    const RecordLayout layout{static_cast<std::uint32_t>(zero.directory.size()), hasText,
+                              static_cast<std::uint32_t>(text.entries.size()), text.spareEntries, lengths,
+                              compressed};
+    std::vector<RecordListEntry> list;
+    for (auto o : recordOffsets(layout)) list.push_back({o});
+    std::vector<std::uint8_t> out;
+    appendDatabaseHeader(out,
+                         makeDatabaseHeader(project, stamp, static_cast<std::uint16_t>(recordCountOf(layout))));
+    appendRecordList(out, list);
+    appendMapHeaderRecord(out, zero);
+    if (hasText) appendInfoTextRecord(out, text);
+    for (std::size_t i = 0; i < zero.directory.size(); ++i) {
+        const auto& e = zero.directory[i];
+        appendTileBitmapHeader(out, makeTileBitmapHeader(e.tileWidth, e.tileHeight, mode, compressed));
+        const std::vector<std::uint8_t> none;
+        const std::vector<std::uint8_t>& d = i < data.size() ? data[i] : none;
+        if (compressed) appendCompressedSizeWordLittleEndian(out, static_cast<std::uint16_t>(d.size() + 2));
+        out.insert(out.end(), d.begin(), d.end());
+    }
+    return out;
+}
+
 std::vector<std::uint8_t> fileBytesOrEmpty(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return {};

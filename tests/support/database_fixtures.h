@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "database/database_writer.h"
+#include "database/map_database.h"
 #include "project/feedback.h"
 #include "project/map_project.h"
 
@@ -35,6 +36,14 @@ void addOneBitClass(MapProject& project, int classIndex, const std::filesystem::
                     int width, int height, int columns, int rows,
                     const std::function<bool(int x, int y)>& black, bool whiteFirst = false,
                     std::uint8_t paddingFill = 0);
+
+// A whole database in memory, laid out with the serialiser from the class
+// rows and texts of `project` in colour mode `mode`: the data of record
+// 1 + X + i (after its tile header and, when compressed, its size word) is
+// `data[i]`, one entry per tile of the class grids.
+std::vector<std::uint8_t> layOutDatabase(const MapProject& project, std::uint8_t mode, bool compressed,
+                                         const std::vector<std::vector<std::uint8_t>>& data,
+                                         std::uint32_t stamp = 0x12345678);
 
 // Bytes of a file, or an empty vector when it does not exist.
 std::vector<std::uint8_t> fileBytesOrEmpty(const std::filesystem::path& path);

@@ -1,0 +1,184 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "access/password_codec.h"
+#include "database/map_database.h"
+#include "project/feedback.h"
+#include "project/map_project.h"
+
+// File Load: a map database read back into the project, each class rebuilt
+// as a BMP file ("mktempfl.001" to "mktempfl.004") that the class rows name.
+namespace plotvane {
+
+// Largest side of a restored class: the class bitmaps a database is made
+// from are at most this size, and a RestoreFile must pass the same checks.
+inline constexpr std::uint32_t kLargestRestoredSide = 4096;
+// Cells of one class's tile grid: the record indices are single bytes.
+inline constexpr std::uint32_t kLargestTileGrid = 253;
+
+// One class as the directory pass finds it.
+struct RestoredClass {
+    std::uint16_t width = 0;
+    std::uint16_t height = 0;
+    std::uint16_t magnification = 1;
+    std::uint16_t recordColumns = 1;
+    std::uint16_t recordRows = 1;
+    // Tile size of the directory entry that started the class.
+    std::uint16_t tileWidth = 0;
+    std::uint16_t tileHeight = 0;
+    // Product of the magnifications down to this class. The directory keeps
+    // only its low byte, so a product of 256 or more matches no entry.
+    std::uint32_t scaleToTop = 1;
+};
+
+struct ClassGrid {
+    int classCount = 0;
+    std::array<RestoredClass, kClassSlots> classes{};
+};
+
+// The directory pass of File Load over `entries`, the directory entries
+// of record 0 as far as the file holds them (they may stop before the
+// header's D; an entry the pass needs and does not find is a short read).
+// With cur = the first data index, it takes the first entry whose parent
+// is 0 as Class 1 and then, class by class, the first entry whose parent is
+// cur, where cur is the record index of the entry that started the class
+// above; a lower class is scale-to-Class-1 x W1 by scale-to-Class-1 x H1
+// pixels (16 bits), its grid that size divided by the entry's tile size.
+// Returns kParseOk, kParseTruncated, or kParseBadMapHeader when the classes
+// cannot be rebuilt: a class count of 0 or above 4, fewer classes than it
+// announces, a zero tile side, a side of 0 or above 4096, a class smaller
+// than its tiles, a grid of more than 253 cells, or more columns (rows)
+// than W1 (H1) has pixels.
+int rebuildClassGrid(std::span<const RecordDirectoryEntry> entries, const MapHeaderRecord& header, ClassGrid& grid);
+
+// ---- RestoreFiles --------------------------------------------------------
+
+// Bits per pixel of the RestoreFiles of a database in colour mode `mode`:
+// 1 for modes 0 and 1, 4 for 2 and 4, 8 for 8; 0 for any other mode.
+std::uint16_t restoreBitDepth(std::uint8_t mode);
+
+// The colour table of a mode's RestoreFiles: entry v, for every value v a
+// tile can store, is the colour the handheld shows for v (white to black
+// in modes 0 to 4, the 231-colour table and then black in mode 8). Where
+// the working raster conversion of that colour in the same mode, without
+// dithering, would store another value, the entry is the nearest grey
+// that it takes back to v; a value that no colour gives (225 and 231 to
+// 255 in mode 8) keeps the shown colour. Empty for an unknown mode.
+std::vector<Rgb> restoreColourTable(std::uint8_t mode);
+
+// The BMP headers and colour table of a RestoreFile for a class of
+// `width` x `height` pixels (rows bottom-up, no compression, 2834 pixels
+// per metre, colours used 0): 62, 118 or 1078 bytes, which is also its
+// pixel data offset.
+std::vector<std::uint8_t> restoreFileHeader(std::uint8_t mode, std::uint32_t width, std::uint32_t height);
+
+// Where a restore writes its class bitmaps, one after the other.
+class RestoreOutput {
+public:
+    virtual ~RestoreOutput() = default;
+    // The name the class row records for class `classNumber` (1..4).
+    virtual std::string fileName(int classNumber) const = 0;
+    // Creates or truncates the file of `classNumber`; false when it cannot.
+    virtual bool begin(int classNumber) = 0;
+    virtual bool write(std::span<const std::uint8_t> bytes) = 0;
+    // The file is complete; false when what was written could not be kept.
+    // Also called, its result unused, after a class failed, even one whose
+    // begin() failed.
+    virtual bool end() = 0;
+    // Why the last call that returned false failed.
+    virtual FileProblem problem() const = 0;
+};
+
+// The RestoreFiles in a folder, as the dialog keeps them. A file left open
+// by a failure is closed when the object goes away and stays on disk.
+class RestoreFolder : public RestoreOutput {
+public:
+    explicit RestoreFolder(std::filesystem::path folder);
+    ~RestoreFolder() override;
+    std::string fileName(int classNumber) const override;
+    bool begin(int classNumber) override;
+    bool write(std::span<const std::uint8_t> bytes) override;
+    bool end() override;
+    FileProblem problem() const override { return problem_; }
+
+private:
+    bool fail(FileProblem::Kind kind);
+
+    std::filesystem::path folder_;
+    std::filesystem::path current_;
+    std::FILE* file_ = nullptr;
+    std::vector<char> buffer_;
+    FileProblem problem_;
+};
+
+// The RestoreFiles kept in memory, for callers that want the bytes.
+class RestoreMemory : public RestoreOutput {
+public:
+    std::string fileName(int classNumber) const override;
+    bool begin(int classNumber) override;
+    bool write(std::span<const std::uint8_t> bytes) override;
+    bool end() override { return true; }
+    FileProblem problem() const override { return {}; }
+
+    // files[k] is class k + 1, as far as it was written.
+    std::vector<std::vector<std::uint8_t>> files;
+};
+
+// ---- The stages of File Load ---------------------------------------------
+
+// `restoreDatabase` after the database is read: resets the map fields of
+// the project, checks the identity and record 0, restores the name,
+// version, corners, class rows and information texts, and writes the
+// RestoreFile of every class through `output`. Reports every failure:
+// 2 ("PDB file data", "Not Orbilune data!", "information header"; title
+// "Error", information icon) before the first RestoreFile, 3 when a
+// RestoreFile cannot be made ("Cannot make bmp-file.", exclamation) or the
+// tile grid or offsets are damaged, 4 when a tile header or its pixels are;
+// a file that cannot be made or written is also explained.
+// Nothing outside `database` is read.
+int restoreDatabaseBytes(std::span<const std::uint8_t> database, MapProject& project, RestoreOutput& output,
+                         Feedback& feedback);
+
+// The restore stage of File Load once no RestoreFile is in the way:
+// refuses when the database does not exist ("Error : Cannot find
+// pdb-file", result 1) or cannot be opened (2), and then restores it
+// through `output` under the wait cursor. 0 on success.
+int restoreDatabase(const std::filesystem::path& database, RestoreOutput& output, MapProject& project,
+                    Feedback& feedback);
+
+// The restore stage of File Load into the RestoreFiles of `workDir`:
+// refuses first while one of them is there ("Plotvane use
+// [mktempfl.001]file. Please delete it." and the others, result 1).
+int restoreDatabase(const std::filesystem::path& database, const std::filesystem::path& workDir,
+                    MapProject& project, Feedback& feedback);
+
+enum class LoadAccess {
+    Settled,      // the mode bytes are set; no dialog is needed
+    AskPassword,  // PasswordCheckDialog must decide
+};
+
+// The password stage before any dialog. A database without a stored
+// password opens read-only with view mode 0 and its loaded password and
+// binding are zeroed; one made with the fixed read-only password opens
+// read-only with view mode 0. Otherwise nothing changes and the password
+// must be asked for.
+LoadAccess settleLoadedAccess(MapProject& project);
+
+// The stored password as the checks take it: its 8 bytes.
+std::string_view loadedPasswordOf(const MapProject& project);
+
+// The password stage once PasswordCheckDialog (or its stand-in) returned OK
+// with `check`: copies the mode it found, or shows "Invalid Password !"
+// (title "Error", exclamation icon) and returns false, changing nothing.
+bool acceptPasswordCheck(MapProject& project, const PasswordCheck& check, Feedback& feedback);
+
+// The project fields a successful load sets besides the restore itself.
+void markDatabaseLoaded(MapProject& project);
+
+}  // namespace plotvane
