@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
     plotvane::cli::addRasterCommand(app, action);
     plotvane::cli::addMakeCommand(app, action);
     plotvane::cli::addInfoCommand(app, action);
+    plotvane::cli::addRestoreCommand(app, action);
     // Every single-valued option's help shows its default value.
     for (CLI::App* sub : app.get_subcommands({}))
         for (CLI::Option* option : sub->get_options())

@@ -9,17 +9,16 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <iostream>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "access/password_codec.h"
 #include "app/make_flow.h"
+#include "cli/password_source.h"
 #include "cli/commands.h"
 #include "cli/private_folder.h"
 #include "database/database_writer.h"
@@ -190,17 +189,6 @@ std::optional<std::int64_t> sourceDateEpoch() {
     return start == 1 ? -*magnitude : *magnitude;
 }
 
-std::string readPassword(bool fromStdin) {
-    if (fromStdin) {
-        std::string line;
-        std::getline(std::cin, line);
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-        return line;
-    }
-    const char* env = std::getenv("PLOTVANE2_PASSWORD");
-    return env != nullptr ? std::string(env) : std::string();
-}
-
 // The writer converts every class again, and each conversion divides the
 // loaded classes anew; the advice those divisions give was already printed
 // once per class while the classes were checked, so it is not repeated.
@@ -286,13 +274,7 @@ public:
         const std::string password = usesFixedReadOnlyPassword(choices) ? std::string(kFixedReadOnlyPassword)
                                                                         : readPassword(options_.passwordStdin);
         app::PasswordOutcome outcome;
-        // The dialog's field takes no ninth character; a longer password
-        // here is refused as a shorter one is, never cut.
-        if (password.size() > kPasswordLength) {
-            feedback_.show(error("Password must 8 characters.", Icon::Exclamation));
-            return outcome;
-        }
-        if (!checkPasswordRule(password, feedback_)) return outcome;
+        if (!fitsPasswordField(password, feedback_) || !checkPasswordRule(password, feedback_)) return outcome;
         outcome.ok = true;
         outcome.mode = deriveAccessMode(choices);
         outcome.encoded = encodePassword(password, accessCodeOf(outcome.mode), request.binding);

@@ -1,0 +1,212 @@
+// plotvane2-cli restore, run as a process on databases made by the command
+// line, with and without passwords, and on damaged files.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "database/database_loader.h"
+#include "project/files.h"
+#include "support/cli_fixtures.h"
+#include "support/database_fixtures.h"
+#include "support/recording_feedback.h"
+
+namespace plotvane::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+const std::string kCli = PLOTVANE_CLI_PATH;
+
+bool mapPicture(int x, int y) { return ((x / 9) + (y / 5)) % 4 == 0 || (x * 7 + y * 3) % 29 == 0; }
+
+// Makes `name` in the inputs folder from square 1-bit classes of 160 and 320 pixels.
+std::filesystem::path makeDatabase(const CliSandbox& box, const std::string& name,
+                                   const std::vector<std::string>& options, const Environment& environment = {}) {
+    const auto out = box.input(name);
+    std::vector<std::string> args{"make", "-o", out.string(), "--name", "RESTORE", "--version", "00042"};
+    args.insert(args.end(), options.begin(), options.end());
+    for (int size : {160, 320})
+        args.push_back(box.writeOneBitBmp(name + std::to_string(size) + ".bmp", size, size, mapPicture).string());
+    const ProcessResult r = box.run(args, environment);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return out;
+}
+
+// The RestoreFiles the core writes for `database`, as the dialog would.
+std::vector<Bytes> coreRestoreFiles(const std::filesystem::path& database) {
+    TempDir work;
+    MapProject project;
+    RecordingFeedback feedback;
+    EXPECT_EQ(restoreDatabase(database, work.path(), project, feedback), 0);
+    std::vector<Bytes> files;
+    for (int k = 1; k <= project.classCount; ++k) files.push_back(readFile(work / kRestoreFileNames[k - 1]));
+    return files;
+}
+
+struct RestoreCase {
+    const char* label;
+    std::vector<std::string> makeOptions;
+    Environment makeEnvironment;
+    std::vector<std::string> restoreOptions;
+    Environment restoreEnvironment;
+    std::string input;
+    std::string depth;
+    std::string access;
+};
+
+class RestoreCli : public ::testing::TestWithParam<RestoreCase> {};
+
+TEST_P(RestoreCli, WritesEveryClassAsTheDialogRestoresIt) {
+    const RestoreCase& c = GetParam();
+    CliSandbox box(kCli);
+    const auto db = makeDatabase(box, "map.pdb", c.makeOptions, c.makeEnvironment);
+    const auto folder = box.output("classes");
+    std::vector<std::string> args{"restore", db.string(), "-d", folder.string()};
+    args.insert(args.end(), c.restoreOptions.begin(), c.restoreOptions.end());
+    const ProcessResult r = box.run(args, c.restoreEnvironment, c.input);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "Wrote " + (folder / "class1.bmp").string() + " (160 x 160, " + c.depth + " per pixel)\n" +
+                         "Wrote " + (folder / "class2.bmp").string() + " (320 x 320, " + c.depth + " per pixel)\n" +
+                         "Access: " + c.access + "\n");
+    const std::vector<Bytes> expected = coreRestoreFiles(db);
+    ASSERT_EQ(expected.size(), 2u);
+    EXPECT_EQ(readFile(folder / "class1.bmp"), expected[0]);
+    EXPECT_EQ(readFile(folder / "class2.bmp"), expected[1]);
+    EXPECT_EQ(folderEntries(folder), (std::vector<std::string>{"class1.bmp", "class2.bmp"}));
+    EXPECT_EQ(box.strayFiles(), std::vector<std::string>{});
+}
+
+const Environment kPassword{{"PLOTVANE2_PASSWORD", "Abcd1234"}};
+const std::vector<std::string> kLocked{"--view", "all", "--edit", "full"};
+
+INSTANTIATE_TEST_SUITE_P(
+    RestoreCli, RestoreCli,
+    ::testing::Values(
+        RestoreCase{"ReadOnlyOriginal", {}, {}, {}, {}, "", "1 bit", "Read Only, Non Password"},
+        RestoreCase{"Mode8Compressed", {"--mode", "8", "--compress"}, {}, {}, {}, "", "8 bits", "Read Only, Non Password"},
+        RestoreCase{"Mode2", {"--mode", "2", "--view", "information", "--edit", "readonly"}, kPassword, {}, kPassword,
+                    "", "4 bits", "Read Only, Information"},
+        RestoreCase{"PasswordFromStdin", kLocked, kPassword, {"--password-stdin"}, {}, "Abcd1234\n", "1 bit",
+                    "Full Edit OK, All view"},
+        RestoreCase{"PasswordFromEnvironment", kLocked, kPassword, {}, kPassword, "", "1 bit",
+                    "Full Edit OK, All view"}),
+    [](const ::testing::TestParamInfo<RestoreCase>& info) { return std::string(info.param.label); });
+
+// ---- Refusals -------------------------------------------------------------
+
+struct RefusedCase {
+    const char* label;
+    // Returns the database to restore; may build files in the sandbox.
+    std::function<std::filesystem::path(const CliSandbox&)> prepare;
+    std::vector<std::string> options;
+    Environment environment;
+    std::string input;
+    std::string err;
+};
+
+class RestoreCliRefusal : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RestoreCliRefusal, PrintsTheMessagesAndReplacesNothing) {
+    const RefusedCase& c = GetParam();
+    CliSandbox box(kCli);
+    const std::filesystem::path db = c.prepare(box);
+    const auto folder = box.output("classes");
+    std::filesystem::create_directory(folder);
+    writeFile(folder / "class1.bmp", {'o', 'l', 'd'});
+    std::vector<std::string> args{"restore", db.string(), "-d", folder.string()};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const ProcessResult r = box.run(args, c.environment, c.input);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"class1.bmp"});
+    EXPECT_EQ(readFile(folder / "class1.bmp"), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(box.strayFiles(), std::vector<std::string>{});
+}
+
+std::function<std::filesystem::path(const CliSandbox&)> locked() {
+    return [](const CliSandbox& box) { return makeDatabase(box, "locked.pdb", kLocked, kPassword); };
+}
+
+std::function<std::filesystem::path(const CliSandbox&)> damaged(const std::function<void(Bytes&)>& change) {
+    return [change](const CliSandbox& box) {
+        const auto db = makeDatabase(box, "good.pdb", {"--mode", "1"});
+        Bytes bytes = readFile(db);
+        change(bytes);
+        const auto path = box.input("damaged.pdb");
+        writeFile(path, bytes);
+        return path;
+    };
+}
+
+const std::string kInvalid = "Error: Invalid Password !\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    RestoreCliFiles, RestoreCliRefusal,
+    ::testing::Values(
+        RefusedCase{"Missing", [](const CliSandbox& box) { return box.input("absent.pdb"); }, {}, {}, "",
+                    "Warning: Error : Cannot find pdb-file\n"},
+        RefusedCase{"Folder", [](const CliSandbox& box) { return box.inputs(); }, {}, {}, "",
+                    "Warning: Error : Cannot open pdb-file\n"},
+        RefusedCase{"NotOrbilune", damaged([](Bytes& b) { b[60] = 'd'; }), {}, {}, "", "Error: Not Orbilune data!\n"},
+        RefusedCase{"UnknownMode", damaged([](Bytes& b) { b[recordOffsetOf(b, 0) + 60] = 3; }), {}, {}, "",
+                    "Error: PDB file data\n"},
+        RefusedCase{"TileCutShort", damaged([](Bytes& b) { b.pop_back(); }), {}, {}, "", "Error: PDB file data\n"},
+        RefusedCase{"WrongPassword", locked(), {"--password-stdin"}, {}, "Zyxw9876\n", kInvalid},
+        RefusedCase{"PasswordInOtherCase", locked(), {}, {{"PLOTVANE2_PASSWORD", "ABCD1234"}}, "", kInvalid},
+        RefusedCase{"NoPassword", locked(), {}, {}, "", "Error: Password must 8 characters.\n" + kInvalid},
+        RefusedCase{"PasswordOverEightCharacters", locked(), {"--password-stdin"}, {}, "Abcd12345\n",
+                    "Error: Password must 8 characters.\n" + kInvalid},
+        RefusedCase{"PasswordWithASign", locked(), {"--password-stdin"}, {}, "Abcd-234\n",
+                    "Error: Password character use alphabet or number.\n" + kInvalid}),
+    [](const ::testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.label); });
+
+TEST(RestoreCliRun, ReplacesEarlierFilesAndCreatesTheFolder) {
+    CliSandbox box(kCli);
+    const auto db = makeDatabase(box, "map.pdb", {"--mode", "4"});
+    const auto folder = box.output("new") / "classes";
+    ASSERT_EQ(box.run({"restore", db.string(), "-d", folder.string()}).exitCode, 0);
+    writeFile(folder / "class2.bmp", {'o', 'l', 'd'});
+    const ProcessResult r = box.run({"restore", db.string(), "-d", folder.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(readFile(folder / "class2.bmp"), coreRestoreFiles(db)[1]);
+    EXPECT_EQ(folderEntries(folder), (std::vector<std::string>{"class1.bmp", "class2.bmp"}));
+}
+
+TEST(RestoreCliRun, AClassThatCannotBeWrittenLeavesEveryTargetAsItWas) {
+    CliSandbox box(kCli);
+    const auto db = makeDatabase(box, "map.pdb", {});
+    const auto folder = box.output("classes");
+    std::filesystem::create_directories(folder / "class2.bmp");
+    writeFile(folder / "class1.bmp", {'o', 'l', 'd'});
+    const ProcessResult r = box.run({"restore", db.string(), "-d", folder.string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Error: Cannot make bmp-file.\nplotvane2-cli: " + (folder / "class2.bmp").string() +
+                         ": is a folder, not a file; it was left as it is\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(readFile(folder / "class1.bmp"), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(folderEntries(folder), (std::vector<std::string>{"class1.bmp", "class2.bmp"}));
+}
+
+TEST(RestoreCliUsage, MistakesExitTwoWithTheUsage) {
+    CliSandbox box(kCli);
+    const auto db = makeDatabase(box, "map.pdb", {});
+    writeFile(box.output("file"), {1});
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"restore", db.string()}, std::vector<std::string>{"restore", "-d", box.outputs().string()},
+          std::vector<std::string>{"restore", db.string(), "-d", box.output("file").string()}}) {
+        const ProcessResult r = box.run(args);
+        EXPECT_EQ(r.exitCode, 2) << args.back();
+        EXPECT_TRUE(r.err.starts_with("plotvane2-cli: ")) << r.err;
+        EXPECT_NE(r.err.find("restore"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(readFile(box.output("file")), (Bytes{1}));
+}
+
+}  // namespace
+}  // namespace plotvane::test
