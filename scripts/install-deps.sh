@@ -10,6 +10,7 @@ packages=(
   imagemagick time
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins fonts-ipafont-gothic
   xvfb xdotool x11-utils python3-pyatspi dbus-x11 at-spi2-core
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,0 +1,158 @@
+#include "seeds.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+
+#include "access/password_codec.h"
+#include "database/database_loader.h"
+#include "database/make_database.h"
+#include "project/files.h"
+#include "raster/record_division.h"
+#include "support/bmp_writer.h"
+
+namespace plotvane::fuzz {
+
+namespace {
+
+class SilentFeedback : public Feedback {
+public:
+    void show(const Message&) override {}
+};
+
+// A folder for the seed files, removed afterwards.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "plotvane-seeds-XXXXXX").string();
+        if (mkdtemp(tmpl.data()) != nullptr) path_ = tmpl;
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+Bytes readAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+test::BmpRecipe classRecipe(std::uint16_t depth, int size, int seed) {
+    test::BmpRecipe r;
+    r.width = r.height = size;
+    r.bitCount = depth;
+    if (depth == 1) r.palette = seed % 2 ? test::whiteBlackPalette() : test::blackWhitePalette();
+    if (depth == 4) r.palette = test::greyPalette(16);
+    if (depth == 8) r.palette = test::greyPalette(256);
+    r.pixel = [depth, seed](int x, int y) -> std::uint32_t {
+        const auto v = static_cast<std::uint32_t>((x / 8) * 7 + (y / 6) * 13 + seed);
+        switch (depth) {
+            case 1: return v % 2;
+            case 4: return v % 16;
+            case 8: return v % 256;
+            default: return (v * 2654435761u) & 0xFFFFFFu;
+        }
+    };
+    return r;
+}
+
+struct DatabaseRecipe {
+    std::uint8_t mode;
+    bool compress;
+    bool texts;
+    bool corners;
+    const char* password;  // empty: Non Password with Read Only
+    AccessCode code;
+};
+
+Bytes makeDatabase(const std::filesystem::path& folder, const DatabaseRecipe& d) {
+    SilentFeedback feedback;
+    MapProject project;
+    project.colourMode = project.requestedColourMode = d.mode;
+    for (int k = 0; k < 2; ++k) {
+        const auto path = folder / ("class" + std::to_string(k) + ".bmp");
+        test::writeFile(path, test::makeBmp(classRecipe(d.mode == 0 ? 1 : 24, 160 << k, k)));
+        ControlUpdates updates;
+        if (checkClassBitmap(project, path, k, d.compress, feedback, updates) != 0) return {};
+        project.classes[static_cast<std::size_t>(k)].fileName.assign(path.string());
+        project.classCount = k + 1;
+    }
+    project.databaseName.assign("SEED MAP");
+    project.versionText.assign("000001");
+    if (d.texts) {
+        project.setInfoText(0, {"Harbour", 10, 10, 19, 19});
+        project.setInfoText(1, {"Pier", 100, 150, 109, 159});
+        project.infoTextCount = 2;
+    }
+    if (d.corners) {
+        project.gpsEnabled = 1;
+        project.geo.upperLeftLatTotal = 128412500;
+        project.geo.upperLeftLongTotal = 503130000;
+        project.geo.bottomRightLatTotal = 127800000;
+        project.geo.bottomRightLongTotal = 504000120;
+    }
+    const std::string password = *d.password ? d.password : std::string(kFixedReadOnlyPassword);
+    const EncodedPassword e = encodePassword(password, d.code, mapBindingOf(project));
+    std::copy(e.begin(), e.end(), project.access.encodedPassword.begin());
+    const auto output = folder / "seed.pdb";
+    ControlUpdates updates;
+    const SystemClock clock;
+    if (!saveMapDatabase(project, output, {false, d.compress, folder}, clock, feedback, updates)) return {};
+    return readAll(output);
+}
+
+constexpr DatabaseRecipe kDatabases[] = {
+    {0, false, true, true, "", 0},          {1, false, false, false, "", 0},
+    {1, true, true, false, "Abcd1234", 5},  {2, false, false, true, "", 0},
+    {2, true, true, true, "", 0},           {4, false, true, false, "Q1w2E3r4", 2},
+    {4, true, false, false, "", 0},         {8, false, false, true, "", 0},
+    {8, true, true, true, "Zz9Yy8Xx", 3},
+};
+
+}  // namespace
+
+std::vector<Bytes> databaseSeeds() {
+    ScratchFolder folder;
+    std::vector<Bytes> seeds;
+    if (folder.path().empty()) return seeds;
+    for (const DatabaseRecipe& d : kDatabases) {
+        Bytes db = makeDatabase(folder.path(), d);
+        if (!db.empty()) seeds.push_back(std::move(db));
+    }
+    return seeds;
+}
+
+std::vector<Bytes> bmpSeeds() {
+    std::vector<Bytes> seeds;
+    int seed = 0;
+    for (std::uint16_t depth : {1, 4, 8, 24}) seeds.push_back(test::makeBmp(classRecipe(depth, 160, seed++)));
+    for (const Bytes& db : databaseSeeds()) {
+        MapProject project;
+        RestoreMemory out;
+        SilentFeedback feedback;
+        if (restoreDatabaseBytes(db, project, out, feedback) == 0 && !out.files.empty())
+            seeds.push_back(out.files.front());
+    }
+    return seeds;
+}
+
+void writeSeedsIfEmpty(int argc, char** argv, const std::vector<Bytes>& seeds) {
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-') continue;
+        const std::filesystem::path folder = argv[i];
+        std::error_code ec;
+        if (!std::filesystem::is_directory(folder, ec) || !std::filesystem::is_empty(folder, ec)) return;
+        for (std::size_t k = 0; k < seeds.size(); ++k)
+            test::writeFile(folder / ("seed-" + std::to_string(k)), seeds[k]);
+        return;
+    }
+}
+
+}  // namespace plotvane::fuzz
