@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/dialog_make_front_end.h"
+#include "app/file_load.h"
 #include "app/make_flow.h"
 #include "database/input_rules.h"
 #include "project/control_ids.h"
@@ -122,7 +123,7 @@ void MainDialog::command(int controlId) {
     case ids::kIdGpsOff: switchGps(false); return;
     case ids::kIdInfoTextButton: infoTextButton(); return;
     case ids::kIdMakePdb: makeDatabase(); return;
-    case ids::kIdFileLoad: return;
+    case ids::kIdFileLoad: loadDatabase(); return;
     default: return;
     }
 }
@@ -314,6 +315,14 @@ void MainDialog::infoTextButton() {
 void MainDialog::makeDatabase() {
     DialogMakeFrontEnd frontEnd(platform_, clock_, workDir_);
     makeDatabaseCommand(project_, frontEnd);
+}
+
+// ---- File Load ----------------------------------------------------------------------
+
+void MainDialog::loadDatabase() {
+    FileLoadContext context{platform_, feedback_, workDir_, pictures_,
+                            [this](std::uint8_t mode) { return rebuildWorkRaster(mode); }};
+    fileLoadCommand(project_, context);
 }
 
 // ---- Paint --------------------------------------------------------------------------

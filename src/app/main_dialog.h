@@ -63,6 +63,7 @@ private:
     void switchGps(bool on);
     void infoTextButton();
     void makeDatabase();
+    void loadDatabase();
 
     // Shared operations of the handlers.
     void showCounter(int selected);

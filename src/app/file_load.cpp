@@ -1,0 +1,142 @@
+#include "app/file_load.h"
+
+#include <optional>
+#include <string>
+
+#include "app/password_dialogs.h"
+#include "database/database_loader.h"
+#include "database/input_rules.h"
+#include "database/map_database.h"
+#include "project/control_ids.h"
+#include "project/files.h"
+
+namespace plotvane::app {
+
+namespace {
+
+constexpr ui::DialogId kMain = ui::DialogId::Main;
+
+const ui::FileDialogRequest kDatabaseDialog{"bitmap (*.pdb)|*.pdb||", ".pdb", false};
+
+// The map's edits, in the order a read-only load locks them.
+constexpr int kLockedEdits[] = {1025, 1026, 1027, 1028, 1029, 1032, 1037, 1038, 1039, 1040,
+                                1033, 1034, 1035, 1036, 1041, 1042, 1043, 1044, 1047};
+// The edits a full-edit load opens again; the name stays locked.
+constexpr int kEditableEdits[] = {1026, 1027, 1028, 1029, 1032, 1033, 1034, 1035, 1036, 1037,
+                                  1038, 1039, 1040, 1041, 1042, 1043, 1044, 1047};
+
+class DialogUpdate {
+public:
+    DialogUpdate(MapProject& project, ui::Platform& platform) : project_(project), platform_(platform) {}
+
+    // The dialog after a successful restore.
+    void run() {
+        markDatabaseLoaded(project_);
+        for (int id : ids::kIdClassButton) enable(id, false);
+        enable(ids::kIdGpsOff, false);
+        enable(ids::kIdInfoTextButton, false);
+        enable(ids::kIdGpsOn, true);
+        enable(ids::kIdColour, true);
+        clearEdits();
+        if (project_.access.readOnly == 1) lockForViewing();
+        if (project_.access.fullEdit == 1) openForEditing();
+        showCounter();
+        // The digits after the leading "0"; a damaged field may hold fewer, or other bytes.
+        const std::string version = project_.versionText.str();
+        setText(ids::kIdVersion, windows1252ToUtf8(version.size() > 1 ? version.substr(1, 5) : std::string()));
+        setText(ids::kIdDatabaseName, windows1252ToUtf8(project_.databaseName.str()));
+        showClassRows();
+        if (project_.gpsEnabled == 1) showCorners();
+    }
+
+private:
+    void enable(int id, bool on) { platform_.setEnabled(kMain, id, on); }
+    void setText(int id, std::string_view text) { platform_.setControlText(kMain, id, text); }
+    void showCounter() { setText(ids::kIdInfoTextCounter, "0/" + std::to_string(project_.infoTextCount)); }
+
+    void clearEdits() {
+        for (int id = ids::kIdClassTopxN[0]; id <= ids::kIdClassUseRec[kClassSlots - 1]; ++id) setText(id, "");
+        for (const auto& angle : ids::kIdCoordinate)
+            for (int id : angle) setText(id, "0");
+        for (int id : {ids::kIdVersion, ids::kIdDatabaseName, ids::kIdInfoTextEdit}) setText(id, "");
+        showCounter();
+    }
+
+    void lockForViewing() {
+        platform_.showMessage(info("This PDB database is ReadOnly.", Icon::Exclamation));
+        for (int id : kLockedEdits) platform_.setReadOnly(kMain, id, true);
+        enable(ids::kIdGpsOn, true);
+        enable(ids::kIdGpsOff, true);
+        enable(ids::kIdMakePdb, false);
+    }
+
+    void openForEditing() {
+        platform_.setReadOnly(kMain, ids::kIdDatabaseName, true);
+        for (int id : kEditableEdits) platform_.setReadOnly(kMain, id, false);
+        enable(ids::kIdInfoTextButton, true);
+        if (project_.classCount >= 0 && project_.classCount < kClassSlots)
+            enable(ids::kIdClassButton[project_.classCount], true);
+        const bool gps = project_.gpsEnabled == 1;
+        enable(ids::kIdGpsOff, gps);
+        enable(ids::kIdGpsOn, !gps);
+        enable(ids::kIdMakePdb, true);
+    }
+
+    void showClassRows() {
+        unsigned product = 1;
+        for (int k = 0; k < project_.classCount && k < kClassSlots; ++k) {
+            const MapClassEntry& c = project_.classes[static_cast<std::size_t>(k)];
+            if (k > 0) product *= c.magnification;
+            setText(ids::kIdClassTopxN[k], k == 0 ? "TOP" : std::to_string(product));
+            setText(ids::kIdClassWidth[k], std::to_string(c.width));
+            setText(ids::kIdClassHeight[k], std::to_string(c.height));
+            setText(ids::kIdClassUseRec[k], std::to_string(static_cast<unsigned>(c.recordRows) * c.recordColumns));
+        }
+    }
+
+    void showCorners() {
+        const GeoBounds& g = project_.geo;
+        const DmsAngle* angles[4] = {&g.upperLeftLat, &g.upperLeftLong, &g.bottomRightLat, &g.bottomRightLong};
+        for (int v = 0; v < 4; ++v) {
+            const DmsAngle& a = *angles[v];
+            const std::int32_t parts[4] = {a.degrees, a.minutes, a.seconds, a.milliseconds};
+            for (int p = 0; p < 4; ++p) setText(ids::kIdCoordinate[v][p], std::to_string(parts[p]));
+        }
+    }
+
+    MapProject& project_;
+    ui::Platform& platform_;
+};
+
+// The password stage: false when the load stops here.
+bool passwordStage(MapProject& project, FileLoadContext& context) {
+    if (settleLoadedAccess(project) == LoadAccess::Settled) return true;
+    const std::optional<PasswordCheck> check =
+        runPasswordCheckDialog(context.platform, loadedPasswordOf(project), project.access.loadedBinding);
+    if (!check) return false;
+    return acceptPasswordCheck(project, *check, context.feedback);
+}
+
+}  // namespace
+
+void fileLoadCommand(MapProject& project, FileLoadContext& context) {
+    const std::optional<std::string> path = context.platform.openFileDialog(kDatabaseDialog);
+    if (!path) return;
+    if (readDatabaseHeader(*path, project, context.feedback) != 0) return;
+    if (!passwordStage(project, context)) return;
+    for (const char* name : kRestoreFileNames) {
+        context.pictures.forget(context.workDir / name);
+        if (project.access.loadedFlag == 1) removeIfExists(context.workDir / name);
+    }
+    const int restored = restoreDatabase(*path, context.workDir, project, context.feedback);
+    for (const char* name : kRestoreFileNames) context.pictures.forget(context.workDir / name);
+    if (restored != 0) return;
+
+    DialogUpdate(project, context.platform).run();
+    // The preview shows the loaded map, not the raster of the one before.
+    if (project.colourMode != 0) context.rebuildWorkRaster(project.colourMode);
+    context.platform.repaint(ui::Region::ClassIndicator);
+    context.platform.repaint(ui::Region::PreviewArea);
+}
+
+}  // namespace plotvane::app
