@@ -40,12 +40,12 @@ void armFileFailure(FileOperation operation, std::uint64_t nth) {
     armedOperation.store(static_cast<int>(operation));
 }
 
-bool armFileFailure(std::string_view spec) {
+bool armFileFailure(std::string_view request) {
     disarmFileFailure();
-    const std::size_t colon = spec.find(':');
+    const std::size_t colon = request.find(':');
     if (colon == std::string_view::npos) return false;
-    const std::string_view name = spec.substr(0, colon);
-    const std::string_view count = spec.substr(colon + 1);
+    const std::string_view name = request.substr(0, colon);
+    const std::string_view count = request.substr(colon + 1);
     FileOperation operation{};
     if (name == "open") operation = FileOperation::Open;
     else if (name == "write") operation = FileOperation::Write;

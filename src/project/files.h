@@ -64,7 +64,7 @@ enum class FileOperation { Open, Write, Flush, Sync, Rename };
 void armFileFailure(FileOperation operation, std::uint64_t nth);
 // Arms from "open:N", "write:N", "flush:N", "sync:N" or "rename:N" (N >= 1);
 // false, with nothing armed, for any other text.
-bool armFileFailure(std::string_view spec);
+bool armFileFailure(std::string_view request);
 void disarmFileFailure();
 // The armed failure has happened since it was armed.
 bool armedFileFailureHappened();

@@ -23,7 +23,7 @@ constexpr DialogId kCheck = DialogId::PasswordCheck;
 const Message kReadOnly = info("This PDB database is ReadOnly.", Icon::Exclamation);
 const Message kInvalid = error("Invalid Password !", Icon::Exclamation);
 
-struct MapSpec {
+struct MapRecipe {
     int classes = 2;
     bool corners = false;
     int texts = 0;
@@ -34,28 +34,28 @@ struct MapSpec {
 bool picture(int x, int y) { return ((x / 7) ^ (y / 3)) % 5 < 2; }
 
 // A database made by the writer from 1-bit classes of 160, 320, 640 pixels.
-std::filesystem::path makeMap(const std::filesystem::path& folder, const std::string& name, const MapSpec& spec) {
+std::filesystem::path makeMap(const std::filesystem::path& folder, const std::string& name, const MapRecipe& recipe) {
     MapProject p;
-    for (int k = 0; k < spec.classes; ++k) {
+    for (int k = 0; k < recipe.classes; ++k) {
         const int side = 160 << k;
         addOneBitClass(p, k, folder / (name + std::to_string(k) + ".bmp"), side, side, 1, 1, picture);
     }
     p.databaseName.assign("Bay \xE9");
     p.versionText.assign("024680");
-    for (int i = 0; i < spec.texts; ++i)
+    for (int i = 0; i < recipe.texts; ++i)
         p.setInfoText(i, {"text " + std::to_string(i), static_cast<std::uint16_t>(i), 0,
                           static_cast<std::uint16_t>(i + 9), 9});
-    p.infoTextCount = static_cast<std::uint16_t>(spec.texts);
-    if (spec.corners) {
+    p.infoTextCount = static_cast<std::uint16_t>(recipe.texts);
+    if (recipe.corners) {
         p.gpsEnabled = 1;
         p.geo.upperLeftLatTotal = 128412500;     // 35:40:12.500
         p.geo.upperLeftLongTotal = 503130000;    // 139:45:30.000
         p.geo.bottomRightLatTotal = 127800000;   // 35:30:00.000
         p.geo.bottomRightLongTotal = 504000120;  // 140:00:00.120
     }
-    if (spec.password != nullptr) {
-        const std::string password = *spec.password ? spec.password : std::string(kFixedReadOnlyPassword);
-        const EncodedPassword e = encodePassword(password, accessCodeOf(spec.mode), mapBindingOf(p));
+    if (recipe.password != nullptr) {
+        const std::string password = *recipe.password ? recipe.password : std::string(kFixedReadOnlyPassword);
+        const EncodedPassword e = encodePassword(password, accessCodeOf(recipe.mode), mapBindingOf(p));
         std::copy(e.begin(), e.end(), p.access.encodedPassword.begin());
     }
     const auto out = folder / (name + ".pdb");
@@ -68,7 +68,7 @@ std::filesystem::path makeMap(const std::filesystem::path& folder, const std::st
 
 // What the dialog update writes, in the order of the layout, for a map of
 // `classes` square classes of 160 << k pixels.
-std::vector<std::string> expectedUpdate(const MapSpec& spec, bool readOnly) {
+std::vector<std::string> expectedUpdate(const MapRecipe& recipe, bool readOnly) {
     const auto at = [](int id) { return "102/" + std::to_string(id); };
     std::vector<std::string> log;
     for (int id : {1000, 1001, 1003, 1004, 5, 1005}) log.push_back("disable " + at(id));
@@ -77,7 +77,7 @@ std::vector<std::string> expectedUpdate(const MapSpec& spec, bool readOnly) {
     for (int id : {1027, 1028, 1029, 1032, 1033, 1034, 1035, 1036, 1037, 1038, 1039, 1040, 1041, 1042, 1043, 1044})
         log.push_back("text " + at(id) + "=0");
     for (int id : {1026, 1025, 1047}) log.push_back("text " + at(id) + "=");
-    const std::string counter = "text " + at(1048) + "=0/" + std::to_string(spec.texts);
+    const std::string counter = "text " + at(1048) + "=0/" + std::to_string(recipe.texts);
     log.push_back(counter);
     if (readOnly) {
         log.push_back("message Info|This PDB database is ReadOnly.|exclamation");
@@ -93,22 +93,22 @@ std::vector<std::string> expectedUpdate(const MapSpec& spec, bool readOnly) {
                        1043, 1044, 1047})
             log.push_back("editable " + at(id));
         log.push_back("enable " + at(1005));
-        if (spec.classes < 4) log.push_back("enable " + at(ids::kIdClassButton[spec.classes]));
-        log.push_back(spec.corners ? "enable " + at(5) : "disable " + at(5));
-        log.push_back(spec.corners ? "disable " + at(4) : "enable " + at(4));
+        if (recipe.classes < 4) log.push_back("enable " + at(ids::kIdClassButton[recipe.classes]));
+        log.push_back(recipe.corners ? "enable " + at(5) : "disable " + at(5));
+        log.push_back(recipe.corners ? "disable " + at(4) : "enable " + at(4));
         log.push_back("enable " + at(1030));
     }
     log.push_back(counter);
     log.push_back("text " + at(1026) + "=24680");
     log.push_back("text " + at(1025) + "=Bay \xC3\xA9");
-    for (int k = 0; k < spec.classes; ++k) {
+    for (int k = 0; k < recipe.classes; ++k) {
         const std::string side = std::to_string(160 << k);
         log.push_back("text " + at(1009 + k) + "=" + (k == 0 ? "TOP" : std::to_string(1 << k)));
         log.push_back("text " + at(1013 + k) + "=" + side);
         log.push_back("text " + at(1017 + k) + "=" + side);
         log.push_back("text " + at(1021 + k) + "=1");
     }
-    if (spec.corners) {
+    if (recipe.corners) {
         const char* parts[16] = {"35", "40", "12", "500", "139", "45", "30", "0",
                                  "35", "30", "0",  "0",   "140", "0",  "0",  "120"};
         for (int i = 0; i < 16; ++i) log.push_back("text " + at(ids::kIdCoordinate[i / 4][i % 4]) + "=" + parts[i]);
@@ -125,7 +125,7 @@ std::vector<std::string> updateLog(const ScriptedPlatform& platform) {
 
 struct LoadCase {
     const char* name;
-    MapSpec spec;
+    MapRecipe recipe;
     std::vector<UserAction> passwordDialog;  // empty: no dialog opens
     bool readOnly;
 };
@@ -135,7 +135,7 @@ class FileLoad : public MainDialogTest, public ::testing::WithParamInterface<Loa
 
 TEST_P(FileLoad, RestoresTheMapAndShowsItInItsAccessMode) {
     const LoadCase& c = GetParam();
-    const auto db = makeMap(inputs, "map", c.spec);
+    const auto db = makeMap(inputs, "map", c.recipe);
     platform.queue(chooseFile(db.string()));
     for (const UserAction& a : c.passwordDialog) platform.queue(a);
     ASSERT_TRUE(click(ids::kIdFileLoad));
@@ -148,7 +148,7 @@ TEST_P(FileLoad, RestoresTheMapAndShowsItInItsAccessMode) {
     EXPECT_EQ(platform.dialogsShown(),
               c.passwordDialog.empty() ? std::vector<DialogId>{} : std::vector<DialogId>{kCheck});
     EXPECT_EQ(platform.messages(), c.readOnly ? std::vector<Message>{kReadOnly} : std::vector<Message>{});
-    EXPECT_EQ(updateLog(platform), expectedUpdate(c.spec, c.readOnly));
+    EXPECT_EQ(updateLog(platform), expectedUpdate(c.recipe, c.readOnly));
     EXPECT_EQ(platform.repaints(), (std::vector<ui::Region>{ui::Region::ClassIndicator, ui::Region::PreviewArea}));
     EXPECT_EQ(platform.busyDepth(), 0);
 
@@ -156,11 +156,11 @@ TEST_P(FileLoad, RestoresTheMapAndShowsItInItsAccessMode) {
     EXPECT_EQ(p.access.loadedFlag, 1);
     EXPECT_EQ(p.access.readOnly, c.readOnly ? 1 : 0);
     EXPECT_EQ(p.access.fullEdit, c.readOnly ? 0 : 1);
-    EXPECT_EQ(p.access.viewMode, c.passwordDialog.empty() ? 0 : c.spec.mode.viewMode);
-    EXPECT_EQ(p.classCount, c.spec.classes);
+    EXPECT_EQ(p.access.viewMode, c.passwordDialog.empty() ? 0 : c.recipe.mode.viewMode);
+    EXPECT_EQ(p.classCount, c.recipe.classes);
     EXPECT_EQ(p.previewClass, 1);
     EXPECT_EQ(std::tie(p.previewCentreX, p.previewCentreY), std::make_tuple(80, 80));
-    for (int k = 0; k < c.spec.classes; ++k)
+    for (int k = 0; k < c.recipe.classes; ++k)
         EXPECT_TRUE(std::filesystem::exists(work(kRestoreFileNames[k]))) << kRestoreFileNames[k];
 }
 
