@@ -1,17 +1,23 @@
 // plotvane2-cli restore, run as a process on databases made by the command
-// line, with and without passwords, and on damaged files.
+// line, with and without passwords, and on damaged files; where the class
+// bitmaps go, interrupts, and every file operation failing in turn.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "database/database_loader.h"
 #include "project/files.h"
 #include "support/cli_fixtures.h"
 #include "support/database_fixtures.h"
+#include "support/output_cases.h"
 #include "support/recording_feedback.h"
 
 namespace plotvane::test {
@@ -206,6 +212,162 @@ TEST(RestoreCliUsage, MistakesExitTwoWithTheUsage) {
         EXPECT_NE(r.err.find("restore"), std::string::npos) << r.err;
     }
     EXPECT_EQ(readFile(box.output("file")), (Bytes{1}));
+}
+
+// ---- Where the class bitmaps go, interrupts and failing file operations --
+
+const std::string kCannotMakeBmp = "Error: Cannot make bmp-file.\n";
+
+// The output case made as DIR/class1.bmp: what the case arranged at "out"
+// (or the database itself) is renamed, and a link that named "out" names
+// class1.bmp instead.
+std::filesystem::path arrangeClassOne(const OutputCase& c, const std::filesystem::path& folder,
+                                      std::filesystem::path& database) {
+    namespace fs = std::filesystem;
+    const fs::path out = c.arrange(folder, database);
+    if (out.empty()) return {};
+    const fs::path classOne = folder / "class1.bmp";
+    if (out == database) database = classOne;
+    if (fs::symlink_status(out).type() != fs::file_type::not_found) fs::rename(out, classOne);
+    for (const fs::directory_entry& e : fs::directory_iterator(folder)) {
+        if (!e.is_symlink() || fs::read_symlink(e.path()) != "out") continue;
+        fs::remove(e.path());
+        fs::create_symlink("class1.bmp", e.path());
+    }
+    return classOne;
+}
+
+class RestoreCliOutput : public ::testing::TestWithParam<OutputCase> {};
+
+TEST_P(RestoreCliOutput, WritesThroughLinksAndRefusesWhatIsNoFileOrTheDatabase) {
+    const OutputCase& c = GetParam();
+    const ScopedDeadline deadline(60);
+    CliSandbox box(kCli);
+    const auto folder = box.outputs();
+    auto db = folder / "map.pdb";
+    std::filesystem::rename(makeDatabase(box, "map.pdb", {"--mode", "2"}), db);
+    const std::vector<Bytes> restored = coreRestoreFiles(db);
+    const auto classOne = arrangeClassOne(c, folder, db);
+    if (classOne.empty()) GTEST_SKIP() << "this system cannot make the file of this case";
+    auto expected = folderSnapshot(folder);
+
+    const ProcessResult r = runProcess(kCli, {"restore", db.string(), "-d", folder.string()},
+                                       {{"TMPDIR", box.temp().string()}}, {}, box.work().string(),
+                                       std::chrono::seconds(20));
+    ASSERT_FALSE(r.timedOut);
+    if (c.refusal) {
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "");
+        ASSERT_TRUE(r.err.starts_with(kCannotMakeBmp)) << r.err;
+        const std::string line = r.err.substr(kCannotMakeBmp.size());
+        EXPECT_TRUE(line.starts_with("plotvane2-cli: " + classOne.string())) << line;
+        EXPECT_NE(line.find(cliRefusalPhrase(*c.refusal)), std::string::npos) << line;
+        EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << line;
+    } else {
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        expected[c.written == "out" ? "class1.bmp" : c.written] = snapshotOf(restored[0]);
+        expected["class2.bmp"] = snapshotOf(restored[1]);
+    }
+    EXPECT_EQ(folderSnapshot(folder), expected);
+    EXPECT_EQ(box.strayFiles(), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RestoreCliOutput, ::testing::ValuesIn(outputCases()),
+                         [](const auto& info) { return info.param.name; });
+
+// Each interrupt during a long restore removes every unfinished class
+// bitmap, leaves the folder as it was and exits with 128 + its number.
+TEST(RestoreCliInterrupt, RemovesTheUnfinishedBitmapsAndKeepsTheFolder) {
+    CliSandbox box(kCli);
+    // Four 4-bit classes up to 4096 pixels square: some 11 MB to write.
+    const auto db = box.input("large.pdb");
+    std::vector<std::string> make{"make", "-o", db.string(), "--name", "LARGE", "--version", "00001", "--mode", "2"};
+    for (int size : {512, 1024, 2048, 4096})
+        make.push_back(box.writeOneBitBmp("c" + std::to_string(size) + ".bmp", size, size, mapPicture).string());
+    ASSERT_EQ(box.run(make).exitCode, 0);
+    const auto folder = box.output("classes");
+    const auto reset = [&] {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directory(folder);
+        writeFile(folder / "class1.bmp", {'o', 'l', 'd'});
+    };
+    reset();
+    const auto before = folderSnapshot(folder);
+
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        // A restore that ends before the signal reaches it is run again.
+        bool interrupted = false;
+        for (int attempt = 0; attempt < 20 && !interrupted; ++attempt) {
+            RunningProcess process(kCli, {"restore", db.string(), "-d", folder.string()},
+                                   {{"TMPDIR", box.temp().string()}}, {}, box.work().string());
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            bool started = false;
+            while (!started && std::chrono::steady_clock::now() < deadline) {
+                started = folderEntries(folder).size() > 1;
+                if (!started) std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+            ASSERT_TRUE(started) << "no unfinished bitmap appeared";
+            process.sendSignal(signal);
+            const ProcessResult run = process.wait(std::chrono::seconds(30));
+            ASSERT_FALSE(run.timedOut);
+            if (run.exitCode == 0) {
+                reset();
+                continue;
+            }
+            interrupted = true;
+            EXPECT_EQ(run.exitCode, 128 + signal) << "signal " << signal << "\n" << run.err;
+            EXPECT_EQ(folderSnapshot(folder), before) << "signal " << signal;
+            EXPECT_EQ(box.strayFiles(), std::vector<std::string>{}) << "signal " << signal;
+        }
+        EXPECT_TRUE(interrupted) << "signal " << signal << ": every restore ended first";
+    }
+}
+
+// Every open, write, flush, sync and rename of a restore fails in turn,
+// the reading of the database included: each failure is reported and
+// refused, and leaves the existing bitmap and every folder as they were,
+// until the run succeeds.
+TEST(RestoreCliFailureInjection, EveryFileOperationFailingInTurnHarmsNothing) {
+    CliSandbox box(kCli);
+    const auto db = makeDatabase(box, "map.pdb", {"--mode", "4"});
+    const std::vector<Bytes> restored = coreRestoreFiles(db);
+    const auto folder = box.output("classes");
+    std::filesystem::create_directory(folder);
+    writeFile(folder / "class1.bmp", {'o', 'l', 'd'});
+    const auto inputs = folderSnapshot(box.inputs());
+    const auto outputs = folderSnapshot(box.outputs());
+    const std::string injected = "plotvane2-cli: PLOTVANE2_FAIL_AT: the failure happened\n";
+
+    for (const std::string operation : {"open", "write", "flush", "sync", "rename"}) {
+        int failures = 0;
+        for (int n = 1;; ++n) {
+            ASSERT_LT(n, 1000) << operation << " never stopped failing";
+            const std::string spec = operation + ":" + std::to_string(n);
+            const ProcessResult r = runProcess(kCli, {"restore", db.string(), "-d", folder.string()},
+                                               {{"TMPDIR", box.temp().string()}, {"PLOTVANE2_FAIL_AT", spec}}, {},
+                                               box.work().string(), std::chrono::seconds(60));
+            ASSERT_FALSE(r.timedOut) << spec;
+            if (!r.err.ends_with(injected)) {
+                // Fewer calls than n: the run is whole.
+                ASSERT_EQ(r.exitCode, 0) << spec << "\n" << r.err;
+                EXPECT_EQ(r.err, "") << spec;
+                EXPECT_EQ(readFile(folder / "class1.bmp"), restored[0]) << spec;
+                EXPECT_EQ(readFile(folder / "class2.bmp"), restored[1]) << spec;
+                std::filesystem::remove(folder / "class2.bmp");
+                writeFile(folder / "class1.bmp", {'o', 'l', 'd'});
+                break;
+            }
+            ++failures;
+            EXPECT_EQ(r.exitCode, 1) << spec << "\n" << r.err;
+            EXPECT_EQ(r.out, "") << spec;
+            EXPECT_TRUE(r.err.starts_with("Warning: ") || r.err.starts_with("Error: ")) << spec << "\n" << r.err;
+            EXPECT_EQ(folderSnapshot(box.outputs()), outputs) << spec;
+            EXPECT_EQ(folderSnapshot(box.inputs()), inputs) << spec;
+            EXPECT_EQ(box.strayFiles(), std::vector<std::string>{}) << spec;
+        }
+        EXPECT_GE(failures, 1) << operation;
+    }
 }
 
 }  // namespace
