@@ -73,15 +73,8 @@ public:
     }
     FileProblem problem() const override { return problem_; }
 
-    // Puts every file in its place; false with problem() set.
-    bool commit() {
-        for (const auto& f : files_) {
-            if (f->commit()) continue;
-            problem_ = f->problem();
-            return false;
-        }
-        return true;
-    }
+    // Puts every file in its place, or none; false with problem() set.
+    bool commit() { return OutputFile::commitAll(files_, problem_); }
     const std::vector<std::unique_ptr<OutputFile>>& files() const { return files_; }
 
 private:

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -146,6 +148,16 @@ bool syncFile(std::FILE* f) { return !injectedFailure(FileOperation::Sync) && ::
 
 bool renameFile(const std::filesystem::path& from, const std::filesystem::path& to) {
     return !injectedFailure(FileOperation::Rename) && std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool exchangeFiles(const std::filesystem::path& a, const std::filesystem::path& b) {
+    if (injectedFailure(FileOperation::Rename)) return false;
+#ifdef RENAME_EXCHANGE
+    return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
+#else
+    errno = ENOSYS;
+    return false;
+#endif
 }
 
 bool seekTo(std::FILE* f, std::uint64_t offset) {

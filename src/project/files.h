@@ -51,6 +51,10 @@ bool writeExact(std::FILE* f, const void* data, std::size_t size);
 bool flushFile(std::FILE* f);
 bool syncFile(std::FILE* f);
 bool renameFile(const std::filesystem::path& from, const std::filesystem::path& to);
+// Swaps two existing names in one step, each keeping the other's file; a
+// rename for failure injection. False with errno set, EINVAL or ENOSYS
+// where the file system or the system cannot swap.
+bool exchangeFiles(const std::filesystem::path& a, const std::filesystem::path& b);
 
 // ---- Failure injection: a test seam ------------------------------------
 //

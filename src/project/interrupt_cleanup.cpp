@@ -66,6 +66,14 @@ sigset_t interruptSignals() {
     return set;
 }
 
+bool interruptPending() {
+    sigset_t pending;
+    sigemptyset(&pending);
+    if (sigpending(&pending) != 0) return false;
+    return sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1 ||
+           sigismember(&pending, SIGHUP) == 1;
+}
+
 InterruptBlock::InterruptBlock() {
     const sigset_t set = interruptSignals();
     pthread_sigmask(SIG_BLOCK, &set, &previous_);

@@ -30,6 +30,9 @@ void removeInterruptedFiles() noexcept;
 // The signals a cleaning handler stops on: SIGINT, SIGTERM and SIGHUP.
 sigset_t interruptSignals();
 
+// One of the interrupt signals came in and is held back.
+bool interruptPending();
+
 // Holds the interrupt signals back in the calling thread for its lifetime,
 // so that a file is never created without being registered.
 class InterruptBlock {

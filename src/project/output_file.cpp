@@ -89,7 +89,7 @@ bool OutputFile::create() {
     return true;
 }
 
-bool OutputFile::commit() {
+bool OutputFile::finish() {
     if (!stream_) return fail(FileProblem::Kind::CannotWrite, EBADF);
     if (!flushFile(stream_.get()) || !syncFile(stream_.get())) {
         const int error = errno;
@@ -101,6 +101,12 @@ bool OutputFile::commit() {
         discard();
         return fail(FileProblem::Kind::CannotWrite, error);
     }
+    return true;
+}
+
+bool OutputFile::commit() {
+    if (stream_ && !finish()) return false;
+    if (unfinished_.empty()) return fail(FileProblem::Kind::CannotWrite, EBADF);
     if (!renameFile(unfinished_, target_)) {
         const int error = errno;
         discard();
@@ -110,6 +116,72 @@ bool OutputFile::commit() {
     dropCleanupFile(cleanupSlot_);
     cleanupSlot_ = -1;
     return true;
+}
+
+bool OutputFile::place() {
+    if (unfinished_.empty() || stream_) return fail(FileProblem::Kind::CannotWrite, EBADF);
+    struct stat st {};
+    const bool existed = ::lstat(target_.c_str(), &st) == 0;
+    if (existed && S_ISREG(st.st_mode)) {
+        // The previous contents stay under the unfinished name until settled.
+        if (exchangeFiles(unfinished_, target_)) {
+            placed_ = Placed::Swapped;
+            return true;
+        }
+        if (errno != EINVAL && errno != ENOSYS && errno != ENOENT) {
+            const int error = errno;
+            discard();
+            return fail(FileProblem::Kind::CannotReplace, error);
+        }
+    }
+    if (!renameFile(unfinished_, target_)) {
+        const int error = errno;
+        discard();
+        return fail(FileProblem::Kind::CannotReplace, error);
+    }
+    placed_ = existed ? Placed::Replaced : Placed::Created;
+    return true;
+}
+
+void OutputFile::undoPlace() {
+    // Should the swap back fail, the previous contents stay under the
+    // unfinished name rather than being removed with it.
+    if (placed_ == Placed::Swapped) ::rename(unfinished_.c_str(), target_.c_str());
+    if (placed_ == Placed::Created) ::unlink(target_.c_str());
+    placed_ = Placed::No;
+    unfinished_.clear();
+    discard();
+}
+
+void OutputFile::settlePlace() {
+    if (placed_ == Placed::Swapped) ::unlink(unfinished_.c_str());
+    placed_ = Placed::No;
+    unfinished_.clear();
+    dropCleanupFile(cleanupSlot_);
+    cleanupSlot_ = -1;
+}
+
+bool OutputFile::commitAll(std::span<const std::unique_ptr<OutputFile>> files, FileProblem& problem) {
+    for (const auto& f : files) {
+        if (!f->stream_ || f->finish()) continue;
+        problem = f->problem();
+        for (const auto& g : files) g->discard();
+        return false;
+    }
+    InterruptBlock block;
+    std::size_t placed = 0;
+    while (placed < files.size() && files[placed]->place()) ++placed;
+    if (placed == files.size() && !interruptPending()) {
+        for (const auto& f : files) f->settlePlace();
+        return true;
+    }
+    // An interrupt ends the process as soon as the block is gone, after
+    // the unfinished files are removed.
+    problem = placed < files.size() ? files[placed]->problem()
+                                    : FileProblem{FileProblem::Kind::CannotReplace, files.front()->output_, {}, {}, EINTR};
+    while (placed > 0) files[--placed]->undoPlace();
+    for (const auto& f : files) f->discard();
+    return false;
 }
 
 void OutputFile::discard() {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "project/feedback.h"
@@ -29,9 +31,20 @@ public:
     bool check();
     // Runs check() when it has not run, then creates the unfinished file.
     bool create();
-    // Flushes, syncs and closes the unfinished file and renames it over
+    // Flushes, syncs and closes the unfinished file, which then waits for
+    // its commit. False with problem() set, the unfinished file removed.
+    bool finish();
+    // Finishes the unfinished file when still open and renames it over
     // the target. False with problem() set, the unfinished file removed.
     bool commit();
+    // Commits every file or none: all are finished first, then put in
+    // place with the interrupt signals held back. An existing target is
+    // swapped with its new file, so that when a later file cannot be put
+    // in place, or an interrupt came in meanwhile, each earlier target
+    // gets its previous contents back (except on a file system that
+    // cannot swap, where a target is replaced outright). False with
+    // `problem` set and every unfinished file removed.
+    static bool commitAll(std::span<const std::unique_ptr<OutputFile>> files, FileProblem& problem);
     // Closes and removes the unfinished file, if there is one.
     void discard();
 
@@ -46,7 +59,13 @@ public:
     FileProblem writeProblem(int error) const;
 
 private:
+    // How commitAll put the file in place.
+    enum class Placed { No, Swapped, Created, Replaced };
+
     bool fail(FileProblem::Kind kind, int error);
+    bool place();
+    void undoPlace();
+    void settlePlace();
 
     std::filesystem::path output_;
     std::vector<std::filesystem::path> inputs_;
@@ -56,6 +75,7 @@ private:
     FileProblem problem_;
     int cleanupSlot_ = -1;
     bool checked_ = false;
+    Placed placed_ = Placed::No;
 };
 
 }  // namespace plotvane
