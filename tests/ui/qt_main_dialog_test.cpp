@@ -1,19 +1,92 @@
-// The real main dialog behind the real window: classes picked and a map
-// made through the widgets alone, and a screenshot of the dialog.
+// The real main dialog behind the real window: classes picked, a map made
+// and loaded back through the widgets alone, and a screenshot of the dialog.
 #include <QDir>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
+#include <functional>
+#include <map>
+#include <memory>
+
 #include "app/main_dialog.h"
 #include "database/database_writer.h"
 #include "project/control_ids.h"
+#include "project/files.h"
 #include "qt_fixtures.h"
 #include "scene/map_scene.h"
 #include "ui/qt/dialog_builder.h"
 
 using namespace plotvane;
+
+namespace {
+
+// One run of the program: the main dialog in its window in `work`.
+struct LiveWindow {
+    explicit LiveWindow(const std::filesystem::path& work) : dialog(platform, work, clock) {
+        created = dialog.create();
+        controller = std::make_unique<qtui::MainControllerOf<app::MainDialog>>(dialog);
+        window = std::make_unique<qtui::MainWindow>(*controller);
+        platform.attachMain(window.get());
+        window->show();
+        window->initialise();
+    }
+    ~LiveWindow() {
+        platform.attachMain(nullptr);
+        window.reset();
+        dialog.destroy();
+    }
+
+    QWidget* widget(int id) const { return qtui::findControl(window.get(), id); }
+    std::string text(int id) const { return platform.controlText(ui::DialogId::Main, id); }
+    bool readOnly(int id) const { return static_cast<QLineEdit*>(widget(id))->isReadOnly(); }
+    QStringList messages() const {
+        QStringList texts;
+        for (const Message& m : platform.messages) texts << qtui::toQString(m.title + "|" + m.text);
+        return texts;
+    }
+
+    test::TestQtPlatform platform;
+    SystemClock clock;
+    app::MainDialog dialog;
+    bool created = false;
+    std::unique_ptr<qtui::MainControllerOf<app::MainDialog>> controller;
+    std::unique_ptr<qtui::MainWindow> window;
+};
+
+// Plays `steps` on the password dialogs as they open, one step per dialog,
+// by their own widgets; a step whose dialog never opens fails the test.
+void whenDialogsOpen(test::TestQtPlatform& platform,
+                     std::vector<std::pair<ui::DialogId, std::function<void(QWidget*)>>> steps) {
+    if (steps.empty()) return;
+    auto remaining = std::make_shared<decltype(steps)>(std::move(steps));
+    auto tries = std::make_shared<int>(0);
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [&platform, remaining, tries, poll] {
+        QWidget* dialog = platform.dialogWindow(remaining->front().first);
+        if (dialog == nullptr || !dialog->isVisible()) {
+            if (++*tries < 500) QTimer::singleShot(10, *poll);
+            else QFAIL("a password dialog never opened");
+            return;
+        }
+        auto step = remaining->front().second;
+        remaining->erase(remaining->begin());
+        *tries = 0;
+        if (!remaining->empty()) QTimer::singleShot(10, *poll);
+        step(dialog);
+    };
+    QTimer::singleShot(0, *poll);
+}
+
+void click(QWidget* dialog, int id) { QTest::mouseClick(qtui::findControl(dialog, id), Qt::LeftButton); }
+void type(QWidget* dialog, const QString& text) { QTest::keyClicks(qtui::findControl(dialog, ids::kIdPasswordEdit), text); }
+
+std::filesystem::path classFile(const std::filesystem::path& work, int k) {
+    return work / ("class" + std::to_string(k) + ".bmp");
+}
+
+}  // namespace
 
 class QtMainDialogTest : public QObject {
     Q_OBJECT
@@ -24,65 +97,146 @@ private slots:
         QVERIFY(dir.isValid());
         const std::filesystem::path work = dir.path().toStdString();
         const int sizes[3][2] = {{480, 320}, {960, 640}, {1920, 1280}};
-        for (int k = 0; k < 3; ++k)
-            QVERIFY(scene::writeSceneBmp(work / ("class" + std::to_string(k + 1) + ".bmp"), sizes[k][0], sizes[k][1], 24));
+        for (int k = 0; k < 3; ++k) QVERIFY(scene::writeSceneBmp(classFile(work, k + 1), sizes[k][0], sizes[k][1], 24));
 
-        test::TestQtPlatform platform;
-        SystemClock clock;
-        app::MainDialog dialog(platform, work, clock);
-        QVERIFY(dialog.create());
-        qtui::MainControllerOf<app::MainDialog> controller(dialog);
-        qtui::MainWindow window(controller);
-        platform.attachMain(&window);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.initialise();
-
-        auto widget = [&](int id) { return qtui::findControl(&window, id); };
-        auto text = [&](int id) { return platform.controlText(ui::DialogId::Main, id); };
+        LiveWindow live(work);
+        QVERIFY(live.created);
+        QVERIFY(QTest::qWaitForWindowExposed(live.window.get()));
         for (int k = 0; k < 3; ++k) {
-            platform.fileAnswers.push_back((work / ("class" + std::to_string(k + 1) + ".bmp")).string());
-            QTest::mouseClick(widget(ids::kIdClassButton[k]), Qt::LeftButton);
+            live.platform.fileAnswers.push_back(classFile(work, k + 1).string());
+            QTest::mouseClick(live.widget(ids::kIdClassButton[k]), Qt::LeftButton);
         }
-        QCOMPARE(text(ids::kIdClassTopxN[0]), std::string("TOP"));
-        QCOMPARE(text(ids::kIdClassWidth[2]), std::string("1920"));
-        QCOMPARE(text(ids::kIdClassTopxN[2]), std::string("4"));
-        QVERIFY(widget(ids::kIdClassButton[3])->isEnabled());
-        QVERIFY(!widget(ids::kIdClassButton[2])->isEnabled());
+        QCOMPARE(live.text(ids::kIdClassTopxN[0]), std::string("TOP"));
+        QCOMPARE(live.text(ids::kIdClassWidth[2]), std::string("1920"));
+        QCOMPARE(live.text(ids::kIdClassTopxN[2]), std::string("4"));
+        QVERIFY(live.widget(ids::kIdClassButton[3])->isEnabled());
+        QVERIFY(!live.widget(ids::kIdClassButton[2])->isEnabled());
 
         // Back to Class 1, the whole map in the preview.
-        QTest::mouseClick(widget(ids::kIdZoomOut), Qt::LeftButton);
-        QTest::mouseClick(widget(ids::kIdZoomOut), Qt::LeftButton);
-        const QImage shot = window.grab().toImage();
+        QTest::mouseClick(live.widget(ids::kIdZoomOut), Qt::LeftButton);
+        QTest::mouseClick(live.widget(ids::kIdZoomOut), Qt::LeftButton);
+        const QImage shot = live.window->grab().toImage();
         const QString folder = qEnvironmentVariable("PLOTVANE_SCREENSHOT_DIR", QDir::currentPath());
         QVERIFY(shot.save(folder + QStringLiteral("/qt_main_dialog.png")));
-        QCOMPARE(platform.messages.size(), std::size_t(0));
+        QCOMPARE(live.messages(), QStringList{});
 
         // Original mode takes 1-bit classes only: the map is made in 8 bits.
-        QTest::mouseClick(widget(ids::kIdColour), Qt::LeftButton);
-        QCOMPARE(window.preview().colourCaption, std::string("8BPP"));
-        QTest::keyClicks(widget(ids::kIdDatabaseName), QStringLiteral("Sample Bay"));
-        QTest::keyClicks(widget(ids::kIdVersion), QStringLiteral("10023"));
+        QTest::mouseClick(live.widget(ids::kIdColour), Qt::LeftButton);
+        QCOMPARE(live.window->preview().colourCaption, std::string("8BPP"));
+        QTest::keyClicks(live.widget(ids::kIdDatabaseName), QStringLiteral("Sample Bay"));
+        QTest::keyClicks(live.widget(ids::kIdVersion), QStringLiteral("10023"));
         const std::filesystem::path pdb = work / "sample.pdb";
-        platform.fileAnswers.push_back(pdb.string());
+        live.platform.fileAnswers.push_back(pdb.string());
         // Non Password with Read Only takes no typed password.
-        QTimer::singleShot(0, [&] {
-            QWidget* input = platform.dialogWindow(ui::DialogId::PasswordInput);
-            QVERIFY(input);
-            QTest::mouseClick(qtui::findControl(input, ids::kIdReadOnly), Qt::LeftButton);
-            QVERIFY(static_cast<QLineEdit*>(qtui::findControl(input, ids::kIdPasswordEdit))->isReadOnly());
-            QTest::mouseClick(qtui::findControl(input, ids::kIdOk), Qt::LeftButton);
-        });
-        QTest::keyClick(widget(ids::kIdVersion), Qt::Key_Return);
-        QStringList texts;
-        for (const Message& m : platform.messages) texts << qtui::toQString(m.title + "|" + m.text);
-        QCOMPARE(texts, QStringList{QStringLiteral("Plotvane|Success : Map Database making")});
+        whenDialogsOpen(live.platform, {{ui::DialogId::PasswordInput, [](QWidget* input) {
+                                             click(input, ids::kIdReadOnly);
+                                             QVERIFY(static_cast<QLineEdit*>(
+                                                         qtui::findControl(input, ids::kIdPasswordEdit))
+                                                         ->isReadOnly());
+                                             click(input, ids::kIdOk);
+                                         }}});
+        QTest::keyClick(live.widget(ids::kIdVersion), Qt::Key_Return);
+        QCOMPARE(live.messages(), QStringList{QStringLiteral("Plotvane|Success : Map Database making")});
         QVERIFY(std::filesystem::file_size(pdb) > 1000);
 
-        QTest::keyClick(&window, Qt::Key_Escape);
-        QVERIFY(!window.isVisible());
-        platform.attachMain(nullptr);
-        dialog.destroy();
+        QTest::keyClick(live.window.get(), Qt::Key_Escape);
+        QVERIFY(!live.window->isVisible());
+    }
+
+    // A map made with a password and loaded back in a later run of the
+    // program comes back with its settings, and the preview shows the same
+    // pixels it showed before the map was made.
+    void mapMadeWithAPasswordAndLoadedBack() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const std::filesystem::path work = dir.path().toStdString();
+        QVERIFY(scene::writeSceneBmp(classFile(work, 1), 320, 240, 24));
+        QVERIFY(scene::writeSceneBmp(classFile(work, 2), 640, 480, 24));
+        const std::filesystem::path pdb = work / "harbour.pdb";
+
+        app::PreviewDescription made;
+        {
+            LiveWindow live(work);
+            QVERIFY(live.created);
+            for (int k = 1; k <= 2; ++k) {
+                live.platform.fileAnswers.push_back(classFile(work, k).string());
+                QTest::mouseClick(live.widget(ids::kIdClassButton[k - 1]), Qt::LeftButton);
+            }
+            QTest::mouseClick(live.widget(ids::kIdZoomOut), Qt::LeftButton);
+            QTest::mouseClick(live.widget(ids::kIdColour), Qt::LeftButton);
+            QTest::mouseClick(live.widget(ids::kIdColour), Qt::LeftButton);
+            QCOMPARE(live.window->preview().colourCaption, std::string("4BPP"));
+            made = live.window->preview();
+            QVERIFY(made.picture.has_value());
+            QTest::keyClicks(live.widget(ids::kIdDatabaseName), QStringLiteral("Harbour"));
+            QTest::keyClicks(live.widget(ids::kIdVersion), QStringLiteral("00007"));
+            live.platform.fileAnswers.push_back(pdb.string());
+            whenDialogsOpen(live.platform, {{ui::DialogId::PasswordInput,
+                                             [](QWidget* input) {
+                                                 click(input, ids::kIdAllView);
+                                                 click(input, ids::kIdFullEdit);
+                                                 type(input, QStringLiteral("Tide2468"));
+                                                 click(input, ids::kIdOk);
+                                             }},
+                                            {ui::DialogId::PasswordAgain, [](QWidget* again) {
+                                                 type(again, QStringLiteral("Tide2468"));
+                                                 click(again, ids::kIdOk);
+                                             }}});
+            QTest::mouseClick(live.widget(ids::kIdMakePdb), Qt::LeftButton);
+            QCOMPARE(live.messages(), QStringList{QStringLiteral("Plotvane|Success : Map Database making")});
+        }
+
+        LiveWindow live(work);
+        QVERIFY(live.created);
+        live.platform.fileAnswers.push_back(pdb.string());
+        whenDialogsOpen(live.platform, {{ui::DialogId::PasswordCheck, [](QWidget* check) {
+                                             type(check, QStringLiteral("Tide2468"));
+                                             click(check, ids::kIdOk);
+                                         }}});
+        QTest::mouseClick(live.widget(ids::kIdFileLoad), Qt::LeftButton);
+        QCOMPARE(live.messages(), QStringList{});
+        QCOMPARE(live.platform.fileRequests.back().filter, std::string("bitmap (*.pdb)|*.pdb||"));
+        QCOMPARE(live.text(ids::kIdDatabaseName), std::string("Harbour"));
+        QCOMPARE(live.text(ids::kIdVersion), std::string("00007"));
+        QCOMPARE(live.text(ids::kIdClassWidth[1]), std::string("640"));
+        QCOMPARE(live.text(ids::kIdClassTopxN[1]), std::string("2"));
+        // Full edit: everything but the name can be changed and made again.
+        QVERIFY(live.readOnly(ids::kIdDatabaseName));
+        QVERIFY(!live.readOnly(ids::kIdVersion));
+        QVERIFY(live.widget(ids::kIdMakePdb)->isEnabled());
+        QVERIFY(live.widget(ids::kIdClassButton[2])->isEnabled());
+        QVERIFY(!live.widget(ids::kIdClassButton[0])->isEnabled());
+        const QString folder = qEnvironmentVariable("PLOTVANE_SCREENSHOT_DIR", QDir::currentPath());
+        QVERIFY(live.window->grab().toImage().save(folder + QStringLiteral("/qt_loaded_dialog.png")));
+
+        // The load keeps this run's Original mode and shows the class's
+        // restored bitmap, which holds the grey levels of the database.
+        const app::PreviewDescription loaded = live.window->preview();
+        QCOMPARE(loaded.colourCaption, std::string("Original"));
+        QCOMPARE(loaded.picture->file, work / kRestoreFileNames[0]);
+        QCOMPARE(loaded.classDigit, made.classDigit);
+        QVERIFY(loaded.picture.has_value());
+        // The zoom out left the made run's centre nearer the corner: compare
+        // the part both previews show.
+        const app::PreviewPicture& before = *made.picture;
+        const app::PreviewPicture& after = *loaded.picture;
+        QCOMPARE(after.source.left, before.source.left);
+        QCOMPARE(after.source.top, before.source.top);
+        QVERIFY(after.source.right >= before.source.right && after.source.bottom >= before.source.bottom);
+        // The restored bitmap's palette holds each grey level in a shade
+        // that converts back to its stored value, so the two pictures are
+        // alike level for level: one shade of one for each shade of the other.
+        std::map<std::uint32_t, std::uint32_t> forward, backward;
+        int mismatched = 0;
+        for (int y = 0; y < before.source.height(); ++y)
+            for (int x = 0; x < before.source.width(); ++x) {
+                const std::uint32_t a = before.pixels[static_cast<std::size_t>(y * before.source.width() + x)];
+                const std::uint32_t b = after.pixels[static_cast<std::size_t>(y * after.source.width() + x)];
+                mismatched += forward.try_emplace(a, b).first->second != b;
+                mismatched += backward.try_emplace(b, a).first->second != a;
+            }
+        QCOMPARE(mismatched, 0);
+        QVERIFY(forward.size() >= 3);
     }
 };
 
