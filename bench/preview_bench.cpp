@@ -71,9 +71,13 @@ struct Figures {
     double median = 0, worst = 0;
 };
 
-Figures repeated(int times, const std::function<void(int)>& f) {
+// `before` runs ahead of each timed call, untimed.
+Figures repeated(int times, const std::function<void(int)>& f, const std::function<void()>& before = [] {}) {
     std::vector<double> ms;
-    for (int i = 0; i < times; ++i) ms.push_back(millisecondsOf([&] { f(i); }));
+    for (int i = 0; i < times; ++i) {
+        before();
+        ms.push_back(millisecondsOf([&] { f(i); }));
+    }
     std::sort(ms.begin(), ms.end());
     return {ms[ms.size() / 2], ms.back()};
 }
@@ -87,6 +91,8 @@ void click(QWidget& window, int x, int y) {
                         Qt::NoModifier);
     QApplication::sendEvent(&window, &release);
 }
+
+constexpr int kZooms = 5;
 
 const char* verdict(double ms) { return ms <= 16 ? "  (goal <= 16 ms: met)" : "  (goal <= 16 ms: MISSED)"; }
 
@@ -147,11 +153,18 @@ bool run(const std::filesystem::path& work, int topSide, int side, bool colour) 
             request.mode = 8;
             request.source = big;
             request.raster = work / "bench.$$$";
-            const double conversion = millisecondsOf([&] { convertToWorkRaster(copy, request, silent, updates); });
-            controller.command(ids::kIdZoomOut);
-            const double zoom = millisecondsOf([&] { controller.command(ids::kIdZoomIn); });
-            print(label("WorkRaster conversion of Class 2").c_str(), conversion);
-            print(label("zoom in to Class 2 (conversion and paint)").c_str(), zoom);
+            // Medians of a few, since one conversion varies by more than the
+            // paint costs. Each conversion writes its raster afresh, as the
+            // zoom writes over the small raster the zoom out left.
+            const double conversion =
+                repeated(kZooms, [&](int) { convertToWorkRaster(copy, request, silent, updates); },
+                         [&] { std::filesystem::remove(request.raster, ec); })
+                    .median;
+            const double zoom = repeated(kZooms, [&](int) { controller.command(ids::kIdZoomIn); },
+                                         [&] { controller.command(ids::kIdZoomOut); })
+                                    .median;
+            print(label("WorkRaster conversion of Class 2, median").c_str(), conversion);
+            print(label("zoom to Class 2 with conversion, median").c_str(), zoom);
             print(label("zoom minus conversion").c_str(), zoom - conversion, verdict(zoom - conversion));
             met = met && zoom - conversion <= 16;
         }

@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include <span>
+#include <algorithm>
 
 #include "project/files.h"
 
@@ -35,38 +35,57 @@ std::uint64_t bytesNeeded(const BmpHeaders& h) {
     return h.bfOffBits + pixelRowStride(h.biWidth, h.biBitCount) * static_cast<std::uint64_t>(pictureHeight(h));
 }
 
-// Reads the picture of an open file: its headers first, then only as many
-// bytes as its rows need.
-std::unique_ptr<BmpPicture> readPicture(std::FILE* file, std::uint64_t fileSize) {
-    std::vector<std::uint8_t> bytes(kBmpHeaderBytes);
+}  // namespace
+
+std::unique_ptr<BmpPicture> BmpPicture::open(std::FILE* file, std::uint64_t fileSize) {
+    std::uint8_t bytes[kBmpHeaderBytes];
     BmpHeaders h;
-    if (!seekTo(file, 0) || !readExact(file, bytes.data(), bytes.size()) || !parseBmpHeaders(bytes, h)) return nullptr;
+    if (!seekTo(file, 0) || !readExact(file, bytes, sizeof bytes) || !parseBmpHeaders(bytes, h)) return nullptr;
     if (!isShowable(h)) return nullptr;
     const std::uint64_t needed = bytesNeeded(h);
     if (needed > fileSize || needed > kMaxPictureBytes) return nullptr;
-    bytes.resize(static_cast<std::size_t>(needed));
-    if (!readExact(file, bytes.data() + kBmpHeaderBytes, bytes.size() - kBmpHeaderBytes)) return nullptr;
-    return BmpPicture::decode(std::move(bytes));
-}
-
-}  // namespace
-
-std::unique_ptr<BmpPicture> BmpPicture::decode(std::vector<std::uint8_t> bytes) {
-    BmpHeaders h;
-    if (!parseBmpHeaders(bytes, h) || !isShowable(h) || !pixelRowsFit(h, bytes.size())) return nullptr;
     std::unique_ptr<BmpPicture> picture(new BmpPicture());
-    picture->table_ = parseColourTable(std::span<const std::uint8_t>(bytes).subspan(colourTableOffset(h)), h);
+    if (!readColourTable(file, h, picture->table_)) return nullptr;
     picture->headers_ = h;
     picture->stride_ = pixelRowStride(h.biWidth, h.biBitCount);
     picture->width_ = h.biWidth;
     picture->height_ = static_cast<int>(pictureHeight(h));
-    picture->bytes_ = std::move(bytes);
+    // Left unset: the pages of rows never read are never touched.
+    picture->rows_ = std::make_unique_for_overwrite<std::uint8_t[]>(
+        static_cast<std::size_t>(picture->stride_ * static_cast<std::uint64_t>(picture->height_)));
+    picture->read_.assign(static_cast<std::size_t>(picture->height_), false);
     return picture;
 }
 
+std::uint64_t BmpPicture::storedRow(int y) const {
+    return static_cast<std::uint64_t>(headers_.topDown ? y : height_ - 1 - y);
+}
+
+bool BmpPicture::readRows(std::FILE* file, std::int64_t first, std::int64_t end) {
+    const int top = static_cast<int>(std::clamp<std::int64_t>(first, 0, height_));
+    const int bottom = static_cast<int>(std::clamp<std::int64_t>(end, 0, height_));
+    for (int y = top; y < bottom;) {
+        if (read_[static_cast<std::size_t>(y)]) {
+            ++y;
+            continue;
+        }
+        int runEnd = y + 1;
+        while (runEnd < bottom && !read_[static_cast<std::size_t>(runEnd)]) ++runEnd;
+        // Adjacent rows from the top are adjacent in the file, one way or
+        // the other, so a run is one read.
+        const std::uint64_t stored = std::min(storedRow(y), storedRow(runEnd - 1));
+        const std::uint64_t count = static_cast<std::uint64_t>(runEnd - y);
+        if (!seekTo(file, headers_.bfOffBits + stored * stride_) ||
+            !readExact(file, rows_.get() + stored * stride_, static_cast<std::size_t>(count * stride_)))
+            return false;
+        for (int r = y; r < runEnd; ++r) read_[static_cast<std::size_t>(r)] = true;
+        y = runEnd;
+    }
+    return true;
+}
+
 std::uint32_t BmpPicture::pixel(int x, int y) const {
-    const auto rowFromBottom = static_cast<std::uint64_t>(height_ - 1 - y);
-    const std::uint8_t* row = bytes_.data() + pixelRowOffset(headers_, stride_, rowFromBottom);
+    const std::uint8_t* row = rows_.get() + storedRow(y) * stride_;
     const auto packed = [](Rgb c) {
         return static_cast<std::uint32_t>(c[0]) << 16 | static_cast<std::uint32_t>(c[1]) << 8 | c[2];
     };
@@ -82,17 +101,19 @@ std::uint32_t BmpPicture::pixel(int x, int y) const {
     }
 }
 
-const BmpPicture* PictureCache::picture(const std::filesystem::path& path) {
+const BmpPicture* PictureCache::picture(const std::filesystem::path& path, std::int64_t first, std::int64_t end) {
     FilePtr file = openFile(path, "rb");
     FileIdentity identity;
     if (!file || !identityOf(file.get(), identity)) {
         clear();
         return nullptr;
     }
-    if (picture_ && path == path_ && identity == identity_) return picture_.get();
-    picture_ = readPicture(file.get(), identity.size);
-    path_ = path;
-    identity_ = identity;
+    if (!picture_ || path != path_ || identity != identity_) {
+        picture_ = BmpPicture::open(file.get(), identity.size);
+        path_ = path;
+        identity_ = identity;
+    }
+    if (picture_ && !picture_->readRows(file.get(), first, end)) clear();
     return picture_.get();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -21,28 +22,39 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
-// An uncompressed BMP of 1, 4, 8 or 24 bits held as its file bytes, with
-// the headers checked so that every pixel inside width x height can be read.
+// An uncompressed BMP of 1, 4, 8 or 24 bits, with the headers checked so
+// that every pixel inside width x height can be read. Only the rows asked
+// for are read from the file, each once: a paint needs a few hundred rows,
+// not a file of up to 48 MiB.
 class BmpPicture {
 public:
-    // Null when the bytes are not such a picture, its sides are not 1..4096
-    // or the pixel rows run past the end.
-    static std::unique_ptr<BmpPicture> decode(std::vector<std::uint8_t> bytes);
+    // The headers and colour table of an open file `fileSize` bytes long;
+    // null when it is not such a picture, its sides are not 1..4096 or the
+    // pixel rows run past the end.
+    static std::unique_ptr<BmpPicture> open(std::FILE* file, std::uint64_t fileSize);
 
     int width() const { return width_; }
     int height() const { return height_; }
-    // 0xRRGGBB of column x, row y counted from the top; both inside the picture.
+    // Reads from `file` the rows first..end-1 (counted from the top, cut to
+    // the picture) not read before. False on a short read.
+    bool readRows(std::FILE* file, std::int64_t first, std::int64_t end);
+    // 0xRRGGBB of column x, row y counted from the top; both inside the
+    // picture, the row read.
     std::uint32_t pixel(int x, int y) const;
 
 private:
     BmpPicture() = default;
+    std::uint64_t storedRow(int y) const;
 
-    std::vector<std::uint8_t> bytes_;
     BmpHeaders headers_;
     ColourTable table_;
     std::uint64_t stride_ = 0;
     int width_ = 0;
     int height_ = 0;
+    // The pixel rows in file order; only the rows marked in `read_` hold
+    // their bytes.
+    std::unique_ptr<std::uint8_t[]> rows_;
+    std::vector<bool> read_;  // by row from the top
 };
 
 // The picture shown last, kept so that moving the preview does not read the
@@ -50,8 +62,10 @@ private:
 // from outside is caught by the file's identity.
 class PictureCache {
 public:
-    // The picture in `path`, or null when the file cannot be read as one.
-    const BmpPicture* picture(const std::filesystem::path& path);
+    // The picture in `path` with its rows first..end-1 (counted from the
+    // top, cut to the picture) read, or null when the file cannot be read
+    // as one.
+    const BmpPicture* picture(const std::filesystem::path& path, std::int64_t first, std::int64_t end);
     void forget(const std::filesystem::path& path);
     void clear();
 

@@ -42,11 +42,10 @@ std::string colourIndicatorCaption(std::uint8_t colourMode) {
 
 std::optional<PreviewPicture> previewPicture(PictureCache& cache, const std::filesystem::path& file,
                                              std::int32_t centreX, std::int32_t centreY) {
-    const BmpPicture* picture = cache.picture(file);
-    if (picture == nullptr) return std::nullopt;
-
     const std::int64_t windowLeft = static_cast<std::int64_t>(centreX) - kHalfWindow;
     const std::int64_t windowTop = static_cast<std::int64_t>(centreY) - kHalfWindow;
+    const BmpPicture* picture = cache.picture(file, windowTop, windowTop + 2 * kHalfWindow);
+    if (picture == nullptr) return std::nullopt;
     const std::int64_t left = std::max<std::int64_t>(windowLeft, 0);
     const std::int64_t top = std::max<std::int64_t>(windowTop, 0);
     const std::int64_t right = std::min<std::int64_t>(windowLeft + 2 * kHalfWindow, picture->width());

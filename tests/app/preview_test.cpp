@@ -211,7 +211,8 @@ TEST_F(Preview, NeverAStalePicture) {
         const PreviewDescription d = paint();
         ASSERT_TRUE(d.picture);
         EXPECT_EQ(d.picture->file, work("temporbl.$$$"));
-        const auto fresh = app::BmpPicture::decode(readFile(work("temporbl.$$$")));
+        app::PictureCache reader;
+        const app::BmpPicture* fresh = reader.picture(work("temporbl.$$$"), 0, 160);
         ASSERT_TRUE(fresh);
         std::size_t i = 0;
         for (int y = 0; y < 160; ++y)
