@@ -38,6 +38,10 @@ void prepareProcess() {
     action.sa_handler = onInterrupt;
     action.sa_mask = interruptSignals();
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+    // A reader that stops early (`| head`) must not end the command halfway
+    // through a file: only the messages are lost, the work goes on to its
+    // end and leaves its files as a full run does.
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 }  // namespace plotvane::cli

@@ -144,6 +144,26 @@ TEST(MakeCliInterrupt, RemovesEveryTemporaryFileAndKeepsTheDatabase) {
     }
 }
 
+// A reader that goes away at once (`| head`) costs the messages only: the
+// database is still made whole, and nothing is left behind.
+TEST(MakeCliClosedPipe, MakesTheDatabaseAndLeavesNoFileBehind) {
+    CliSandbox box(kCli);
+    const auto input = box.writeOneBitBmp("class1.bmp", 160, 160, picture);
+    const auto out = box.output("map.pdb");
+    std::vector<std::string> args{"-c", "\"$@\" 2>&1 | head -c 0; exit ${PIPESTATUS[0]}", "sh", kCli};
+    for (const std::string& a : makeArgs(out, {input.string()})) args.push_back(a);
+    const ProcessResult r = runProcess("/bin/bash", args,
+                                       {{"TZ", "UTC"},
+                                        {"TMPDIR", box.temp().string()},
+                                        {"SOURCE_DATE_EPOCH", std::to_string(kFixedEpoch)},
+                                        {"PLOTVANE2_PASSWORD", std::nullopt}},
+                                       {}, box.work().string(), std::chrono::seconds(60));
+    ASSERT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(readFile(out), referenceDatabase(input));
+    EXPECT_EQ(box.strayFiles(), std::vector<std::string>{});
+}
+
 // Every open, write, flush, sync and rename of a small make fails in turn:
 // each failure is reported and refused, and leaves the existing database
 // and every folder as they were, until the run succeeds.
