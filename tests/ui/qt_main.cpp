@@ -5,11 +5,13 @@
 
 int runQtWindowTests(int argc, char** argv);
 int runQtMainDialogTests(int argc, char** argv);
+int runQtProgramTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     plotvane::qtui::configureApplication();
     int failed = runQtWindowTests(argc, argv);
     failed |= runQtMainDialogTests(argc, argv);
+    failed |= runQtProgramTests(argc, argv);
     return failed;
 }

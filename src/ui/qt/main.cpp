@@ -10,10 +10,12 @@
 #include "ui/qt/dialog_builder.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_platform.h"
+#include "ui/qt/quit_on_signal.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     plotvane::qtui::configureApplication();
+    plotvane::qtui::quitOnSignals();
 
     std::error_code ec;
     std::filesystem::path workDir = std::filesystem::current_path(ec);
@@ -35,5 +37,6 @@ int main(int argc, char** argv) {
         platform.attachMain(nullptr);
     }
     dialog.destroy();
-    return 0;
+    const int signal = plotvane::qtui::quitSignal();
+    return signal != 0 ? 128 + signal : 0;
 }
