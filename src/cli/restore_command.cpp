@@ -75,7 +75,6 @@ public:
 
     // Puts every file in its place, or none; false with problem() set.
     bool commit() { return OutputFile::commitAll(files_, problem_); }
-    const std::vector<std::unique_ptr<OutputFile>>& files() const { return files_; }
 
 private:
     std::filesystem::path folder_;

@@ -173,33 +173,10 @@ TEST(MakeCliFailureInjection, EveryFileOperationFailingInTurnHarmsNothing) {
     const auto c2 = box.writeOneBitBmp("c2.bmp", 320, 320, picture);
     const auto out = box.output("map.pdb");
     writeFile(out, {'o', 'l', 'd'});
-    const auto inputs = folderSnapshot(box.inputs());
-    const auto outputs = folderSnapshot(box.outputs());
     const std::vector<std::string> args = makeArgs(out, {c1.string(), c2.string()});
-    const std::string injected = "plotvane2-cli: PLOTVANE2_FAIL_AT: the failure happened\n";
-
-    for (const std::string operation : {"open", "write", "flush", "sync", "rename"}) {
-        int failures = 0;
-        for (int n = 1;; ++n) {
-            ASSERT_LT(n, 400) << operation << " never stopped failing";
-            const std::string spec = operation + ":" + std::to_string(n);
-            const ProcessResult r = runIn(box, args, {{"PLOTVANE2_FAIL_AT", spec}});
-            ASSERT_FALSE(r.timedOut) << spec;
-            if (!r.err.ends_with(injected)) {
-                // Fewer calls than n: the run is whole.
-                ASSERT_EQ(r.exitCode, 0) << spec << "\n" << r.err;
-                writeFile(out, {'o', 'l', 'd'});
-                break;
-            }
-            ++failures;
-            EXPECT_EQ(r.exitCode, 1) << spec << "\n" << r.err;
-            EXPECT_TRUE(r.err.starts_with("Warning: ") || r.err.starts_with("Error: ")) << spec << "\n" << r.err;
-            EXPECT_EQ(folderSnapshot(box.outputs()), outputs) << spec;
-            EXPECT_EQ(folderSnapshot(box.inputs()), inputs) << spec;
-            EXPECT_EQ(box.strayFiles(), std::vector<std::string>{}) << spec;
-        }
-        EXPECT_GE(failures, 1) << operation;
-    }
+    sweepFileFailures(
+        box, 400, [&](const std::string& failAt) { return runIn(box, args, {{"PLOTVANE2_FAIL_AT", failAt}}); },
+        [&](const ProcessResult&, const std::string&) { writeFile(out, {'o', 'l', 'd'}); });
 }
 
 }  // namespace

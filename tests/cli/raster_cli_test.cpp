@@ -57,7 +57,7 @@ CliRun runCli(const TempDir& dir, const std::string& args) {
     return run;
 }
 
-BmpRecipe colourSpec(std::int32_t width, std::int32_t height) {
+BmpRecipe colourRecipe(std::int32_t width, std::int32_t height) {
     BmpRecipe recipe;
     recipe.width = width;
     recipe.height = height;
@@ -99,7 +99,7 @@ class RasterCli : public ::testing::TestWithParam<ModeCase> {};
 TEST_P(RasterCli, WritesThePreviewsBytes) {
     const ModeCase c = GetParam();
     TempDir dir;
-    writeFile(dir / "map.bmp", makeBmp(colourSpec(203, 170)));
+    writeFile(dir / "map.bmp", makeBmp(colourRecipe(203, 170)));
     const CliRun run = runCli(dir, "raster map.bmp --mode " + c.argument + (c.dither ? " --dither" : "") + " -o out.bmp");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
@@ -121,18 +121,18 @@ TEST(RasterCliRefusal, RefusedBitmapExitsOneAndLeavesTheOutputAlone) {
         std::vector<std::uint8_t> bytes;
         std::string stderrText;
     };
-    std::vector<std::uint8_t> notBmp = makeBmp(colourSpec(160, 160));
+    std::vector<std::uint8_t> notBmp = makeBmp(colourRecipe(160, 160));
     notBmp[0] = 'P';
-    std::vector<std::uint8_t> compressed = makeBmp(colourSpec(160, 160));
+    std::vector<std::uint8_t> compressed = makeBmp(colourRecipe(160, 160));
     compressed[30] = 1;
-    std::vector<std::uint8_t> truncated = makeBmp(colourSpec(160, 160));
+    std::vector<std::uint8_t> truncated = makeBmp(colourRecipe(160, 160));
     truncated.pop_back();
     const std::vector<Row> rows = {
         {"missing", {}, "Warning: Error : Cannot find bmp-file\n"},
         {"notbmp", notBmp, "Warning: Error : this file is not bmp-file\n"},
         {"compressed", compressed,
          "Warning: This bmp-file is compressed.\nPlease change non-compress bmp-file.\n"},
-        {"small", makeBmp(colourSpec(159, 300)), "Warning: Error : Please check [Width>=160] & [Height>=160]\n"},
+        {"small", makeBmp(colourRecipe(159, 300)), "Warning: Error : Please check [Width>=160] & [Height>=160]\n"},
         {"truncated", truncated, "Warning: Error : Cannot read bmp-file.\n"},
     };
     for (const Row& row : rows) {
@@ -150,7 +150,7 @@ TEST(RasterCliRefusal, RefusedBitmapExitsOneAndLeavesTheOutputAlone) {
 
 TEST(RasterCliRefusal, OutputFolderThatDoesNotExistIsRefusedAsTheRaster) {
     TempDir dir;
-    writeFile(dir / "map.bmp", makeBmp(colourSpec(160, 160)));
+    writeFile(dir / "map.bmp", makeBmp(colourRecipe(160, 160)));
     const CliRun run = runCli(dir, "raster map.bmp --mode 1 -o nowhere/out.bmp");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err,
@@ -168,7 +168,7 @@ TEST(RasterCliUsage, MistakesExitTwoWithTheReasonAndAPointerToTheHelp) {
     };
     for (const std::string& args : mistakes) {
         TempDir dir;
-        writeFile(dir / "map.bmp", makeBmp(colourSpec(160, 160)));
+        writeFile(dir / "map.bmp", makeBmp(colourRecipe(160, 160)));
         const CliRun run = runCli(dir, args);
         EXPECT_EQ(run.exitCode, 2) << args;
         // The reason and a pointer to the help, not the help itself.
@@ -204,7 +204,7 @@ TEST_P(RasterCliOutput, WritesThroughLinksAndRefusesWhatIsNoFileOrTheSource) {
     const OutputCase& c = GetParam();
     CliSandbox box(PLOTVANE_CLI_PATH);
     const auto source = box.output("map.bmp");
-    writeFile(source, makeBmp(colourSpec(170, 160)));
+    writeFile(source, makeBmp(colourRecipe(170, 160)));
     const auto out = c.arrange(box.outputs(), source);
     if (out.empty()) GTEST_SKIP() << "this system cannot make the file of this case";
     auto expected = folderSnapshot(box.outputs());
@@ -235,7 +235,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, RasterCliOutput, ::testing::ValuesIn(outputCases
 
 TEST(RasterCliOutput, SourceGivenAsTheOutputNamesIt) {
     CliSandbox box(PLOTVANE_CLI_PATH);
-    writeFile(box.output("map.bmp"), makeBmp(colourSpec(160, 160)));
+    writeFile(box.output("map.bmp"), makeBmp(colourRecipe(160, 160)));
     const ProcessResult run = runProcess(PLOTVANE_CLI_PATH, {"raster", "../out/map.bmp", "--mode", "1", "-o", "../out/map.bmp"},
                                          {}, {}, box.work().string(), std::chrono::seconds(20));
     EXPECT_EQ(run.exitCode, 1);
@@ -249,7 +249,7 @@ TEST(RasterCliOutput, SourceGivenAsTheOutputNamesIt) {
 TEST(RasterCliInterrupt, RemovesTheUnfinishedRasterAndKeepsTheOutput) {
     CliSandbox box(PLOTVANE_CLI_PATH);
     const auto source = box.input("large.bmp");
-    writeFile(source, makeBmp(colourSpec(4096, 4096)));
+    writeFile(source, makeBmp(colourRecipe(4096, 4096)));
     writeFile(box.output("out.bmp"), {'o', 'l', 'd'});
     const auto before = folderSnapshot(box.outputs());
 
@@ -280,39 +280,22 @@ TEST(RasterCliFailureInjection, EveryFileOperationFailingInTurnHarmsNothing) {
     CliSandbox box(PLOTVANE_CLI_PATH);
     const auto source = box.input("map.bmp");
     // Several blocks of rows, so that several writes happen.
-    writeFile(source, makeBmp(colourSpec(1000, 700)));
+    writeFile(source, makeBmp(colourRecipe(1000, 700)));
     const auto out = box.output("out.bmp");
     writeFile(out, {'o', 'l', 'd'});
-    const auto inputs = folderSnapshot(box.inputs());
-    const auto outputs = folderSnapshot(box.outputs());
-
-    for (const std::string operation : {"open", "write", "flush", "sync", "rename"}) {
-        int failures = 0;
-        for (int n = 1;; ++n) {
-            ASSERT_LT(n, 100) << operation << " never stopped failing";
-            const std::string spec = operation + ":" + std::to_string(n);
-            const ProcessResult run = runProcess(
-                PLOTVANE_CLI_PATH, {"raster", source.string(), "--mode", "8", "--dither", "-o", out.string()},
-                {{"TMPDIR", box.temp().string()}, {"PLOTVANE2_FAIL_AT", spec}}, {}, box.work().string(),
-                std::chrono::seconds(60));
-            ASSERT_FALSE(run.timedOut) << spec;
-            if (!run.err.ends_with("plotvane2-cli: PLOTVANE2_FAIL_AT: the failure happened\n")) {
-                // Fewer calls than n: the run is whole.
-                ASSERT_EQ(run.exitCode, 0) << spec << "\n" << run.err;
-                EXPECT_EQ(run.err, "") << spec;
-                EXPECT_EQ(readFile(out), previewRaster(source, 8, true)) << spec;
-                writeFile(out, {'o', 'l', 'd'});
-                break;
-            }
-            ++failures;
-            EXPECT_EQ(run.exitCode, 1) << spec;
-            EXPECT_TRUE(run.err.rfind("Warning: ", 0) == 0 || run.err.rfind("Error: ", 0) == 0) << spec << run.err;
-            EXPECT_EQ(folderSnapshot(box.outputs()), outputs) << spec;
-            EXPECT_EQ(folderSnapshot(box.inputs()), inputs) << spec;
-            EXPECT_EQ(box.strayFiles(), std::vector<std::string>{}) << spec;
-        }
-        EXPECT_GE(failures, 1) << operation;
-    }
+    sweepFileFailures(
+        box, 100,
+        [&](const std::string& failAt) {
+            return runProcess(PLOTVANE_CLI_PATH,
+                              {"raster", source.string(), "--mode", "8", "--dither", "-o", out.string()},
+                              {{"TMPDIR", box.temp().string()}, {"PLOTVANE2_FAIL_AT", failAt}}, {}, box.work().string(),
+                              std::chrono::seconds(60));
+        },
+        [&](const ProcessResult& r, const std::string& failAt) {
+            EXPECT_EQ(r.err, "") << failAt;
+            EXPECT_EQ(readFile(out), previewRaster(source, 8, true)) << failAt;
+            writeFile(out, {'o', 'l', 'd'});
+        });
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ struct RefusalCase {
     int rasterCode;
 };
 
-BmpRecipe withSize(std::uint16_t depth, std::int32_t width, std::int32_t height) { return sampleSpec(depth, width, height); }
+BmpRecipe withSize(std::uint16_t depth, std::int32_t width, std::int32_t height) { return sampleRecipe(depth, width, height); }
 
 Edit setField32(std::size_t at, std::uint32_t v) {
     return [=](std::vector<std::uint8_t>& b) { setLe32(b, at, v); };
@@ -48,35 +48,35 @@ const Edit kNoEdit = [](std::vector<std::uint8_t>&) {};
 
 std::vector<RefusalCase> refusalCases() {
     return {
-        {"NotBM", sampleSpec(8), [](auto& b) { b[0] = 'X'; }, kNotBmp, 2, kNotBmp, 4},
-        {"ShorterThanHeaders", sampleSpec(8), [](auto& b) { b.resize(53); }, kNotBmp, 2, kNotBmp, 4},
-        {"Empty", sampleSpec(8), [](auto& b) { b.clear(); }, kNotBmp, 2, kNotBmp, 4},
-        {"InfoHeaderBelow40", sampleSpec(24), setField32(kOffBiSize, 12), kNotBmp, 2, kNotBmp, 4},
-        {"RowsInsideColourTable", sampleSpec(8), setField32(kOffBfOffBits, 54 + 1020), kNotBmp, 2, kNotBmp, 4},
-        {"RowsInsideHeaders", sampleSpec(24), setField32(kOffBfOffBits, 30), kNotBmp, 2, kNotBmp, 4},
-        {"ColourCountPastTheRows", sampleSpec(8), setField32(kOffClrUsed, 0x40000000), kNotBmp, 2, kNotBmp, 4},
-        {"TwoBits", sampleSpec(8), setField16(kOffBitCount, 2), kIllegalColour, 3, kIllegalColour, 3},
-        {"CompressedTwoBits", sampleSpec(8), both(setField16(kOffBitCount, 2), setField32(kOffCompression, 1)),
+        {"NotBM", sampleRecipe(8), [](auto& b) { b[0] = 'X'; }, kNotBmp, 2, kNotBmp, 4},
+        {"ShorterThanHeaders", sampleRecipe(8), [](auto& b) { b.resize(53); }, kNotBmp, 2, kNotBmp, 4},
+        {"Empty", sampleRecipe(8), [](auto& b) { b.clear(); }, kNotBmp, 2, kNotBmp, 4},
+        {"InfoHeaderBelow40", sampleRecipe(24), setField32(kOffBiSize, 12), kNotBmp, 2, kNotBmp, 4},
+        {"RowsInsideColourTable", sampleRecipe(8), setField32(kOffBfOffBits, 54 + 1020), kNotBmp, 2, kNotBmp, 4},
+        {"RowsInsideHeaders", sampleRecipe(24), setField32(kOffBfOffBits, 30), kNotBmp, 2, kNotBmp, 4},
+        {"ColourCountPastTheRows", sampleRecipe(8), setField32(kOffClrUsed, 0x40000000), kNotBmp, 2, kNotBmp, 4},
+        {"TwoBits", sampleRecipe(8), setField16(kOffBitCount, 2), kIllegalColour, 3, kIllegalColour, 3},
+        {"CompressedTwoBits", sampleRecipe(8), both(setField16(kOffBitCount, 2), setField32(kOffCompression, 1)),
          kIllegalColour, 3, kCompressed, 4},
         {"TwoBitsTooSmall", withSize(8, 159, 160), setField16(kOffBitCount, 2), kIllegalColour, 3, kTooSmall, 5},
-        {"Compressed", sampleSpec(8), setField32(kOffCompression, 1), kCompressed, 4, kCompressed, 4},
+        {"Compressed", sampleRecipe(8), setField32(kOffCompression, 1), kCompressed, 4, kCompressed, 4},
         {"CompressedTooSmall", withSize(24, 100, 100), setField32(kOffCompression, 3), kCompressed, 4, kCompressed, 4},
         {"Width159", withSize(24, 159, 160), kNoEdit, kTooSmall, 5, kTooSmall, 5},
         {"Height159", withSize(24, 160, 159), kNoEdit, kTooSmall, 5, kTooSmall, 5},
         // A top-down file is checked by the magnitude of its height.
         {"TopDownHeight159", withSize(1, 160, -159), kNoEdit, kTooSmall, 5, kTooSmall, 5},
         {"TopDownHeight4097", withSize(1, 200, -4097), kNoEdit, kTooLarge, 5, kTooLarge, 5},
-        {"TopDownHeightInt32Min", sampleSpec(1), setField32(kOffHeight, 0x80000000u), kTooLarge, 5, kTooLarge, 5},
+        {"TopDownHeightInt32Min", sampleRecipe(1), setField32(kOffHeight, 0x80000000u), kTooLarge, 5, kTooLarge, 5},
         {"TopDownCompressed", withSize(24, 160, -160), setField32(kOffCompression, 1), kCompressed, 4, kCompressed,
          4},
         {"TopDownOneByteShort", withSize(8, 160, -160), dropLast(1), kCannotRead, 6, kCannotRead, 6},
         {"Width4097", withSize(1, 4097, 200), kNoEdit, kTooLarge, 5, kTooLarge, 5},
         {"Height4097", withSize(1, 200, 4097), kNoEdit, kTooLarge, 5, kTooLarge, 5},
         {"SmallAndLarge", withSize(1, 100, 5000), kNoEdit, kTooSmall, 5, kTooSmall, 5},
-        {"OneByteShort", sampleSpec(24), dropLast(1), kCannotRead, 6, kCannotRead, 6},
-        {"RowsPastTheEnd", sampleSpec(4), setField32(kOffBfOffBits, 1000), kCannotRead, 6, kCannotRead, 6},
+        {"OneByteShort", sampleRecipe(24), dropLast(1), kCannotRead, 6, kCannotRead, 6},
+        {"RowsPastTheEnd", sampleRecipe(4), setField32(kOffBfOffBits, 1000), kCannotRead, 6, kCannotRead, 6},
         {"ShortAndTooSmall", withSize(8, 159, 160), dropLast(100), kTooSmall, 5, kTooSmall, 5},
-        {"ShortAndTwoBits", sampleSpec(8), both(setField16(kOffBitCount, 2), dropLast(1)), kIllegalColour, 3,
+        {"ShortAndTwoBits", sampleRecipe(8), both(setField16(kOffBitCount, 2), dropLast(1)), kIllegalColour, 3,
          kIllegalColour, 3},
     };
 }
@@ -138,7 +138,7 @@ TEST(BmpCheck, UnreadableFileCannotBeOpened) {
     if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop the superuser";
     TempDir dir;
     const auto path = dir / "locked.bmp";
-    writeFile(path, makeBmp(sampleSpec(8)));
+    writeFile(path, makeBmp(sampleRecipe(8)));
     std::filesystem::permissions(path, std::filesystem::perms::none);
     MapProject project;
     RecordingFeedback feedback;
@@ -154,11 +154,11 @@ TEST(BmpCheck, SourceDepthFollowsTheDepthCheckOfEachOrder) {
         int afterRasterCheck;
     };
     const std::vector<Row> rows = {
-        {sampleSpec(8), setField32(kOffCompression, 1), 8, 99},   // compressed: depth read only when chosen
+        {sampleRecipe(8), setField32(kOffCompression, 1), 8, 99},   // compressed: depth read only when chosen
         {withSize(4, 159, 160), kNoEdit, 4, 99},                   // size refused before the raster's depth check
-        {sampleSpec(4), dropLast(1), 4, 4},                        // truncation comes after both
-        {sampleSpec(8), setField16(kOffBitCount, 16), 0, 0},       // refused depth
-        {sampleSpec(8), [](auto& b) { b[1] = 'A'; }, 99, 99},      // not a BMP: no depth at all
+        {sampleRecipe(4), dropLast(1), 4, 4},                        // truncation comes after both
+        {sampleRecipe(8), setField16(kOffBitCount, 16), 0, 0},       // refused depth
+        {sampleRecipe(8), [](auto& b) { b[1] = 'A'; }, 99, 99},      // not a BMP: no depth at all
     };
     for (const Row& row : rows) {
         TempDir dir;
@@ -184,7 +184,7 @@ TEST(BmpCheck, SourceDepthFollowsTheDepthCheckOfEachOrder) {
 
 TEST(BmpCheck, AcceptedFileFillsTheClassRow) {
     TempDir dir;
-    BmpRecipe recipe = sampleSpec(24, 4096, 160);
+    BmpRecipe recipe = sampleRecipe(24, 4096, 160);
     recipe.infoHeaderSize = 124;
     recipe.extraGapBytes = 6;
     writeFile(dir / "a.bmp", makeBmp(recipe));
@@ -202,7 +202,7 @@ TEST(BmpCheck, AcceptedFileFillsTheClassRow) {
 
 TEST(BmpCheck, LargestSizePasses) {
     TempDir dir;
-    writeFile(dir / "a.bmp", makeBmp(sampleSpec(1, 4096, 4096)));
+    writeFile(dir / "a.bmp", makeBmp(sampleRecipe(1, 4096, 4096)));
     MapProject project;
     RecordingFeedback feedback;
     EXPECT_EQ(checkClassBitmapHeaders(project, 0, dir / "a.bmp", feedback), kBmpOk);
@@ -217,7 +217,7 @@ TEST(BmpCheck, PolarityComesFromTheFirstColourEntry) {
     for (const Row row : {Row{{255, 255, 255}, 1}, Row{{0, 255, 255}, 0}, Row{{1, 1, 1}, 1}, Row{{0, 0, 0}, 0},
                           Row{{200, 0, 200}, 0}}) {
         TempDir dir;
-        BmpRecipe recipe = sampleSpec(1);
+        BmpRecipe recipe = sampleRecipe(1);
         recipe.palette = {row.first, {9, 9, 9}};
         writeFile(dir / "a.bmp", makeBmp(recipe));
         MapProject project;
@@ -231,7 +231,7 @@ TEST(BmpCheck, PolarityComesFromTheFirstColourEntry) {
 
 TEST(BmpCheck, MoreThan256ColoursAreAccepted) {
     TempDir dir;
-    BmpRecipe recipe = sampleSpec(8);
+    BmpRecipe recipe = sampleRecipe(8);
     recipe.palette = greyPalette(256);
     recipe.palette.resize(300, Rgb{1, 2, 3});
     recipe.clrUsed = 300;
@@ -251,7 +251,7 @@ TEST(BmpCheck, MoreThan256ColoursAreAccepted) {
 }
 
 TEST(BmpHeadersParse, FieldsAreLittleEndian) {
-    BmpRecipe recipe = sampleSpec(8, 300, 200);
+    BmpRecipe recipe = sampleRecipe(8, 300, 200);
     recipe.clrUsed = 256;
     const std::vector<std::uint8_t> bytes = makeBmp(recipe);
     BmpHeaders h;
@@ -291,7 +291,7 @@ double expectedBrightness(const BmpRecipe& recipe, int x, int y) {
 TEST_P(BmpPixelReader, GivesOneBrightnessPerPixelBottomRowFirst) {
     const ReaderCase c = GetParam();
     TempDir dir;
-    BmpRecipe recipe = sampleSpec(c.depth, c.width, 161);
+    BmpRecipe recipe = sampleRecipe(c.depth, c.width, 161);
     recipe.infoHeaderSize = c.infoHeaderSize;
     recipe.extraGapBytes = c.gap;
     recipe.paddingFill = 0xFF;  // padding must never be taken for pixels
@@ -332,7 +332,7 @@ TEST(BmpPixelReader, TwentyFourBitWhiteReachesTheLimit) {
 
 TEST(BmpPixelReader, ShortFileIsReportedNotRead) {
     TempDir dir;
-    std::vector<std::uint8_t> bytes = makeBmp(sampleSpec(24));
+    std::vector<std::uint8_t> bytes = makeBmp(sampleRecipe(24));
     bytes.resize(bytes.size() - 5);
     writeFile(dir / "a.bmp", bytes);
     FilePtr f = openFile(dir / "a.bmp", "rb");

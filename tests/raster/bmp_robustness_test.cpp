@@ -45,7 +45,7 @@ class BmpRobustness : public ::testing::TestWithParam<std::uint16_t> {};
 
 TEST_P(BmpRobustness, EveryTruncationReturns) {
     const std::uint16_t depth = GetParam();
-    const std::vector<std::uint8_t> valid = makeBmp(sampleSpec(depth));
+    const std::vector<std::uint8_t> valid = makeBmp(sampleRecipe(depth));
     TempDir dir;
     const auto source = dir / "cut.bmp";
     writeFile(source, valid);
@@ -60,7 +60,7 @@ TEST_P(BmpRobustness, EveryTruncationReturns) {
 
 TEST_P(BmpRobustness, EveryHeaderAndColourTableByteFlipReturns) {
     const std::uint16_t depth = GetParam();
-    BmpRecipe recipe = sampleSpec(depth);
+    BmpRecipe recipe = sampleRecipe(depth);
     if (depth == 24) recipe.palette = greyPalette(4), recipe.clrUsed = 4;  // a table to damage as well
     const std::vector<std::uint8_t> valid = makeBmp(recipe);
     const std::size_t damaged = readLe32(valid.data() + kOffBfOffBits);

@@ -13,7 +13,7 @@ namespace plotvane::test {
 
 // A valid file of the given depth and size with a little of everything in
 // it: several colours, both polarities of bits, a palette for 4/8 bits.
-inline BmpRecipe sampleSpec(std::uint16_t depth, std::int32_t width = 160, std::int32_t height = 160) {
+inline BmpRecipe sampleRecipe(std::uint16_t depth, std::int32_t width = 160, std::int32_t height = 160) {
     BmpRecipe recipe;
     recipe.width = width;
     recipe.height = height;

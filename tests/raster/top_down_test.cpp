@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         // An odd height and a width with row padding, so a reversed or
         // shifted row shows.
-        const BmpRecipe recipe = sampleSpec(GetParam(), 161, 163);
+        const BmpRecipe recipe = sampleRecipe(GetParam(), 161, 163);
         BmpRecipe flipped = recipe;
         flipped.height = -recipe.height;
         writeFile(bottomUp, makeBmp(recipe));

@@ -43,7 +43,7 @@ Converted convert(const std::vector<std::uint8_t>& source, std::uint8_t mode, bo
 Converted convert(const BmpRecipe& recipe, std::uint8_t mode, bool dither) { return convert(makeBmp(recipe), mode, dither); }
 
 BmpRecipe uniform24(Rgb colour, std::int32_t width = 161, std::int32_t height = 160) {
-    BmpRecipe recipe = sampleSpec(24, width, height);
+    BmpRecipe recipe = sampleRecipe(24, width, height);
     const std::uint32_t v = (std::uint32_t(colour[0]) << 16) | (std::uint32_t(colour[1]) << 8) | colour[2];
     recipe.pixel = [v](int, int) { return v; };
     return recipe;
@@ -66,7 +66,7 @@ int pixelValue(const std::vector<std::uint8_t>& raster, int width, std::uint8_t 
 
 TEST(WorkRaster, OneBitMode1Is3262BytesOfTheSourceRows) {
     for (const bool lightFirst : {false, true}) {
-        BmpRecipe recipe = sampleSpec(1, 160, 160);
+        BmpRecipe recipe = sampleRecipe(1, 160, 160);
         if (lightFirst) recipe.palette = whiteBlackPalette();
         const std::vector<std::uint8_t> source = makeBmp(recipe);
         const Converted c = convert(source, 1, false);
@@ -82,7 +82,7 @@ TEST(WorkRaster, OneBitMode1Is3262BytesOfTheSourceRows) {
 
 TEST(WorkRaster, OneBitCopyKeepsTheSourceBitsPastTheLastPixelButNotThePadding) {
     for (const bool lightFirst : {false, true}) {
-        BmpRecipe recipe = sampleSpec(1, 161, 160);
+        BmpRecipe recipe = sampleRecipe(1, 161, 160);
         if (lightFirst) recipe.palette = whiteBlackPalette();
         recipe.paddingFill = 0xAB;
         std::vector<std::uint8_t> source = makeBmp(recipe);
@@ -107,7 +107,7 @@ TEST(WorkRaster, OneBitCopyKeepsTheSourceBitsPastTheLastPixelButNotThePadding) {
 
 TEST(WorkRaster, TwentyFourBitWidth161InMode8) {
     const int height = 170;
-    const Converted c = convert(sampleSpec(24, 161, height), 8, false);
+    const Converted c = convert(sampleRecipe(24, 161, height), 8, false);
     ASSERT_EQ(c.result, 0);
     ASSERT_EQ(c.bytes.size(), 164u * height + 978u);
     EXPECT_EQ(le32(c.bytes, 2), 164u * height + 978u);
@@ -122,7 +122,7 @@ TEST(WorkRaster, TwentyFourBitWidth161InMode8) {
 }
 
 TEST(WorkRaster, EightBitWidth161InMode2) {
-    BmpRecipe recipe = sampleSpec(8, 161, 160);
+    BmpRecipe recipe = sampleRecipe(8, 161, 160);
     recipe.pixel = [](int, int) { return 255u; };  // white: value 3 everywhere
     const Converted c = convert(recipe, 2, false);
     ASSERT_EQ(c.result, 0);
@@ -179,7 +179,7 @@ TEST(WorkRaster, UniformWhiteStaysWhiteInEveryMode) {
     const std::vector<BmpRecipe> sources = [] {
         std::vector<BmpRecipe> s;
         for (std::uint16_t depth : {1, 4, 8, 24}) {
-            BmpRecipe recipe = sampleSpec(depth, 163, 160);
+            BmpRecipe recipe = sampleRecipe(depth, 163, 160);
             if (depth == 24) recipe.pixel = [](int, int) { return 0xFFFFFFu; };
             else if (depth == 1) recipe.pixel = [](int, int) { return 1u; };  // set bit, white entry
             else recipe.pixel = [depth](int, int) { return depth == 4 ? 15u : 255u; };
@@ -202,7 +202,7 @@ TEST(WorkRaster, UniformWhiteStaysWhiteInEveryMode) {
 }
 
 TEST(WorkRaster, HeadersComeFromTheSourceWithTheModesFields) {
-    BmpRecipe recipe = sampleSpec(24, 200, 160);
+    BmpRecipe recipe = sampleRecipe(24, 200, 160);
     recipe.infoHeaderSize = 108;
     std::vector<std::uint8_t> source = makeBmp(recipe);
     source[6] = 0x12;  // reserved words are kept
@@ -240,7 +240,7 @@ TEST(WorkRaster, ColourTablesOfTheModes) {
             t.push_back({c.bytes[54 + 4 * i], c.bytes[55 + 4 * i], c.bytes[56 + 4 * i], c.bytes[57 + 4 * i]});
         return t;
     };
-    const BmpRecipe recipe = sampleSpec(8);
+    const BmpRecipe recipe = sampleRecipe(8);
     EXPECT_EQ(table(convert(recipe, 1, false), 2), (std::vector<std::array<int, 4>>{{0, 0, 0, 0}, {255, 255, 255, 0}}));
     std::vector<std::array<int, 4>> mode2 = {{0, 0, 0, 0}, {86, 86, 86, 0}, {171, 171, 171, 0}, {255, 255, 255, 0}};
     mode2.resize(16, {0, 0, 0, 0});
@@ -256,13 +256,13 @@ TEST(WorkRaster, ColourTablesOfTheModes) {
 TEST(WorkRaster, OriginalModeIsConvertedAsMode1) {
     for (std::uint16_t depth : {1, 8, 24})
         for (bool dither : {false, true}) {
-            const BmpRecipe recipe = sampleSpec(depth, 170, 161);
+            const BmpRecipe recipe = sampleRecipe(depth, 170, 161);
             EXPECT_EQ(convert(recipe, 0, dither).bytes, convert(recipe, 1, dither).bytes);
         }
 }
 
 TEST(WorkRaster, PolarityIsRefreshedForTheRequestedClassOnly) {
-    BmpRecipe recipe = sampleSpec(1);
+    BmpRecipe recipe = sampleRecipe(1);
     recipe.palette = whiteBlackPalette();
     const Converted c = convert(makeBmp(recipe), 1, false, 2);
     ASSERT_EQ(c.result, 0);
@@ -299,7 +299,7 @@ TEST(WorkRaster, MissingSourceAndFailedRecordCountComeFirst) {
 
     // A Class 1 that cannot be cut into records in mode 8 stops the
     // conversion before the source is opened or the raster made.
-    writeFile(dir / "a.bmp", makeBmp(sampleSpec(24)));
+    writeFile(dir / "a.bmp", makeBmp(sampleRecipe(24)));
     request.source = dir / "a.bmp";
     project.classCount = 1;
     project.classes[0].width = 167;
@@ -314,7 +314,7 @@ TEST(WorkRaster, MissingSourceAndFailedRecordCountComeFirst) {
 
 TEST(WorkRaster, RasterThatCannotBeMadeIsReportedAfterTheSourceOpens) {
     TempDir dir;
-    writeFile(dir / "a.bmp", makeBmp(sampleSpec(24)));
+    writeFile(dir / "a.bmp", makeBmp(sampleRecipe(24)));
     MapProject project;
     RecordingFeedback feedback;
     ControlUpdates updates;
@@ -329,8 +329,8 @@ TEST(WorkRaster, RasterThatCannotBeMadeIsReportedAfterTheSourceOpens) {
 
 // Pictures with greys, the four special colours, near-black and arbitrary
 // colours, so every rule of every mode is met.
-BmpRecipe comparisonSpec(std::uint16_t depth, std::int32_t width, std::int32_t height, std::uint32_t header) {
-    BmpRecipe recipe = sampleSpec(depth, width, height);
+BmpRecipe comparisonRecipe(std::uint16_t depth, std::int32_t width, std::int32_t height, std::uint32_t header) {
+    BmpRecipe recipe = sampleRecipe(depth, width, height);
     recipe.infoHeaderSize = header;
     recipe.extraGapBytes = header == 124 ? 5 : 0;
     recipe.paddingFill = 0x5A;
@@ -382,7 +382,7 @@ class WorkRasterAgainstReference : public ::testing::TestWithParam<ComparisonCas
 TEST_P(WorkRasterAgainstReference, StreamedRasterEqualsTheWholeMatrixOne) {
     const ComparisonCase c = GetParam();
     TempDir dir;
-    writeFile(dir / "source.bmp", makeBmp(comparisonSpec(c.depth, c.width, c.height, c.header)));
+    writeFile(dir / "source.bmp", makeBmp(comparisonRecipe(c.depth, c.width, c.height, c.header)));
     const std::vector<std::uint8_t> expected = referenceWorkRaster(dir / "source.bmp", c.mode, c.dither);
     const Converted got = convert(readFile(dir / "source.bmp"), c.mode, c.dither);
     ASSERT_EQ(got.result, 0);

@@ -14,6 +14,8 @@
 #include <ostream>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
 namespace plotvane::test {
 
 namespace {
@@ -184,6 +186,37 @@ ScopedDeadline::ScopedDeadline(unsigned seconds) {
 ScopedDeadline::~ScopedDeadline() {
     ::alarm(0);
     ::signal(SIGALRM, SIG_DFL);
+}
+
+void sweepFileFailures(const CliSandbox& box, int limit,
+                       const std::function<ProcessResult(const std::string& failAt)>& run, const FailureCheck& whole,
+                       const FailureCheck& alsoOnFailure) {
+    const std::string injected = "plotvane2-cli: PLOTVANE2_FAIL_AT: the failure happened\n";
+    const auto inputs = folderSnapshot(box.inputs());
+    const auto outputs = folderSnapshot(box.outputs());
+    for (const std::string operation : {"open", "write", "flush", "sync", "rename"}) {
+        int failures = 0;
+        for (int n = 1;; ++n) {
+            ASSERT_LT(n, limit) << operation << " never stopped failing";
+            const std::string failAt = operation + ":" + std::to_string(n);
+            const ProcessResult r = run(failAt);
+            ASSERT_FALSE(r.timedOut) << failAt;
+            if (!r.err.ends_with(injected)) {
+                // Fewer calls than n: the run is whole.
+                ASSERT_EQ(r.exitCode, 0) << failAt << "\n" << r.err;
+                whole(r, failAt);
+                break;
+            }
+            ++failures;
+            EXPECT_EQ(r.exitCode, 1) << failAt << "\n" << r.err;
+            EXPECT_TRUE(r.err.starts_with("Warning: ") || r.err.starts_with("Error: ")) << failAt << "\n" << r.err;
+            EXPECT_EQ(folderSnapshot(box.outputs()), outputs) << failAt;
+            EXPECT_EQ(folderSnapshot(box.inputs()), inputs) << failAt;
+            EXPECT_EQ(box.strayFiles(), std::vector<std::string>{}) << failAt;
+            if (alsoOnFailure) alsoOnFailure(r, failAt);
+        }
+        EXPECT_GE(failures, 1) << operation;
+    }
 }
 
 }  // namespace plotvane::test

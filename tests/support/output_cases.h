@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "project/feedback.h"
+#include "support/cli_fixtures.h"
 
 namespace plotvane::test {
 
@@ -52,5 +53,17 @@ public:
     ScopedDeadline(const ScopedDeadline&) = delete;
     ScopedDeadline& operator=(const ScopedDeadline&) = delete;
 };
+
+// Makes each of the file operations open, write, flush, sync and rename
+// fail in turn at its Nth call (PLOTVANE2_FAIL_AT=op:N), for N = 1, 2, ...
+// below `limit` until a run no longer meets the failure. Every failing run
+// must exit 1 with a "Warning: " or "Error: " message and leave the inputs,
+// the outputs and the sandbox's working and temporary folders as they
+// were; `alsoOnFailure` adds checks of its own. `whole` checks the run that
+// met no failure and puts the outputs back as they were before the sweep.
+using FailureCheck = std::function<void(const ProcessResult&, const std::string& failAt)>;
+void sweepFileFailures(const CliSandbox& box, int limit,
+                       const std::function<ProcessResult(const std::string& failAt)>& run, const FailureCheck& whole,
+                       const FailureCheck& alsoOnFailure = {});
 
 }  // namespace plotvane::test
