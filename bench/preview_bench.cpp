@@ -21,9 +21,9 @@
 #include "project/control_updates.h"
 #include "raster/work_raster.h"
 #include "scene/map_scene.h"
-#include "ui/qt/dialog_builder.h"
-#include "ui/qt/main_window.h"
-#include "ui/qt/qt_platform.h"
+#include "gui/dialog_builder.h"
+#include "gui/main_window.h"
+#include "gui/qt_platform.h"
 
 using namespace plotvane;
 

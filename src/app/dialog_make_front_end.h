@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "app/make_flow.h"
-#include "ui/platform.h"
+#include "app/platform.h"
 
 namespace plotvane::app {
 

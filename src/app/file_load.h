@@ -7,7 +7,7 @@
 #include "app/picture_cache.h"
 #include "project/feedback.h"
 #include "project/map_project.h"
-#include "ui/platform.h"
+#include "app/platform.h"
 
 namespace plotvane::app {
 

@@ -9,7 +9,7 @@
 #include "database/database_writer.h"
 #include "project/control_updates.h"
 #include "project/map_project.h"
-#include "ui/platform.h"
+#include "app/platform.h"
 
 namespace plotvane::app {
 

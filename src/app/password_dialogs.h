@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "access/password_codec.h"
-#include "ui/platform.h"
+#include "app/platform.h"
 
 // The three password dialogs as controllers. They read and write their
 // controls through the platform only; the computations are in the codec.

@@ -301,4 +301,25 @@ std::string windows1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
+bool isWindows1252TextCharacter(char32_t c) {
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    std::string utf8;
+    if (c < 0x80) {
+        utf8 += static_cast<char>(c);
+    } else if (c < 0x800) {
+        utf8 += static_cast<char>(0xC0 | (c >> 6));
+        utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        utf8 += static_cast<char>(0xE0 | (c >> 12));
+        utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        return false;  // beyond the Basic Multilingual Plane: no Windows-1252 byte
+    }
+    const auto bytes = utf8ToWindows1252(utf8);
+    if (!bytes || bytes->size() != 1) return false;
+    const auto b = static_cast<unsigned char>((*bytes)[0]);
+    return !(b < 0x20 || b == 0x7F || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D);
+}
+
 }  // namespace plotvane

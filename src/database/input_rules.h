@@ -165,4 +165,8 @@ std::optional<std::string> utf8ToWindows1252(std::string_view utf8);
 
 std::string windows1252ToUtf8(std::string_view bytes);
 
+// A character an information text may hold: one Windows-1252 byte that is
+// not a control character.
+bool isWindows1252TextCharacter(char32_t c);
+
 }  // namespace plotvane

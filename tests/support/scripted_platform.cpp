@@ -4,7 +4,7 @@
 
 #include "database/input_rules.h"
 #include "project/control_ids.h"
-#include "ui/edit_styles.h"
+#include "app/edit_styles.h"
 
 namespace plotvane::test {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "project/feedback.h"
-#include "ui/platform.h"
+#include "app/platform.h"
 
 namespace plotvane::test {
 

@@ -1,4 +1,4 @@
-#include "ui/qt/bitmap_button.h"
+#include "gui/bitmap_button.h"
 
 #include <cstring>
 
@@ -8,7 +8,7 @@
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 
-#include "ui/qt/dialog_builder.h"
+#include "gui/dialog_builder.h"
 
 namespace plotvane::qtui {
 

@@ -20,12 +20,12 @@
 #include "app/main_dialog.h"
 #include "project/control_ids.h"
 #include "qt_fixtures.h"
-#include "ui/dialog_layout.h"
-#include "ui/edit_styles.h"
-#include "ui/qt/bitmap_button.h"
-#include "ui/qt/dialog_builder.h"
-#include "ui/qt/modal_window.h"
-#include "ui/qt/preview_painter.h"
+#include "app/dialog_layout.h"
+#include "app/edit_styles.h"
+#include "gui/bitmap_button.h"
+#include "gui/dialog_builder.h"
+#include "gui/modal_window.h"
+#include "gui/preview_painter.h"
 
 using namespace plotvane;
 using plotvane::test::RecordingController;

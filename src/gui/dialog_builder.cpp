@@ -1,4 +1,4 @@
-#include "ui/qt/dialog_builder.h"
+#include "gui/dialog_builder.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -13,10 +13,9 @@
 #include <QStyleFactory>
 #include <QValidator>
 
-#include "database/input_rules.h"
-#include "ui/edit_styles.h"
-#include "ui/qt/app_icon.h"
-#include "ui/qt/bitmap_button.h"
+#include "app/edit_styles.h"
+#include "gui/app_icon.h"
+#include "gui/bitmap_button.h"
 
 namespace plotvane::qtui {
 
@@ -181,7 +180,7 @@ void buildControls(QWidget& window, const ui::DialogLayout& layout, const std::f
             auto* edit = static_cast<QLineEdit*>(widget);
             if (ui::isDigitsOnlyEdit(layout.dialog, row.id)) edit->setValidator(new CharacterFilter(isDigit, edit));
             if (ui::isWindows1252Edit(layout.dialog, row.id))
-                edit->setValidator(new CharacterFilter(isWindows1252TextCharacter, edit));
+                edit->setValidator(new CharacterFilter(plotvane::isWindows1252TextCharacter, edit));
             if (ui::isInitiallyReadOnlyEdit(layout.dialog, row.id)) setEditReadOnly(edit, true);
         }
     }
@@ -219,16 +218,6 @@ QStringList toNameFilters(std::string_view filter) {
             out << description + QStringLiteral(" (") + patterns + QLatin1Char(')');
     }
     return out;
-}
-
-bool isWindows1252TextCharacter(char32_t c) {
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-    const QByteArray utf8 = QString::fromUcs4(&c, 1).toUtf8();
-    const auto bytes = utf8ToWindows1252(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
-    if (!bytes || bytes->size() != 1) return false;
-    const auto b = static_cast<unsigned char>((*bytes)[0]);
-    const bool control = b < 0x20 || b == 0x7F || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
-    return !control;
 }
 
 }  // namespace plotvane::qtui

@@ -4,9 +4,9 @@
 
 #include <QPointer>
 
-#include "ui/platform.h"
-#include "ui/qt/main_window.h"
-#include "ui/qt/modal_window.h"
+#include "app/platform.h"
+#include "gui/main_window.h"
+#include "gui/modal_window.h"
 
 namespace plotvane::qtui {
 

@@ -1,4 +1,4 @@
-#include "ui/qt/qt_platform.h"
+#include "gui/qt_platform.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
-#include "ui/qt/dialog_builder.h"
+#include "gui/dialog_builder.h"
 
 namespace plotvane::qtui {
 

@@ -1,8 +1,8 @@
-#include "ui/qt/preview_painter.h"
+#include "gui/preview_painter.h"
 
 #include <QPainter>
 
-#include "ui/qt/dialog_builder.h"
+#include "gui/dialog_builder.h"
 
 namespace plotvane::qtui {
 

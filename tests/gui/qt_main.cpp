@@ -1,7 +1,7 @@
 // Runs the window suites in one application on the offscreen platform.
 #include <QApplication>
 
-#include "ui/qt/dialog_builder.h"
+#include "gui/dialog_builder.h"
 
 int runQtWindowTests(int argc, char** argv);
 int runQtMainDialogTests(int argc, char** argv);

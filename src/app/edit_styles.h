@@ -1,7 +1,8 @@
 #pragma once
 
 #include "project/control_ids.h"
-#include "ui/platform.h"
+#include "app/platform.h"
+#include "database/input_rules.h"
 
 // Styles the dialog templates give their edits. The window builds its
 // widgets with them and the scripted platform of the tests enforces them

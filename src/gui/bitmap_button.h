@@ -3,7 +3,7 @@
 #include <QAbstractButton>
 #include <QPixmap>
 
-#include "ui/dialog_layout.h"
+#include "app/dialog_layout.h"
 
 namespace plotvane::qtui {
 

@@ -1,4 +1,4 @@
-#include "ui/qt/main_window.h"
+#include "gui/main_window.h"
 
 #include <cmath>
 
@@ -8,10 +8,10 @@
 
 #include "app/main_dialog.h"
 #include "project/control_ids.h"
-#include "ui/dialog_layout.h"
-#include "ui/qt/app_icon.h"
-#include "ui/qt/dialog_builder.h"
-#include "ui/qt/preview_painter.h"
+#include "app/dialog_layout.h"
+#include "gui/app_icon.h"
+#include "gui/dialog_builder.h"
+#include "gui/preview_painter.h"
 
 namespace plotvane::qtui {
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "ui/qt/app_icon.h"
+#include "gui/app_icon.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

@@ -1,4 +1,4 @@
-#include "ui/qt/app_icon.h"
+#include "gui/app_icon.h"
 
 #include <QPainter>
 #include <QPainterPath>

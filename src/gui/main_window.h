@@ -3,7 +3,7 @@
 #include <QDialog>
 
 #include "app/preview.h"
-#include "ui/platform.h"
+#include "app/platform.h"
 
 namespace plotvane::qtui {
 

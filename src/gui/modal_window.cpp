@@ -1,8 +1,8 @@
-#include "ui/qt/modal_window.h"
+#include "gui/modal_window.h"
 
 #include "project/control_ids.h"
-#include "ui/dialog_layout.h"
-#include "ui/qt/dialog_builder.h"
+#include "app/dialog_layout.h"
+#include "gui/dialog_builder.h"
 
 namespace plotvane::qtui {
 

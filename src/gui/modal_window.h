@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "ui/platform.h"
+#include "app/platform.h"
 
 namespace plotvane::qtui {
 

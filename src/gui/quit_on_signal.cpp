@@ -1,4 +1,4 @@
-#include "ui/qt/quit_on_signal.h"
+#include "gui/quit_on_signal.h"
 
 #include <signal.h>
 #include <sys/socket.h>

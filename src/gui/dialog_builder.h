@@ -7,7 +7,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "ui/dialog_layout.h"
+#include "app/dialog_layout.h"
 
 class QWidget;
 
@@ -38,9 +38,5 @@ void setEditReadOnly(QWidget* edit, bool readOnly);
 
 // "desc|pattern|desc|pattern||" as Qt name filters, "desc (patterns)".
 QStringList toNameFilters(std::string_view filter);
-
-// A character the information edit takes: one Windows-1252 holds that is
-// not a control character.
-bool isWindows1252TextCharacter(char32_t c);
 
 }  // namespace plotvane::qtui

@@ -16,7 +16,7 @@
 #include "project/files.h"
 #include "qt_fixtures.h"
 #include "scene/map_scene.h"
-#include "ui/qt/dialog_builder.h"
+#include "gui/dialog_builder.h"
 
 using namespace plotvane;
 

@@ -3,7 +3,7 @@
 #include <span>
 #include <string_view>
 
-#include "ui/platform.h"
+#include "app/platform.h"
 
 // The dialog templates as data: every control of every dialog with its
 // place in dialog units, caption, input limit and accessible name. The

@@ -6,11 +6,10 @@
 #include <QApplication>
 
 #include "app/main_dialog.h"
-#include "database/database_writer.h"
-#include "ui/qt/dialog_builder.h"
-#include "ui/qt/main_window.h"
-#include "ui/qt/qt_platform.h"
-#include "ui/qt/quit_on_signal.h"
+#include "gui/dialog_builder.h"
+#include "gui/main_window.h"
+#include "gui/qt_platform.h"
+#include "gui/quit_on_signal.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);

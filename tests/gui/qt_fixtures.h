@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/qt/main_window.h"
-#include "ui/qt/qt_platform.h"
+#include "gui/main_window.h"
+#include "gui/qt_platform.h"
 
 namespace plotvane::test {
 
