@@ -7,6 +7,7 @@ packages=(
   build-essential cmake make pkg-config git
   libgtest-dev libgmock-dev
   libcli11-dev nlohmann-json3-dev
+  libgdal-dev gdal-bin
   imagemagick time
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins fonts-ipafont-gothic
   xvfb xdotool x11-utils python3-pyatspi dbus-x11 at-spi2-core

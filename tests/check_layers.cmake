@@ -1,14 +1,15 @@
 # The build refuses an include of a higher layer; this check adds the finer
-# rules: the window reaches the core only through app, and no toolkit header
-# appears outside src/gui. Run with
+# rules: the window reaches the core only through app, no toolkit header
+# appears outside src/gui and no GDAL header outside src/import. Run with
 #   cmake -DSOURCE_DIR=<repo>/src -P check_layers.cmake
 cmake_minimum_required(VERSION 3.22)
 set(allowed_project project)
 set(allowed_raster raster project)
 set(allowed_access access project)
 set(allowed_database database raster access project)
-set(allowed_app app database raster access project)
-set(allowed_cli cli app database raster access project)
+set(allowed_import import database raster access project)
+set(allowed_app app import database raster access project)
+set(allowed_cli cli app import database raster access project)
 set(allowed_gui gui app project)
 
 set(failures "")
@@ -29,6 +30,8 @@ foreach(f IN LISTS files)
       if(NOT CMAKE_MATCH_1 IN_LIST allowed_${layer})
         list(APPEND failures "${f}: layer ${layer} may not include ${line}")
       endif()
+    elseif(line MATCHES "include[ \t]*<(gdal|ogr|cpl_)" AND NOT layer STREQUAL "import")
+      list(APPEND failures "${f}: GDAL header outside src/import: ${line}")
     elseif(line MATCHES "include[ \t]*<Q" AND NOT layer STREQUAL "gui")
       list(APPEND failures "${f}: toolkit header outside src/gui: ${line}")
     endif()
