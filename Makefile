@@ -24,7 +24,7 @@ test-release: build
 	cd $(BUILD) && ctest $(CTEST_FLAGS)
 
 test-asan: asan
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest $(CTEST_FLAGS) -L 'core|app|cli'
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest $(CTEST_FLAGS) -L 'core|import|app|cli'
 
 bench: build
 	./bench/run-benchmarks.sh $(BUILD)
