@@ -59,14 +59,37 @@ MapBinding mapBindingOf(const MapProject& project) {
     };
 }
 
-bool checkPasswordRule(std::string_view text, Feedback& feedback) {
-    const std::string_view read = text.substr(0, std::min(text.size(), kPasswordLength));
-    bool allPass = read.size() == kPasswordLength;
-    for (char c : read)
-        if (!isPasswordCharacter(c)) allPass = false;
-    if (allPass) return true;
+std::size_t passwordCharacterCount(std::string_view text) {
+    std::size_t count = 0;
+    bool inSequence = false;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        // A continuation byte belongs to the character before it only when
+        // that one began a multi-byte sequence; a stray one counts alone.
+        if ((byte & 0xC0u) == 0x80u && inSequence) continue;
+        ++count;
+        inSequence = byte >= 0xC0u;
+    }
+    return count;
+}
 
-    if (read.size() == kPasswordLength)
+bool checkPasswordRule(std::string_view text, Feedback& feedback) {
+    // The field holds characters as a person types them: a letter outside
+    // ASCII is one (failing) character, however many bytes it takes.
+    std::size_t read = 0;
+    bool allPass = true;
+    bool inSequence = false;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0u) == 0x80u && inSequence) continue;
+        if (read == kPasswordLength) break;
+        ++read;
+        inSequence = byte >= 0xC0u;
+        if (!isPasswordCharacter(c)) allPass = false;
+    }
+    if (allPass && read == kPasswordLength) return true;
+
+    if (read == kPasswordLength)
         feedback.show(error("Password character use alphabet or number.", Icon::Exclamation));
     else
         feedback.show(error("Password must 8 characters.", Icon::Exclamation));

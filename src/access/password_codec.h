@@ -64,9 +64,13 @@ inline constexpr std::array<std::array<std::uint8_t, 7>, kAccessCodeCount> kMode
 // maps already written with it would ask for a password nobody knows.
 inline constexpr std::string_view kFixedReadOnlyPassword = "Kx7mQ2vR";
 
-// The rule both password dialogs apply to their field. Only the first 8
-// characters are read, as the field takes no more; a longer text is judged
-// (and later encoded) by those 8. Bytes count as characters: anything but
+// Characters of a UTF-8 text as a person types them; a byte that is not
+// valid UTF-8 counts as one character.
+std::size_t passwordCharacterCount(std::string_view text);
+
+// The rule both password dialogs apply to their field, a UTF-8 text. Only
+// the first 8 characters are read, as the field takes no more; a longer
+// text is judged (and later encoded) by those 8. Any character but
 // 'A'..'Z', 'a'..'z' and '0'..'9' fails. On failure shows
 // "Password character use alphabet or number." (exactly 8 characters) or
 // "Password must 8 characters." (any other length), title "Error",

@@ -19,7 +19,7 @@ std::string readPassword(bool fromStdin) {
 }
 
 bool fitsPasswordField(const std::string& password, Feedback& feedback) {
-    if (password.size() <= kPasswordLength) return true;
+    if (passwordCharacterCount(password) <= kPasswordLength) return true;
     feedback.show(error("Password must 8 characters.", Icon::Exclamation));
     return false;
 }

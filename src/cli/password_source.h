@@ -13,6 +13,7 @@ std::string readPassword(bool fromStdin);
 
 // The dialog's field takes no ninth character, so a longer password is
 // refused as a shorter one is ("Password must 8 characters."), never cut.
+// Characters are counted, not bytes.
 bool fitsPasswordField(const std::string& password, Feedback& feedback);
 
 }  // namespace plotvane::cli

@@ -55,7 +55,12 @@ INSTANTIATE_TEST_SUITE_P(
                       RuleRow{"EightWithNul", std::string("abc\0efgh", 8), kAlnum},
                       RuleRow{"EightLettersAndDigits", "Ab3dEf9Z", nullptr},
                       RuleRow{"NineCutToValidEight", "abcdefgh9", nullptr},
-                      RuleRow{"NineCutToEightWithUnderscore", "abcdefg_9", kAlnum}),
+                      RuleRow{"NineCutToEightWithUnderscore", "abcdefg_9", kAlnum},
+                      // Characters count, not their UTF-8 bytes.
+                      RuleRow{"SevenWithAccentInEightBytes", "abcdef\u00e9", kMust8},
+                      RuleRow{"EightWithAccent", "abcdefg\u00e9", kAlnum},
+                      RuleRow{"EightWithFourByteCharacter", "abcdefg\U0001F600", kAlnum},
+                      RuleRow{"NineWithAccentAfterValidEight", "abcdefgh\u00e9", nullptr}),
     [](const ::testing::TestParamInfo<RuleRow>& info) { return std::string(info.param.name); });
 
 // ---- fixed encodings: they pin kModeKeyTable, which must never change

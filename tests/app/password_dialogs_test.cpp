@@ -136,6 +136,15 @@ INSTANTIATE_TEST_SUITE_P(
                   kStartMode,
                   {typeIn(kInput, "Abc 1234"), ok(kInput)},
                   DialogResult::Ok, false, {}, {}, {kBadCharacter}, {kInput}},
+        // Characters count as typed: seven of them in eight UTF-8 bytes, eight in nine.
+        InputCase{"SevenWithAccent",
+                  kStartMode,
+                  {typeIn(kInput, "Abcd12\u00e9"), ok(kInput)},
+                  DialogResult::Ok, false, {}, {}, {kTooShort}, {kInput}},
+        InputCase{"EightWithAccent",
+                  kStartMode,
+                  {typeIn(kInput, "Abcd123\u00e9"), ok(kInput)},
+                  DialogResult::Ok, false, {}, {}, {kBadCharacter}, {kInput}},
         InputCase{"HyphenInSeven",
                   kStartMode,
                   {typeIn(kInput, "Abc-123"), ok(kInput)},
@@ -273,6 +282,9 @@ INSTANTIATE_TEST_SUITE_P(
                   {kInvalid}},
         CheckCase{"SevenCharacters", 3, 0, {typeIn(kCheck, "Sea4Sun"), ok(kCheck)}, true, false, {kTooShort}},
         CheckCase{"BadCharacter", 3, 0, {typeIn(kCheck, "Sea4Sun!"), ok(kCheck)}, true, false, {kBadCharacter}},
+        CheckCase{"SevenWithAccent", 3, 0, {typeIn(kCheck, "Sea4Su\u00f1"), ok(kCheck)}, true, false, {kTooShort}},
+        CheckCase{"EightWithAccent", 3, 0, {typeIn(kCheck, "Sea4Sun\u00f1"), ok(kCheck)}, true, false,
+                  {kBadCharacter}},
         CheckCase{"Cancel", 3, 0, {typeIn(kCheck, "Sea4Sun2"), cancel(kCheck)}, false, false, {}}),
     [](const ::testing::TestParamInfo<CheckCase>& info) { return std::string(info.param.label); });
 

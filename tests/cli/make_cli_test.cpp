@@ -637,7 +637,13 @@ INSTANTIATE_TEST_SUITE_P(
         refusal("PasswordOfNineFromStdin", named({"--edit", "full", "--password-stdin", "@bw160.bmp"}),
                 "Error: Password must 8 characters.\n" + kNotMade, {}, "Abcd1234_\n"),
         refusal("PasswordOfNineFromTheEnvironment", named({"--view", "all", "@bw160.bmp"}),
-                "Error: Password must 8 characters.\n" + kNotMade, {{"PLOTVANE2_PASSWORD", "Abcd12345"}})),
+                "Error: Password must 8 characters.\n" + kNotMade, {{"PLOTVANE2_PASSWORD", "Abcd12345"}}),
+        // Seven characters in eight UTF-8 bytes are seven, eight in nine bytes fit the field.
+        refusal("SevenCharactersInEightBytes", named({"--view", "all", "@bw160.bmp"}),
+                "Error: Password must 8 characters.\n" + kNotMade, {{"PLOTVANE2_PASSWORD", "Abcd12\u00e9"}}),
+        refusal("EightCharactersInNineBytes", named({"--view", "all", "@bw160.bmp"}),
+                "Error: Password character use alphabet or number.\n" + kNotMade,
+                {{"PLOTVANE2_PASSWORD", "Abcd123\u00e9"}})),
     [](const ::testing::TestParamInfo<MessageCase>& info) { return std::string(info.param.label); });
 
 // ---- Successful runs --------------------------------------------------------
