@@ -157,8 +157,9 @@ void configureApplication() {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setWindowIcon(appIcon());
     QAccessible::installFactory(singleRadioAccessible);
+    // No display name: Qt would append it to every title the desktop shows,
+    // and each box and dialog has its own exact title.
     QApplication::setApplicationName(QStringLiteral("Plotvane2"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Plotvane2"));
 }
 
 QString toQString(std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }

@@ -2,9 +2,12 @@
 // does, so its working files go with it.
 #include <signal.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -22,6 +25,89 @@ bool catches(qint64 pid, int signal) {
     }
     return false;
 }
+
+QString run(const QString& program, const QStringList& arguments, const QString& display) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display);
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(10000)) return {};
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// A private X server, for what only a real window system shows.
+class XServer {
+public:
+    XServer() {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (xvfb.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("xprop")).isEmpty() ||
+            QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            return;
+        for (int n = 90 + static_cast<int>(QCoreApplication::applicationPid() % 400); n < 1000; ++n) {
+            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
+                QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+                continue;
+            display_ = QStringLiteral(":%1").arg(n);
+            server_.start(xvfb, {display_, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("800x600x24"),
+                                 QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+            server_.waitForStarted();
+            QElapsedTimer waited;
+            waited.start();
+            while (server_.state() == QProcess::Running && waited.elapsed() < 10000 &&
+                   !QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+                QThread::msleep(20);
+            if (server_.state() == QProcess::Running) return;
+            server_.waitForFinished(5000);
+        }
+        display_.clear();
+    }
+    ~XServer() {
+        server_.terminate();
+        server_.waitForFinished(5000);
+    }
+    bool running() const { return !display_.isEmpty(); }
+    const QString& display() const { return display_; }
+
+    // Titles of the windows on screen, as the window system holds them:
+    // each window's _NET_WM_NAME and WM_NAME, "name|name".
+    QStringList titles() const {
+        QStringList out;
+        const QStringList windows =
+            run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                            QStringLiteral("--name"), QStringLiteral("")},
+                display_)
+                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (const QString& window : windows) {
+            QStringList names;
+            for (const char* property : {"_NET_WM_NAME", "WM_NAME"}) {
+                const QString line =
+                    run(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QString::fromLatin1(property)}, display_);
+                const qsizetype quote = line.indexOf(QLatin1Char('"'));
+                names << (quote < 0 ? QString() : line.mid(quote + 1, line.lastIndexOf(QLatin1Char('"')) - quote - 1));
+            }
+            if (!names.join(QString()).isEmpty()) out << names.join(QLatin1Char('|'));
+        }
+        out.sort();
+        return out;
+    }
+
+    // Waits until the titles on screen are `expected`.
+    bool waitForTitles(const QStringList& expected, QStringList& seen) const {
+        QElapsedTimer waited;
+        waited.start();
+        do {
+            seen = titles();
+            if (seen == expected) return true;
+            QThread::msleep(50);
+        } while (waited.elapsed() < 20000);
+        return false;
+    }
+
+private:
+    QProcess server_;
+    QString display_;
+};
 
 }  // namespace
 
@@ -55,6 +141,50 @@ private slots:
             QCOMPARE(program.exitStatus(), QProcess::NormalExit);
             QCOMPARE(program.exitCode(), 128 + signal);
             QVERIFY(!QFile::exists(raster));
+        }
+    }
+
+    // The titles the desktop shows are the dialogs' own, with nothing added.
+    void windowSystemTitles() {
+        XServer x;
+        if (!x.running()) QSKIP("no Xvfb, xprop or xdotool");
+        for (const bool leftover : {true, false}) {
+            QTemporaryDir dir;
+            QVERIFY(dir.isValid());
+            if (leftover) {
+                QFile file(dir.filePath(QStringLiteral("mktempfl.001")));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+            }
+            QProcess program;
+            program.setWorkingDirectory(dir.path());
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+            environment.insert(QStringLiteral("DISPLAY"), x.display());
+            program.setProcessEnvironment(environment);
+            program.start(QStringLiteral(PLOTVANE_WINDOW_PATH), {});
+            QVERIFY(program.waitForStarted());
+            QStringList seen;
+            const QStringList first = leftover ? QStringList{QStringLiteral("Error|Error")}
+                                               : QStringList{QStringLiteral("Plotvane2|Plotvane2")};
+            const bool shown = x.waitForTitles(first, seen);
+            QVERIFY2(shown, qPrintable(seen.join(QLatin1String(", "))));
+            if (!leftover) {
+                // The "INFO" button opens the About box over the window.
+                const QString window = run(QStringLiteral("xdotool"),
+                                           {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                            QStringLiteral("--name"), QStringLiteral("^Plotvane2$")},
+                                           x.display()).trimmed();
+                run(QStringLiteral("xdotool"),
+                    {QStringLiteral("mousemove"), QStringLiteral("--window"), window, QStringLiteral("52"),
+                     QStringLiteral("333"), QStringLiteral("click"), QStringLiteral("1")},
+                    x.display());
+                const QStringList both{QStringLiteral("About Plotvane|About Plotvane"),
+                                       QStringLiteral("Plotvane2|Plotvane2")};
+                const bool opened = x.waitForTitles(both, seen);
+                QVERIFY2(opened, qPrintable(seen.join(QLatin1String(", "))));
+            }
+            program.terminate();
+            QVERIFY(program.waitForFinished(20000));
         }
     }
 };
