@@ -9,7 +9,9 @@
 // the same way, so the controller meets one behaviour.
 namespace plotvane::ui {
 
-// Digits-only edits refuse every other character as it is typed.
+// Digits-only edits refuse every other character as it is typed; text
+// pasted into them is taken as it is, so the checks' number messages can
+// still be met.
 constexpr bool isDigitsOnlyEdit(DialogId dialog, int id) {
     if (dialog != DialogId::Main) return false;
     if (id == ids::kIdVersion) return true;

@@ -1,11 +1,15 @@
 #include "gui/dialog_builder.h"
 
+#include <algorithm>
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QGroupBox>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -50,6 +54,39 @@ private:
 };
 
 bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
+
+// A digits-only edit refuses other characters as they are typed, one key
+// or one input-method commit at a time; text pasted or dropped into it is
+// taken whole, so a letter can reach the checks that name it.
+class TypedDigitsOnly : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            // Shortcuts (Ctrl+V) and control characters (Enter, Backspace) go through.
+            if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+            const QString text = key->text();
+            return refused(text) && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); });
+        }
+        if (event->type() == QEvent::InputMethod) {
+            const QString commit = static_cast<QInputMethodEvent*>(event)->commitString();
+            if (!refused(commit)) return false;
+            QInputMethodEvent dropped;
+            QCoreApplication::sendEvent(watched, &dropped);
+            return true;
+        }
+        return false;
+    }
+
+private:
+    static bool refused(const QString& text) {
+        const QList<uint> codes = text.toUcs4();
+        return std::any_of(codes.begin(), codes.end(), [](uint c) { return !isDigit(static_cast<char32_t>(c)); });
+    }
+};
 
 // Radio buttons that are groups of their own: a click marks the button
 // (never takes the mark off); the dialog's logic sets the other marks.
@@ -179,7 +216,7 @@ void buildControls(QWidget& window, const ui::DialogLayout& layout, const std::f
             if (row.id != ui::kIdStatic) widget->setObjectName(QString::number(row.id));
             if (row.kind != ui::ControlKind::Edit) continue;
             auto* edit = static_cast<QLineEdit*>(widget);
-            if (ui::isDigitsOnlyEdit(layout.dialog, row.id)) edit->setValidator(new CharacterFilter(isDigit, edit));
+            if (ui::isDigitsOnlyEdit(layout.dialog, row.id)) edit->installEventFilter(new TypedDigitsOnly(edit));
             if (ui::isWindows1252Edit(layout.dialog, row.id))
                 edit->setValidator(new CharacterFilter(plotvane::isWindows1252TextCharacter, edit));
             if (ui::isInitiallyReadOnlyEdit(layout.dialog, row.id)) setEditReadOnly(edit, true);

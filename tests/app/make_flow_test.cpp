@@ -254,6 +254,26 @@ INSTANTIATE_TEST_SUITE_P(
         IdentityCase{"EmptyVersion", "Map", "", {kShortVersion, kCannotMake}, "Map", "", "Map", "099999"}),
     [](const ::testing::TestParamInfo<IdentityCase>& info) { return std::string(info.param.label); });
 
+// Digits-only edits refuse letters as they are typed but take them pasted,
+// so the checks that name a letter are met.
+TEST_F(MakeFlow, PastedLettersReachTheNumberChecks) {
+    addClass();
+    platform.typeInto(kMain, ids::kIdDatabaseName, "Map");
+    EXPECT_EQ(platform.pasteInto(kMain, ids::kIdVersion, "12a45"), "12a45");
+    EXPECT_FALSE(make());
+    EXPECT_EQ(platform.messageTexts(), (std::vector<std::string>{"Please use number in Version", kCannotMake}));
+    EXPECT_EQ(platform.text(ids::kIdVersion), "");
+
+    platform.clearMessages();
+    project.gpsEnabled = 1;
+    typeCorners(kGoodCorners);
+    platform.setInputLimit(kMain, ids::kIdBottomRightLongMinutes, 2);
+    EXPECT_EQ(platform.pasteInto(kMain, ids::kIdBottomRightLongMinutes, "4x0"), "4x");
+    EXPECT_FALSE(make());
+    EXPECT_EQ(platform.messageTexts(), std::vector<std::string>{kOnlyNumber});
+    EXPECT_EQ(project.gpsEnabled, 0);
+}
+
 TEST_F(MakeFlow, RefusedNameIsEmptiedBeforeTheVersionIsChecked) {
     addClass();
     typeIdentity("_", "1");

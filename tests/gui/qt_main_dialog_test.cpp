@@ -1,5 +1,6 @@
 // The real main dialog behind the real window: classes picked, a map made
 // and loaded back through the widgets alone, and a screenshot of the dialog.
+#include <QClipboard>
 #include <QDir>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -92,6 +93,36 @@ class QtMainDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Letters pasted into the digits-only edits reach the checks that name them.
+    void pastedLettersReachTheChecks() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const std::filesystem::path work = dir.path().toStdString();
+        QVERIFY(scene::writeSceneBmp(classFile(work, 1), 480, 320, 24));
+        LiveWindow live(work);
+        QVERIFY(QTest::qWaitForWindowExposed(live.window.get()));
+        live.platform.fileAnswers.push_back(classFile(work, 1).string());
+        QTest::mouseClick(live.widget(ids::kIdClassButton[0]), Qt::LeftButton);
+        QTest::keyClicks(live.widget(ids::kIdDatabaseName), QStringLiteral("Map"));
+        const auto paste = [&live](int id, const QString& text) {
+            auto* edit = static_cast<QLineEdit*>(live.widget(id));
+            edit->selectAll();
+            QGuiApplication::clipboard()->setText(text);
+            QTest::keySequence(edit, QKeySequence::Paste);
+        };
+        paste(ids::kIdVersion, QStringLiteral("12a45"));
+        QTest::mouseClick(live.widget(ids::kIdMakePdb), Qt::LeftButton);
+        QCOMPARE(live.messages(), (QStringList{QStringLiteral("Warning|Please use number in Version"),
+                                               QStringLiteral("Error|Cannot make Map Database!")}));
+
+        live.platform.messages.clear();
+        QTest::mouseClick(live.widget(ids::kIdGpsOn), Qt::LeftButton);
+        paste(ids::kIdUpperLeftLatDegrees, QStringLiteral("3a"));
+        QTest::mouseClick(live.widget(ids::kIdMakePdb), Qt::LeftButton);
+        QCOMPARE(live.messages(), QStringList{QStringLiteral("Warning|Please use Only Number in LAT/LONG Value")});
+        QVERIFY(live.widget(ids::kIdGpsOn)->isEnabled());
+    }
+
     void classesPickedAndMapMade() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());

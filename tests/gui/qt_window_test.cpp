@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -310,8 +311,9 @@ private slots:
         QVERIFY(!window.isVisible());
     }
 
-    // The edits refuse what their styles refuse as it is typed.
-    void editsFilterTyping() {
+    // The edits refuse what their styles refuse as it is typed; a paste
+    // into a digits-only edit is taken whole, up to the edit's limit.
+    void editsFilterTypingAndTakePastes() {
         TestQtPlatform platform;
         RecordingController controller(platform);
         qtui::MainWindow window(controller);
@@ -320,11 +322,14 @@ private slots:
             int id;
             QString typed;
             QString kept;
+            QString pasted;
         } rows[] = {
-            {ids::kIdVersion, QStringLiteral("1a2-3 456"), QStringLiteral("12345")},
-            {ids::kIdUpperLeftLatDegrees, QStringLiteral("x35y7"), QStringLiteral("357")},
-            {ids::kIdInfoTextEdit, QStringLiteral("Caf\u00e9 \u20ac5\t\u3042\U0001F600!"), QStringLiteral("Caf\u00e9 \u20ac5!")},
-            {ids::kIdDatabaseName, QStringLiteral("Sample Bay 12345678"), QStringLiteral("Sample Bay 1234")},
+            {ids::kIdVersion, QStringLiteral("1a2-3 456"), QStringLiteral("12345"), QStringLiteral("1a2-3")},
+            {ids::kIdUpperLeftLatDegrees, QStringLiteral("x35y7"), QStringLiteral("357"), QStringLiteral("x35")},
+            {ids::kIdInfoTextEdit, QStringLiteral("Caf\u00e9 \u20ac5\t\u3042\U0001F600!"), QStringLiteral("Caf\u00e9 \u20ac5!"),
+             QStringLiteral("Caf\u00e9 \u20ac5!")},
+            {ids::kIdDatabaseName, QStringLiteral("Sample Bay 12345678"), QStringLiteral("Sample Bay 1234"),
+             QStringLiteral("Sample Bay 1234")},
         };
         for (const auto& row : rows) {
             auto* edit = qobject_cast<QLineEdit*>(qtui::findControl(&window, row.id));
@@ -332,6 +337,10 @@ private slots:
             typeText(edit, row.typed);
             QCOMPARE(edit->text(), row.kept);
             QCOMPARE(platform.controlText(ui::DialogId::Main, row.id), row.kept.toStdString());
+            edit->clear();
+            QGuiApplication::clipboard()->setText(row.typed);
+            QTest::keySequence(edit, QKeySequence::Paste);
+            QCOMPARE(edit->text(), row.pasted);
         }
         // Read-only display edits take nothing typed, but the controller writes them.
         auto* width = qobject_cast<QLineEdit*>(qtui::findControl(&window, ids::kIdClassWidth[0]));

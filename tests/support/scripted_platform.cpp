@@ -85,13 +85,13 @@ const ScriptedPlatform::Control& ScriptedPlatform::control(int id, ui::DialogId 
     return it == controls_.end() ? none : it->second;
 }
 
-std::string ScriptedPlatform::filtered(ui::DialogId dialog, int id, const std::string& text) const {
+std::string ScriptedPlatform::filtered(ui::DialogId dialog, int id, const std::string& text, bool typed) const {
     const Control& c = control(id, dialog);
     std::string out;
     int count = 0;
     for (const std::string& ch : characters(text)) {
         if (c.limit > 0 && count >= c.limit) break;
-        if (ui::isDigitsOnlyEdit(dialog, id) && !(ch.size() == 1 && ch[0] >= '0' && ch[0] <= '9')) continue;
+        if (typed && ui::isDigitsOnlyEdit(dialog, id) && !(ch.size() == 1 && ch[0] >= '0' && ch[0] <= '9')) continue;
         if (ui::isWindows1252Edit(dialog, id)) {
             const auto byte = utf8ToWindows1252(ch);
             if (!byte || byte->size() != 1) continue;
@@ -111,6 +111,14 @@ std::string ScriptedPlatform::typeInto(ui::DialogId dialog, int id, const std::s
     if (c.readOnly || !c.enabled) return c.text;
     c.text = filtered(dialog, id, text);
     log_.push_back("typed " + where(dialog, id) + "=" + c.text);
+    return c.text;
+}
+
+std::string ScriptedPlatform::pasteInto(ui::DialogId dialog, int id, const std::string& text) {
+    Control& c = slot(dialog, id);
+    if (c.readOnly || !c.enabled) return c.text;
+    c.text = filtered(dialog, id, text, false);
+    log_.push_back("pasted " + where(dialog, id) + "=" + c.text);
     return c.text;
 }
 

@@ -59,6 +59,9 @@ public:
     // Types into a control as a user would, with the widget's filters.
     // Typing replaces the whole text. Returns what the edit now holds.
     std::string typeInto(ui::DialogId dialog, int id, const std::string& text);
+    // Pastes over the whole text: as typing, except that a digits-only edit
+    // takes every character.
+    std::string pasteInto(ui::DialogId dialog, int id, const std::string& text);
     // Clicks a control of the main dialog (or of `dialog`): nothing when it is
     // disabled; check boxes toggle and radio buttons are marked before the
     // controller hears of it. Returns false when the control was disabled.
@@ -108,7 +111,7 @@ public:
 private:
     Control& slot(ui::DialogId dialog, int id);
     std::optional<std::string> answerFileDialog(bool save, const ui::FileDialogRequest& request);
-    std::string filtered(ui::DialogId dialog, int id, const std::string& text) const;
+    std::string filtered(ui::DialogId dialog, int id, const std::string& text, bool typed = true) const;
 
     std::map<std::pair<int, int>, Control> controls_;
     std::deque<UserAction> actions_;
