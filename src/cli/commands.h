@@ -29,6 +29,7 @@ void addRasterCommand(CLI::App& app, Action& action);
 void addMakeCommand(CLI::App& app, Action& action);
 void addInfoCommand(CLI::App& app, Action& action);
 void addRestoreCommand(CLI::App& app, Action& action);
+void addClassesCommand(CLI::App& app, Action& action);
 
 // Prints every message to stderr as "Title: text", and after a message
 // about a file, a line of its own naming the file and the reason.

@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     plotvane::cli::addMakeCommand(app, action);
     plotvane::cli::addInfoCommand(app, action);
     plotvane::cli::addRestoreCommand(app, action);
+    plotvane::cli::addClassesCommand(app, action);
     // Every single-valued option's help shows its default value.
     for (CLI::App* sub : app.get_subcommands({}))
         for (CLI::Option* option : sub->get_options())

@@ -18,6 +18,7 @@
 
 #include "access/password_codec.h"
 #include "app/make_flow.h"
+#include "cli/class_options.h"
 #include "cli/password_source.h"
 #include "cli/commands.h"
 #include "cli/private_folder.h"
@@ -45,6 +46,8 @@ struct MakeOptions {
     std::string edit = "readonly";
     bool passwordStdin = false;
     std::vector<std::string> classes;
+    std::optional<std::string> from;
+    ClassOptions classOptions;
 };
 
 // Edit limits of the dialog. What the edit could not hold is refused, not
@@ -316,8 +319,11 @@ int runMake(const MakeOptions& options) {
     }
     const std::optional<std::int64_t> epoch = sourceDateEpoch();
 
+    if (options.from.has_value() == !options.classes.empty())
+        throw UsageError(options.from ? "give the class bitmaps or --from, not both" : "give the class bitmaps or --from MASTER");
+
     StderrFeedback feedback;
-    PrivateFolder workDir({kDatabaseRasterName, kCompressionFileName});
+    PrivateFolder workDir({kDatabaseRasterName, kCompressionFileName, "class1.bmp", "class2.bmp", "class3.bmp", "class4.bmp"});
     if (workDir.path().empty()) {
         feedback.show(warning("Error : Cannot make  compression temp file.", Icon::Exclamation));
         feedback.explain(FileProblem{FileProblem::Kind::CannotCreate, workDir.attempted(), {}, {}, workDir.error()});
@@ -330,17 +336,35 @@ int runMake(const MakeOptions& options) {
     project.requestedColourMode = mode;
     bool compressChecked = options.compress;
 
+    // Classes built from one master picture go into the private folder.
+    std::vector<std::string> classFiles = options.classes;
+    if (options.from) {
+        const import::ClassRequest request = classRequest(options.classOptions, mode, !texts.empty());
+        import::ClassPicturesMade made;
+        {
+            ProgressLine progress("Building classes", options.classOptions.progress, options.classOptions.quiet);
+            if (import::makeClassPictures(*options.from, workDir.path(), request, feedback, progress.callback(), made) != 0)
+                return kExitRefused;
+        }
+        std::fprintf(stderr, "plotvane2-cli: %d classes of %u x %u to %u x %u pixels, reduced by %u. %s\n",
+                     made.plan.classCount, made.plan.widths[0], made.plan.heights[0],
+                     made.plan.widths[made.plan.lastClass()], made.plan.heights[made.plan.lastClass()],
+                     made.plan.reduction, import::paddingReport(made.plan).c_str());
+        for (int k = 0; k < made.plan.classCount; ++k)
+            classFiles.push_back(import::classPicturePath(workDir.path(), k).string());
+    }
+
     // The class buttons, in order.
     AdviceOnceFeedback adviceOnce(feedback);
-    for (std::size_t k = 0; k < options.classes.size(); ++k) {
+    for (std::size_t k = 0; k < classFiles.size(); ++k) {
         ControlUpdates updates;
         const int classIndex = static_cast<int>(k);
-        if (checkClassBitmap(project, options.classes[k], classIndex, compressChecked, adviceOnce, updates) != 0) {
-            std::fprintf(stderr, "plotvane2-cli: refused Class %d: %s\n", classIndex + 1, options.classes[k].c_str());
+        if (checkClassBitmap(project, classFiles[k], classIndex, compressChecked, adviceOnce, updates) != 0) {
+            std::fprintf(stderr, "plotvane2-cli: refused Class %d: %s\n", classIndex + 1, classFiles[k].c_str());
             return kExitRefused;
         }
         if (updates.uncheckCompress) compressChecked = false;
-        project.classes[k].fileName.assign(std::filesystem::absolute(options.classes[k]).string());
+        project.classes[k].fileName.assign(std::filesystem::absolute(classFiles[k]).string());
         project.classCount = classIndex + 1;
     }
 
@@ -405,8 +429,11 @@ void addMakeCommand(CLI::App& app, Action& action) {
         ->check(CLI::IsMember({"readonly", "full"}));
     sub->add_flag("--password-stdin", options->passwordStdin, "Read the password from the first line of stdin");
     sub->add_option("classes", options->classes, "CLASS1.bmp [CLASS2.bmp [CLASS3.bmp [CLASS4.bmp]]]")
-        ->required()
         ->expected(1, 4);
+    sub->add_option("--from", options->from,
+                    "Build the classes from this one master picture instead (see `plotvane2-cli classes`), sized "
+                    "for --mode");
+    addClassOptions(*sub, options->classOptions);
     sub->callback([&action, options] { action = [options] { return runMake(*options); }; });
 }
 

@@ -266,7 +266,8 @@ std::string paddingReport(const ClassPlan& plan) {
 }
 
 int makeClassPictures(const std::filesystem::path& masterPath, const std::filesystem::path& folder,
-                      const ClassRequest& request, Feedback& feedback, const Progress& progress, ClassPlan& plan) {
+                      const ClassRequest& request, Feedback& feedback, const Progress& progress,
+                      ClassPicturesMade& made) {
     const auto master = MasterPicture::open(masterPath, feedback);
     if (!master) return kBuildFailed;
     if (request.mode == 0 && master->kind() != MasterKind::OneBit) {
@@ -280,9 +281,10 @@ int makeClassPictures(const std::filesystem::path& masterPath, const std::filesy
         feedback.show(warning(outcome.refusal));
         return kBuildFailed;
     }
-    plan = *outcome.plan;
+    made.plan = *outcome.plan;
+    made.kind = master->kind();
     ClassPictureFiles files(folder, masterPath);
-    if (const int result = buildClassPictures(*master, plan, files, feedback, progress); result != 0) return result;
+    if (const int result = buildClassPictures(*master, made.plan, files, feedback, progress); result != 0) return result;
     if (!files.commit()) {
         feedback.show(error("Cannot make bmp-file.", Icon::Exclamation));
         feedback.explain(files.problem());

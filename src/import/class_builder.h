@@ -50,13 +50,20 @@ ClassBmpLayout classBmpLayout(MasterKind kind, std::uint32_t width);
 int buildClassPictures(MasterPicture& master, const ClassPlan& plan, ClassPictureOutput& output, Feedback& feedback,
                        const Progress& progress);
 
+// What was made: the sizes and what the classes are.
+struct ClassPicturesMade {
+    ClassPlan plan;
+    MasterKind kind = MasterKind::Colour;
+};
+
 // The whole step: reads `masterPath`, chooses the sizes, and writes
 // `folder`/class1.bmp .. classN.bmp, all of them or none (an existing file
 // is replaced only when every class is complete). Every refusal is told
-// through `feedback` before anything is written. `plan` receives the
+// through `feedback` before anything is written. `made` receives the
 // chosen sizes once they are known. 0, kBuildFailed or kBuildCancelled.
 int makeClassPictures(const std::filesystem::path& masterPath, const std::filesystem::path& folder,
-                      const ClassRequest& request, Feedback& feedback, const Progress& progress, ClassPlan& plan);
+                      const ClassRequest& request, Feedback& feedback, const Progress& progress,
+                      ClassPicturesMade& made);
 
 // folder/classK.bmp for class index k - 1.
 std::filesystem::path classPicturePath(const std::filesystem::path& folder, int classIndex);

@@ -193,8 +193,9 @@ TEST_P(MasterTable, EveryClassIsTheLinearBoxAverageAndPassesTheClassChecks) {
     request.magnifications = c.magnifications;
     request.mode = c.mode;
     test::RecordingFeedback feedback;
-    ClassPlan plan;
-    ASSERT_EQ(makeClassPictures(dir / "master.bmp", dir.path(), request, feedback, {}, plan), 0) << feedback.texts().at(0);
+    ClassPicturesMade made;
+    ASSERT_EQ(makeClassPictures(dir / "master.bmp", dir.path(), request, feedback, {}, made), 0) << feedback.texts().at(0);
+    const ClassPlan& plan = made.plan;
 
     const RgbPicture master = picturePixels(recipe);
     std::optional<test::TwoColours> two;
@@ -236,8 +237,8 @@ TEST(ClassBuilder, AveragesLightNotStoredValues) {
     ClassRequest request;
     request.classCount = 2;
     test::RecordingFeedback feedback;
-    ClassPlan plan;
-    ASSERT_EQ(makeClassPictures(dir / "master.bmp", dir.path(), request, feedback, {}, plan), 0);
+    ClassPicturesMade made;
+    ASSERT_EQ(makeClassPictures(dir / "master.bmp", dir.path(), request, feedback, {}, made), 0);
     const RgbPicture top = test::decodeBmp(test::readFile(dir / "class1.bmp"));
     ASSERT_EQ(top.width, 160u);
     EXPECT_TRUE(std::all_of(top.pixels.begin(), top.pixels.end(), [](const Rgb& c) { return c == Rgb{188, 188, 188}; }));
@@ -266,8 +267,8 @@ protected:
         request_.classCount = 2;
     }
     int build(const Progress& progress) {
-        ClassPlan plan;
-        return makeClassPictures(dir_ / "master.bmp", dir_.path(), request_, feedback_, progress, plan);
+        ClassPicturesMade made;
+        return makeClassPictures(dir_ / "master.bmp", dir_.path(), request_, feedback_, progress, made);
     }
 
     test::TempDir dir_;
@@ -342,8 +343,8 @@ TEST(ClassBuilder, RefusesBeforeWritingAnything) {
         request.mode = c.mode;
         request.classCount = c.classes;
         test::RecordingFeedback feedback;
-        ClassPlan plan;
-        EXPECT_EQ(makeClassPictures(dir / c.file, out.path(), request, feedback, {}, plan), kBuildFailed);
+        ClassPicturesMade made;
+        EXPECT_EQ(makeClassPictures(dir / c.file, out.path(), request, feedback, {}, made), kBuildFailed);
         ASSERT_EQ(feedback.messages.size(), 1u) << c.file;
         EXPECT_EQ(feedback.messages[0].title, "Warning");
         EXPECT_EQ(feedback.messages[0].text.substr(0, feedback.messages[0].text.find('\n')), c.firstLine);
