@@ -70,6 +70,7 @@ struct MasterPicture::Gdal {
     std::array<std::uint16_t, 256> oneBit{};           // index -> 0 or 65535 for a 1-bit master
     bool bitValues = false;                             // a 1-bit picture without a table: 0 black, 1 white
     std::vector<std::uint8_t> row;
+    int blockHeight = 1;  // rows of one block of the file
 };
 
 MasterPicture::~MasterPicture() = default;
@@ -137,6 +138,9 @@ std::unique_ptr<MasterPicture> MasterPicture::open(const std::filesystem::path& 
         gdal->oneBit.fill(0);
         gdal->oneBit[static_cast<std::size_t>(master->lighterIndex_)] = static_cast<std::uint16_t>(kLinearWhite);
     }
+    int blockWidth = 0;
+    GDALGetBlockSize(first, &blockWidth, &gdal->blockHeight);
+    gdal->blockHeight = std::max(gdal->blockHeight, 1);
     gdal->row.resize(static_cast<std::size_t>(master->width_) * static_cast<std::size_t>(bandCount));
     gdal->dataset = std::move(dataset);
     master->gdal_ = std::move(gdal);
@@ -155,6 +159,10 @@ bool MasterPicture::readRow(std::uint32_t y, std::span<std::uint16_t> linear, Fe
                                          messages.last())));
         return false;
     }
+    // Each row is read once: the blocks of a row of blocks are dropped once
+    // it is done, so the cache holds one row of blocks, not the picture.
+    if ((y + 1) % static_cast<std::uint32_t>(g.blockHeight) == 0)
+        for (int b = 1; b <= g.bands; ++b) GDALFlushRasterCache(GDALGetRasterBand(ds, b));
     const auto& lin = linearFromSrgb();
     const std::uint8_t* in = g.row.data();
     const auto n = static_cast<std::size_t>(width_);
