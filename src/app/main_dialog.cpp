@@ -336,6 +336,8 @@ PreviewDescription MainDialog::describePreview(bool minimised, int clientWidth, 
     }
     description.classDigit = classIndicatorDigit(project_.previewClass);
     description.colourCaption = colourIndicatorCaption(project_.colourMode);
+    description.spoken = previewSpoken(project_.previewClass, description.colourCaption, project_.previewCentreX,
+                                       project_.previewCentreY);
     const int shown = project_.previewClass;
     if (shown >= 1 && shown <= project_.classCount && shown <= kClassSlots) {
         std::filesystem::path file;

@@ -40,6 +40,17 @@ std::string colourIndicatorCaption(std::uint8_t colourMode) {
     }
 }
 
+std::string classIndicatorSpoken(int classDigit) {
+    return classDigit == 0 ? std::string() : "Class " + std::to_string(classDigit);
+}
+
+std::string previewSpoken(std::int32_t previewClass, const std::string& colourCaption, std::int32_t centreX,
+                          std::int32_t centreY) {
+    if (previewClass == 0) return "No class shown";
+    return classIndicatorSpoken(classIndicatorDigit(previewClass)) + ", " + colourCaption + ", centre " +
+           std::to_string(centreX) + ", " + std::to_string(centreY);
+}
+
 std::optional<PreviewPicture> previewPicture(PictureCache& cache, const std::filesystem::path& file,
                                              std::int32_t centreX, std::int32_t centreY) {
     const std::int64_t windowLeft = static_cast<std::int64_t>(centreX) - kHalfWindow;

@@ -67,6 +67,9 @@ struct PreviewDescription {
     std::optional<PreviewPicture> picture;
     std::vector<PreviewMarker> markers;  // in drawing order
     bool centreMarker = true;            // always drawn unless iconOnly
+    // What a screen reader says of the preview: the class, the colour mode
+    // and the centre, or that no class is shown.
+    std::string spoken;
 
     bool operator==(const PreviewDescription&) const = default;
 };
@@ -84,6 +87,12 @@ void placeMinimisedIcon(PreviewDescription& description, int clientWidth, int cl
 int classIndicatorDigit(std::int32_t previewClass);
 // "1BPP", "2BPP", "4BPP", "8BPP", or "Original" for any other mode.
 std::string colourIndicatorCaption(std::uint8_t colourMode);
+// The ClassIndicator as a screen reader says it: "Class 2"; empty when blank.
+std::string classIndicatorSpoken(int classDigit);
+// The preview as a screen reader says it, e.g. "Class 2, 8BPP, centre 80, 80",
+// or "No class shown" for class 0.
+std::string previewSpoken(std::int32_t previewClass, const std::string& colourCaption, std::int32_t centreX,
+                          std::int32_t centreY);
 // The 160 x 160 window of `file` centred on (centreX, centreY), cut to the
 // picture; nullopt when the file cannot be read as a picture.
 std::optional<PreviewPicture> previewPicture(PictureCache& cache, const std::filesystem::path& file,

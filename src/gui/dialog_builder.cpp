@@ -123,10 +123,100 @@ public:
     }
 };
 
-QAccessibleInterface* singleRadioAccessible(const QString& className, QObject* object) {
-    if (className != QLatin1String(SingleRadioButton::staticMetaObject.className())) return nullptr;
-    auto* radio = qobject_cast<SingleRadioButton*>(object);
-    return radio ? new SingleRadioAccessible(radio) : nullptr;
+// The dialogs' edits. Their own class name lets the accessibility factory
+// below find them.
+class DialogEdit : public QLineEdit {
+    Q_OBJECT
+
+public:
+    using QLineEdit::QLineEdit;
+};
+
+// An edit as a screen reader should hear it: a read-only display field is
+// read-only and not editable (the toolkit's own interface reports both),
+// and only an editable one offers its text for editing.
+class DialogEditAccessible : public QAccessibleWidget,
+                             public QAccessibleTextInterface,
+                             public QAccessibleEditableTextInterface {
+public:
+    explicit DialogEditAccessible(QLineEdit* edit) : QAccessibleWidget(edit, QAccessible::EditableText) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        if (type == QAccessible::EditableTextInterface && !edit()->isReadOnly())
+            return static_cast<QAccessibleEditableTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.readOnly = edit()->isReadOnly();
+        s.editable = !s.readOnly;
+        s.passwordEdit = edit()->echoMode() != QLineEdit::Normal;
+        s.selectable = true;
+        s.selected = edit()->hasSelectedText();
+        return s;
+    }
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value) return shown();
+        return QAccessibleWidget::text(t);
+    }
+
+    // Text.
+    void selection(int index, int* start, int* end) const override {
+        *start = *end = 0;
+        if (index != 0 || !edit()->hasSelectedText()) return;
+        *start = edit()->selectionStart();
+        *end = *start + static_cast<int>(edit()->selectedText().size());
+    }
+    int selectionCount() const override { return edit()->hasSelectedText() ? 1 : 0; }
+    void addSelection(int start, int end) override { setSelection(0, start, end); }
+    void removeSelection(int) override { edit()->deselect(); }
+    void setSelection(int, int start, int end) override { edit()->setSelection(start, end - start); }
+    int cursorPosition() const override { return edit()->cursorPosition(); }
+    void setCursorPosition(int position) override { edit()->setCursorPosition(position); }
+    QString text(int start, int end) const override { return shown().mid(start, end - start); }
+    int characterCount() const override { return static_cast<int>(shown().size()); }
+    QRect characterRect(int offset) const override {
+        const QFontMetrics metrics = edit()->fontMetrics();
+        const QString before = shown().left(offset);
+        const QRect inside = edit()->rect().adjusted(2, 2, -2, -2);
+        const QPoint at(inside.left() + metrics.horizontalAdvance(before), inside.top());
+        const int width = offset < characterCount() ? metrics.horizontalAdvance(shown().at(offset)) : 1;
+        return QRect(edit()->mapToGlobal(at), QSize(width, inside.height()));
+    }
+    int offsetAtPoint(const QPoint& point) const override {
+        return edit()->cursorPositionAt(edit()->mapFromGlobal(point));
+    }
+    void scrollToSubstring(int start, int) override { edit()->setCursorPosition(start); }
+    QString attributes(int, int* start, int* end) const override {
+        *start = 0;
+        *end = characterCount();
+        return {};
+    }
+
+    // Editable text, through the edit's own filters and limit.
+    void deleteText(int start, int end) override { replaceText(start, end, QString()); }
+    void insertText(int offset, const QString& text) override { replaceText(offset, offset, text); }
+    void replaceText(int start, int end, const QString& text) override {
+        edit()->setSelection(start, end - start);
+        edit()->insert(text);
+    }
+
+private:
+    QLineEdit* edit() const { return static_cast<QLineEdit*>(widget()); }
+    QString shown() const { return edit()->displayText(); }
+};
+
+QAccessibleInterface* dialogAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String(SingleRadioButton::staticMetaObject.className())) {
+        auto* radio = qobject_cast<SingleRadioButton*>(object);
+        return radio ? new SingleRadioAccessible(radio) : nullptr;
+    }
+    if (className == QLatin1String(DialogEdit::staticMetaObject.className())) {
+        auto* edit = qobject_cast<DialogEdit*>(object);
+        return edit ? new DialogEditAccessible(edit) : nullptr;
+    }
+    return nullptr;
 }
 
 QWidget* makeWidget(QWidget& window, const ui::ControlLayout& row, const std::function<void(int)>& clicked) {
@@ -147,7 +237,7 @@ QWidget* makeWidget(QWidget& window, const ui::ControlLayout& row, const std::fu
     }
     case ui::ControlKind::GroupBox: return new QGroupBox(caption, &window);
     case ui::ControlKind::Edit: {
-        auto* edit = new QLineEdit(&window);
+        auto* edit = new DialogEdit(&window);
         if (row.inputLimit > 0) edit->setMaxLength(row.inputLimit);
         if (row.styles & ui::kCentred) edit->setAlignment(Qt::AlignCenter);
         if (row.styles & ui::kPasswordEcho) edit->setEchoMode(QLineEdit::Password);
@@ -193,7 +283,7 @@ QFont dialogFont() {
 void configureApplication() {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setWindowIcon(appIcon());
-    QAccessible::installFactory(singleRadioAccessible);
+    QAccessible::installFactory(dialogAccessible);
     // No display name: Qt would append it to every title the desktop shows,
     // and each box and dialog has its own exact title.
     QApplication::setApplicationName(QStringLiteral("Plotvane2"));
@@ -213,6 +303,8 @@ void buildControls(QWidget& window, const ui::DialogLayout& layout, const std::f
             const ui::PixelBox box = ui::toPixels(row.box);
             widget->setGeometry(box.left, box.top, box.width(), box.height());
             widget->setAccessibleName(toQString(row.accessibleName));
+            // A picture face says nothing to the eye until the pointer rests on it.
+            if (row.kind == ui::ControlKind::BitmapButton) widget->setToolTip(widget->accessibleName());
             if (row.id != ui::kIdStatic) widget->setObjectName(QString::number(row.id));
             if (row.kind != ui::ControlKind::Edit) continue;
             auto* edit = static_cast<QLineEdit*>(widget);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QAction>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -36,6 +37,22 @@ unsigned modifierBits(Qt::KeyboardModifiers modifiers) {
     return bits;
 }
 
+// A place on the painted client area that a screen reader can read: its
+// text is what the window draws there, and it draws nothing itself.
+class SpokenArea : public QLabel {
+public:
+    SpokenArea(const QString& objectName, const app::PixelRect& rect, QWidget* parent) : QLabel(parent) {
+        setObjectName(objectName);
+        setGeometry(toQRect(rect));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setTextFormat(Qt::PlainText);
+        lower();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {}
+};
+
 }  // namespace
 
 MainWindow::MainWindow(MainController& controller, QWidget* parent) : QDialog(parent), controller_(controller) {
@@ -45,14 +62,13 @@ MainWindow::MainWindow(MainController& controller, QWidget* parent) : QDialog(pa
                    Qt::WindowCloseButtonHint);
     buildControls(*this, ui::dialogLayout(ui::DialogId::Main), [this](int id) { controller_.command(id); });
 
-    // The preview is painted by the window itself; this child only gives it
-    // a place and a name for screen readers, and lets the presses through.
-    auto* area = new QWidget(this);
-    area->setObjectName(QStringLiteral("preview"));
-    area->setAccessibleName(QStringLiteral("Preview"));
-    area->setGeometry(toQRect(app::kPreviewAreaRect));
-    area->setAttribute(Qt::WA_TransparentForMouseEvents);
-    area->lower();
+    // The preview and its indicators are painted by the window itself; these
+    // children only give them a place, a name and the current value for
+    // screen readers, and let the presses through.
+    previewArea_ = new SpokenArea(QStringLiteral("preview"), app::kPreviewAreaRect, this);
+    previewArea_->setAccessibleName(QStringLiteral("Preview"));
+    classIndicator_ = new SpokenArea(QStringLiteral("classIndicator"), app::kClassIndicatorRect, this);
+    colourIndicator_ = new SpokenArea(QStringLiteral("colourIndicator"), app::kColourIndicatorRect, this);
 
     // Window managers do not let a program extend their window menu, so
     // the About item is offered on the dialog's context menu.
@@ -75,6 +91,11 @@ void MainWindow::refreshPreview() {
     describing_ = true;
     preview_ = controller_.describePreview(isMinimized(), width(), height(), kIconSize, kIconSize);
     describing_ = false;
+    if (preview_.iconOnly) return;
+    classIndicator_->setText(toQString(app::classIndicatorSpoken(preview_.classDigit)));
+    colourIndicator_->setText(toQString(preview_.colourCaption));
+    if (previewArea_->accessibleDescription() != toQString(preview_.spoken))
+        previewArea_->setAccessibleDescription(toQString(preview_.spoken));
 }
 
 void MainWindow::repaintRegion(ui::Region region) {

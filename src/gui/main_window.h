@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+class QLabel;
+
 #include "app/preview.h"
 #include "app/platform.h"
 
@@ -65,6 +67,10 @@ private:
 
     MainController& controller_;
     app::PreviewDescription preview_;
+    // What screen readers are told of the painted areas.
+    QLabel* previewArea_ = nullptr;
+    QLabel* classIndicator_ = nullptr;
+    QLabel* colourIndicator_ = nullptr;
     bool describing_ = false;
     bool ending_ = false;
 };

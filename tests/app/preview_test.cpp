@@ -156,8 +156,13 @@ TEST_F(Preview, IndicatorsAndTheMinimisedIcon) {
                             Caption{4, "4BPP"}, Caption{8, "8BPP"}, Caption{255, "Original"}})
         EXPECT_EQ(app::colourIndicatorCaption(c.mode), c.caption) << int(c.mode);
 
+    EXPECT_EQ(app::previewSpoken(0, "Original", 80, 80), "No class shown");
+    EXPECT_EQ(app::previewSpoken(2, "8BPP", 160, 7), "Class 2, 8BPP, centre 160, 7");
+    EXPECT_EQ(app::classIndicatorSpoken(0), "");
+
     const PreviewDescription empty = paint();
     EXPECT_EQ(empty.classDigit, 0);
+    EXPECT_EQ(empty.spoken, "No class shown");
     EXPECT_EQ(empty.colourCaption, "Original");
     EXPECT_FALSE(empty.picture);
     EXPECT_TRUE(empty.centreMarker);

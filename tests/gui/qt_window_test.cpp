@@ -233,7 +233,10 @@ private slots:
             const QList<QWidget*> all = window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
             QList<QWidget*> controls;
             for (QWidget* w : all)
-                if (w->objectName() != QLatin1String("preview")) controls << w;
+                if (!QStringList{QStringLiteral("preview"), QStringLiteral("classIndicator"),
+                                 QStringLiteral("colourIndicator")}
+                         .contains(w->objectName()))
+                    controls << w;
             QCOMPARE(controls.size(), qsizetype(layout.controls.size()));
             for (QWidget* a : controls) {
                 const QString where = QStringLiteral("dialog %1, %2 '%3'")
@@ -459,6 +462,52 @@ private slots:
             {ids::kIdInformation, true}, {ids::kIdInformation, true}, {ids::kIdCancel, false}};
         QCOMPARE(controller.heard, heard);
         QCOMPARE(platform.dialogWindow(ui::DialogId::PasswordInput), nullptr);
+    }
+
+    // What a screen reader is told: the indicators' values, the preview's
+    // description, read-only edits as read-only, icon buttons' names as tooltips.
+    void accessibleValues() {
+        TestQtPlatform platform;
+        RecordingController controller(platform);
+        controller.description.classDigit = 2;
+        controller.description.colourCaption = "8BPP";
+        controller.description.spoken = "Class 2, 8BPP, centre 160, 240";
+        qtui::MainWindow window(controller);
+        platform.attachMain(&window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.repaintRegion(ui::Region::PreviewArea);
+
+        const auto spoken = [&window](const char* name) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(window.findChild<QWidget*>(QLatin1String(name)));
+            return a->text(QAccessible::Name) + QLatin1Char('|') + a->text(QAccessible::Description);
+        };
+        QCOMPARE(spoken("classIndicator"), QStringLiteral("Class 2|"));
+        QCOMPARE(spoken("colourIndicator"), QStringLiteral("8BPP|"));
+        QCOMPARE(spoken("preview"), QStringLiteral("Preview|Class 2, 8BPP, centre 160, 240"));
+
+        for (const auto& [id, readOnly] : {std::pair{ids::kIdClassUseRec[0], true}, std::pair{ids::kIdVersion, false},
+                                           std::pair{ids::kIdInfoTextCounter, true}}) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(qtui::findControl(&window, id));
+            QCOMPARE(a->state().readOnly, readOnly);
+            QCOMPARE(a->state().editable, !readOnly);
+            QCOMPARE(a->editableTextInterface() == nullptr, readOnly);
+            QVERIFY(a->textInterface() != nullptr);
+        }
+        platform.setControlText(ui::DialogId::Main, ids::kIdClassUseRec[0], "12");
+        QCOMPARE(QAccessible::queryAccessibleInterface(qtui::findControl(&window, ids::kIdClassUseRec[0]))
+                     ->textInterface()->text(0, 2),
+                 QStringLiteral("12"));
+
+        int buttons = 0;
+        for (auto* child : window.findChildren<QAbstractButton*>()) {
+            auto* button = dynamic_cast<qtui::BitmapButton*>(child);
+            if (button == nullptr) continue;
+            ++buttons;
+            QVERIFY(!button->accessibleName().isEmpty());
+            QCOMPARE(button->toolTip(), button->accessibleName());
+        }
+        QCOMPARE(buttons, 14);
     }
 
     void nameFilters() {
