@@ -1,7 +1,7 @@
-// The database parsers of File Load and `info` on arbitrary bytes: the
-// header checks, the whole-database parser with the class grid, and the
-// restore with its RestoreFiles kept in memory. Nothing may read outside
-// the input, and a restore that succeeds must have written whole files.
+// File Load on arbitrary bytes: the header checks and the restore, which
+// reads the database through the one reader, with its RestoreFiles kept
+// in memory. Nothing may read outside the input, and a restore that
+// succeeds must have written whole files.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -65,12 +65,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> bytes(data, size);
     DatabaseHeaderSummary summary;
     checkDatabaseHeader(spanReader(bytes), summary);
-
-    ParsedMapDatabase parsed;
-    if (parseMapDatabase(bytes, parsed) == kParseOk) {
-        ClassGrid grid;
-        rebuildClassGrid(parsed.mapHeader.directory, parsed.mapHeader, grid);
-    }
 
     MapProject project;
     CheckedOutput output;

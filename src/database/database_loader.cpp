@@ -5,7 +5,6 @@
 #include <cstring>
 #include <utility>
 
-#include "database/record_compression.h"
 #include "project/byte_order.h"
 #include "project/files.h"
 #include "raster/bmp_reader.h"
@@ -18,7 +17,6 @@ namespace {
 constexpr std::size_t kRestoreWriteBuffer = 256u << 10;
 constexpr std::uint32_t kRestoreResolution = 2834;  // pixels per metre
 
-Message pdbFileData() { return error("PDB file data", Icon::Information); }
 Message cannotMakeBmp() { return error("Cannot make bmp-file.", Icon::Exclamation); }
 
 bool knownMode(std::uint8_t mode) { return restoreBitDepth(mode) != 0; }
@@ -111,22 +109,6 @@ void widenTwoBitRow(const std::uint8_t* src, std::uint32_t width, std::uint8_t* 
     }
 }
 
-// Bounds-checked access to the database bytes: every read the loader
-// makes goes through `at`.
-class DatabaseBytes {
-public:
-    explicit DatabaseBytes(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-    // The `size` bytes at `offset`, or null when they are not all there.
-    const std::uint8_t* at(std::uint64_t offset, std::uint64_t size) const {
-        if (offset > bytes_.size() || size > bytes_.size() - offset) return nullptr;
-        return bytes_.data() + offset;
-    }
-    std::span<const std::uint8_t> all() const { return bytes_; }
-
-private:
-    std::span<const std::uint8_t> bytes_;
-};
-
 void splitAngle(std::uint32_t total, DmsAngle& angle) {
     angle.degrees = static_cast<std::int32_t>(total / 3600000u);
     angle.minutes = static_cast<std::int32_t>((total % 3600000u) / 60000u);
@@ -147,90 +129,46 @@ void resetMapFields(MapProject& p) {
     p.selectedInfoText = 0;
 }
 
-// The restore of one database; each step returns 0 or its result code
-// after showing its message.
-class Restore {
+// The restore of one database: the reader walks it, and this fills the
+// project and writes each class's RestoreFile as the parts arrive.
+class Restore : public DatabaseVisitor {
 public:
-    Restore(std::span<const std::uint8_t> database, MapProject& project, RestoreOutput& output, Feedback& feedback)
-        : db_(database), project_(project), output_(output), feedback_(feedback) {}
+    Restore(MapProject& project, RestoreOutput& output, Feedback& feedback)
+        : project_(project), output_(output), feedback_(feedback) {}
 
-    int run() {
+    int run(std::span<const std::uint8_t> database) {
         resetMapFields(project_);
-        if (const int rc = readHeader(); rc != 0) return rc;
-        if (const int rc = restoreFields(); rc != 0) return rc;
-        if (const int rc = directoryPass(); rc != 0) return rc;
-        if (const int rc = restoreTexts(); rc != 0) return rc;
-        for (int c = 0; c < grid_.classCount; ++c) {
-            const int rc = restoreClass(c);
-            if (rc == 0) continue;
-            // Closes what the failed class left open; the file stays as written so far.
-            output_.end();
-            return rc;
+        const std::optional<Refusal> refusal = readMapDatabase(database, *this);
+        if (refusal) {
+            feedback_.show(refusal->message);
+            result_ = static_cast<int>(refusal->part);
         }
-        return 0;
+        // Closes what a failed class left open; the file stays as written so far.
+        if (result_ != 0 && classOpen_) output_.end();
+        return result_;
     }
 
-private:
-    int fail(const Message& message, int code) {
-        feedback_.show(message);
-        return code;
-    }
-    int outputFailed() {
-        feedback_.show(cannotMakeBmp());
-        feedback_.explain(output_.problem());
-        return 3;
-    }
-
-    int readHeader() {
-        const int rc = readRecordZero(spanReader(db_.all()), look_);
-        if (rc == kParseOk) return 0;
-        return fail(error(parseErrorText(rc), Icon::Information), 2);
-    }
-
-    int restoreFields() {
-        const std::array<std::uint8_t, kMapHeaderFixedSize>& z = look_.fixed;
-        header_ = parseMapHeaderFixed(z);
-        for (std::size_t i = 0; i < 16; ++i) project_.databaseName.bytes[i] = static_cast<char>(z[i]);
+    void mapHeader(const MapHeaderRecord& header) override {
+        mode_ = header.colourMode;
+        for (std::size_t i = 0; i < 16; ++i) project_.databaseName.bytes[i] = static_cast<char>(header.name[i]);
         project_.databaseName.bytes[16] = '\0';
-        for (std::size_t i = 0; i < 6; ++i) project_.versionText.bytes[i] = static_cast<char>(z[24 + i]);
+        for (std::size_t i = 0; i < 6; ++i) project_.versionText.bytes[i] = static_cast<char>(header.version[i]);
         project_.versionText.bytes[6] = '\0';
-        project_.gpsEnabled = header_.hemisphere != 0 ? 1 : 0;
-        if (project_.gpsEnabled != 0) {
-            GeoBounds& g = project_.geo;
-            g.upperLeftLongTotal = header_.upperLeftLong;
-            g.upperLeftLatTotal = header_.upperLeftLat;
-            g.bottomRightLongTotal = header_.bottomRightLong;
-            g.bottomRightLatTotal = header_.bottomRightLat;
-            splitAngle(g.upperLeftLongTotal, g.upperLeftLong);
-            splitAngle(g.upperLeftLatTotal, g.upperLeftLat);
-            splitAngle(g.bottomRightLongTotal, g.bottomRightLong);
-            splitAngle(g.bottomRightLatTotal, g.bottomRightLat);
-        }
-        project_.classes[0].width = header_.width;
-        project_.classes[0].height = header_.height;
-        // The rows, grids and RestoreFiles have room for four classes of
-        // one of the five pixel formats; anything else is damage.
-        if (header_.classCount < 1 || header_.classCount > kClassSlots || !knownMode(header_.colourMode))
-            return fail(pdbFileData(), 2);
-        project_.classCount = header_.classCount;
+        project_.gpsEnabled = header.hemisphere != 0 ? 1 : 0;
+        if (project_.gpsEnabled != 0) restoreCorners(header);
+        project_.classes[0].width = header.width;
+        project_.classes[0].height = header.height;
+    }
+
+    void classesAnnounced(int classCount) override {
+        project_.classCount = classCount;
         for (int k = 0; k < project_.classCount; ++k)
             project_.classes[static_cast<std::size_t>(k)].fileName.assign(output_.fileName(k + 1));
-        return 0;
     }
 
-    int directoryPass() {
-        std::vector<RecordDirectoryEntry> entries;
-        const std::uint64_t directory = std::uint64_t{look_.recordZeroOffset} + kMapHeaderFixedSize;
-        for (std::uint32_t i = 0; i < header_.dataRecordCount; ++i) {
-            const std::uint8_t* e = db_.at(directory + kDirectoryEntrySize * i, kDirectoryEntrySize);
-            if (e == nullptr) break;
-            entries.push_back(parseDirectoryEntry(std::span<const std::uint8_t, kDirectoryEntrySize>(e, kDirectoryEntrySize)));
-        }
-        const int rc = rebuildClassGrid(entries, header_, grid_);
-        if (rc != kParseOk) return fail(pdbFileData(), 2);
-        const std::uint8_t mode = header_.colourMode;
-        for (int k = 0; k < grid_.classCount; ++k) {
-            const RestoredClass& r = grid_.classes[static_cast<std::size_t>(k)];
+    void classGrid(const ClassGrid& grid) override {
+        for (int k = 0; k < grid.classCount; ++k) {
+            const RestoredClass& r = grid.classes[static_cast<std::size_t>(k)];
             MapClassEntry& row = project_.classes[static_cast<std::size_t>(k)];
             row.width = r.width;
             row.height = r.height;
@@ -239,214 +177,96 @@ private:
             row.recordRows = r.recordRows;
             // The row describes the RestoreFile it names, whose first
             // colour is white.
-            row.pixelDataOffset = static_cast<std::uint32_t>(restoreFileHeader(mode, 0, 0).size());
-            row.bitDepth = static_cast<std::uint8_t>(restoreBitDepth(mode));
+            row.pixelDataOffset = static_cast<std::uint32_t>(restoreFileHeader(mode_, 0, 0).size());
+            row.bitDepth = static_cast<std::uint8_t>(restoreBitDepth(mode_));
             row.invertedPolarity = 1;
         }
-        return 0;
     }
 
-    int restoreTexts() {
-        if (header_.textRecordPresent == 0 || look_.recordOneOffset == 0) return 0;
-        const std::uint8_t* h = db_.at(look_.recordOneOffset, kInfoTextHeaderSize);
-        if (h == nullptr) return fail(pdbFileData(), 2);
-        if (h[0] != 'i' || h[1] != 'f') return fail(error("information header", Icon::Information), 2);
-        const std::uint16_t count = readBe16(h + 2);
-        if (count > kInfoTextSlots) return fail(pdbFileData(), 2);
-        project_.infoTextCount = count;
-        project_.spareInfoTextCount = h[5];
-        project_.infoFormatWord = readBe16(h + 6);
-        for (std::uint16_t i = 0; i < count; ++i) {
-            const std::uint8_t* e =
-                db_.at(std::uint64_t{look_.recordOneOffset} + kInfoTextHeaderSize + kInfoTextEntrySize * i,
-                       kInfoTextEntrySize);
-            if (e == nullptr) return fail(pdbFileData(), 2);
-            InfoText t;
-            t.left = readBe16(e);
-            t.top = readBe16(e + 2);
-            t.right = readBe16(e + 4);
-            t.bottom = readBe16(e + 6);
-            const auto* text = reinterpret_cast<const char*>(e + 16);
-            t.text.assign(text, static_cast<std::size_t>(std::find(text, text + kInfoTextBytes, '\0') - text));
-            project_.setInfoText(i, t);
-        }
-        return 0;
+    void texts(const StoredTexts& texts) override {
+        if (!texts.headerRead) return;
+        project_.infoTextCount = texts.count;
+        project_.spareInfoTextCount = texts.spareCount;
+        project_.infoFormatWord = texts.formatWord;
+        for (std::size_t i = 0; i < texts.texts.size(); ++i) project_.setInfoText(static_cast<int>(i), texts.texts[i]);
     }
 
-    // Record index of every cell of class c's grid, rows from the top.
-    int tileGrid(int c, std::vector<std::uint8_t>& cells) {
-        const RestoredClass& cls = grid_.classes[static_cast<std::size_t>(c)];
-        const std::uint32_t columns = cls.recordColumns;
-        const std::uint32_t rows = cls.recordRows;
-        const std::uint32_t d = header_.dataRecordCount;
-        const std::uint8_t* directory =
-            db_.at(std::uint64_t{look_.recordZeroOffset} + kMapHeaderFixedSize, kDirectoryEntrySize * d);
-        if (directory == nullptr) return fail(pdbFileData(), 3);
-        // The directory pass made sure that neither divisor is 0.
-        const std::uint32_t cellWidth = header_.width / columns;
-        const std::uint32_t cellHeight = header_.height / rows;
-        std::vector<bool> filled(std::size_t{columns} * rows, false);
-        cells.assign(filled.size(), 0);
-        for (std::uint32_t i = 0; i < d; ++i) {
-            const std::uint8_t* e = directory + kDirectoryEntrySize * i;
-            if (e[3] != cls.scaleToTop) continue;
-            const std::uint32_t row = readBe16(e + 6) / cellHeight;
-            const std::uint32_t column = readBe16(e + 4) / cellWidth;
-            if (row >= rows || column >= columns) return fail(pdbFileData(), 3);
-            cells[std::size_t{row} * columns + column] = e[0];
-            filled[std::size_t{row} * columns + column] = true;
-        }
-        if (std::find(filled.begin(), filled.end(), false) != filled.end()) return fail(pdbFileData(), 3);
-        return 0;
-    }
-
-    int tileOffsets(const std::vector<std::uint8_t>& cells, std::vector<std::uint32_t>& offsets) {
-        const std::uint16_t listed = readBe16(db_.at(76, 2));
-        offsets.clear();
-        for (std::uint8_t index : cells) {
-            if (index >= listed) return fail(pdbFileData(), 3);
-            const std::uint8_t* p = db_.at(kDatabaseHeaderSize + kRecordListEntrySize * index, 4);
-            if (p == nullptr) return fail(pdbFileData(), 3);
-            offsets.push_back(readBe32(p));
-        }
-        return 0;
-    }
-
-    // The pixel rows of the tile at `offset`: in the database, or decoded
-    // into `decoded` when the tile is compressed. Null when damaged.
-    const std::uint8_t* tilePixels(std::uint32_t offset, std::vector<std::uint8_t>& decoded) const {
-        const std::uint8_t* h = db_.at(offset, kTileHeaderSize);
-        if (h == nullptr) return nullptr;
-        const std::uint64_t size = std::uint64_t{tileHeight_} * rowBytes_;
-        if ((h[6] & kTileCompressedFlag) == 0) return db_.at(std::uint64_t{offset} + kTileHeaderSize, size);
-        const std::uint8_t* word = db_.at(std::uint64_t{offset} + kTileHeaderSize, kCompressedSizeWordSize);
-        if (word == nullptr || readLe16(word) < kCompressedSizeWordSize) return nullptr;
-        const std::size_t codeSize = readLe16(word) - kCompressedSizeWordSize;
-        const std::uint8_t* code =
-            db_.at(std::uint64_t{offset} + kTileHeaderSize + kCompressedSizeWordSize, codeSize);
-        if (code == nullptr) return nullptr;
-        decoded.clear();
-        if (decodeRunLength(std::span<const std::uint8_t>(code, codeSize), rowBytes_, tileHeight_, decoded) !=
-            kDecodeOk)
-            return nullptr;
-        return decoded.data();
-    }
-
-    int restoreClass(int c) {
-        const std::uint8_t mode = header_.colourMode;
+    bool beginClass(int c) override {
+        classOpen_ = true;
         const MapClassEntry& row = project_.classes[static_cast<std::size_t>(c)];
-        const RestoredClass& cls = grid_.classes[static_cast<std::size_t>(c)];
         if (!output_.begin(c + 1)) return outputFailed();
-        const std::vector<std::uint8_t> head = restoreFileHeader(mode, row.width, row.height);
-        if (!output_.write(head)) return outputFailed();
-
-        std::vector<std::uint8_t> cells;
-        if (const int rc = tileGrid(c, cells); rc != 0) return rc;
-        std::vector<std::uint32_t> offsets;
-        if (const int rc = tileOffsets(cells, offsets); rc != 0) return rc;
-
-        const std::uint32_t columns = cls.recordColumns;
-        const std::uint32_t rows = cls.recordRows;
-        const std::uint8_t* corner = db_.at(offsets[std::size_t{rows - 1} * columns], kTileHeaderSize);
-        if (corner == nullptr) return fail(pdbFileData(), 4);
-        const TileBitmapHeader tile = parseTileBitmapHeader(std::span<const std::uint8_t, kTileHeaderSize>(corner, kTileHeaderSize));
-        const std::uint32_t bits = tilePixelBits(mode);
-        const std::uint32_t stored = tile.pixelSize == 0 ? 1 : tile.pixelSize;
-        // The tiles must fill the class exactly, in the mode's format,
-        // for the rows below to be whole BMP rows.
-        if (tile.width * columns != row.width || tile.height * rows != row.height || stored != bits ||
-            tile.rowBytes != tileRowBytes(mode, tile.width))
-            return fail(pdbFileData(), 4);
-        tileWidth_ = tile.width;
-        tileHeight_ = tile.height;
-        rowBytes_ = tile.rowBytes;
-
-        const std::uint32_t stride = restoreRowStride(mode, row.width);
-        std::vector<std::uint8_t> line(stride, 0);
-        std::vector<std::uint8_t> widened(mode == 2 ? (tileWidth_ + 1) / 2 : 0);
-        std::vector<std::vector<std::uint8_t>> decoded(columns);
-        std::vector<const std::uint8_t*> pixels(columns, nullptr);
-        RowBits appender;
-        for (std::uint32_t r = rows; r-- > 0;) {
-            for (std::uint32_t k = 0; k < columns; ++k) {
-                pixels[k] = tilePixels(offsets[std::size_t{r} * columns + k], decoded[k]);
-                if (pixels[k] == nullptr) return fail(pdbFileData(), 4);
-            }
-            for (std::uint32_t y = tileHeight_; y-- > 0;) {
-                appender.start(line.data());
-                for (std::uint32_t k = 0; k < columns; ++k) {
-                    const std::uint8_t* source = pixels[k] + std::size_t{y} * rowBytes_;
-                    if (mode == 2) {
-                        widenTwoBitRow(source, tileWidth_, widened.data());
-                        appender.append(widened.data(), tileWidth_ * 4, static_cast<std::uint32_t>(widened.size()));
-                    } else {
-                        appender.append(source, tileWidth_ * bits, rowBytes_);
-                    }
-                }
-                const std::uint32_t used = appender.finish();
-                std::fill(line.begin() + used, line.end(), std::uint8_t{0});
-                if (!output_.write(line)) return outputFailed();
-            }
-        }
-        if (!output_.end()) return outputFailed();
-        return 0;
+        if (!output_.write(restoreFileHeader(mode_, row.width, row.height))) return outputFailed();
+        return true;
     }
 
-    DatabaseBytes db_;
+    // The grid row's pixel rows become RestoreFile rows, its last one first.
+    bool tileRow(const ClassTiles& tiles, const TileRow& row) override {
+        const MapClassEntry& cls = project_.classes[static_cast<std::size_t>(tiles.classIndex)];
+        line_.assign(restoreRowStride(mode_, cls.width), 0);
+        widened_.resize(mode_ == 2 ? (tiles.tileWidth + 1) / 2 : 0);
+        for (std::uint32_t y = tiles.tileHeight; y-- > 0;) {
+            const std::uint32_t used = assembleLine(tiles, row, y);
+            std::fill(line_.begin() + used, line_.end(), std::uint8_t{0});
+            if (!output_.write(line_)) return outputFailed();
+        }
+        return true;
+    }
+
+    bool endClass(int) override {
+        if (!output_.end()) return outputFailed();
+        classOpen_ = false;
+        return true;
+    }
+
+private:
+    bool outputFailed() {
+        feedback_.show(cannotMakeBmp());
+        feedback_.explain(output_.problem());
+        result_ = 3;
+        return false;
+    }
+
+    void restoreCorners(const MapHeaderRecord& header) {
+        GeoBounds& g = project_.geo;
+        g.upperLeftLongTotal = header.upperLeftLong;
+        g.upperLeftLatTotal = header.upperLeftLat;
+        g.bottomRightLongTotal = header.bottomRightLong;
+        g.bottomRightLatTotal = header.bottomRightLat;
+        splitAngle(g.upperLeftLongTotal, g.upperLeftLong);
+        splitAngle(g.upperLeftLatTotal, g.upperLeftLat);
+        splitAngle(g.bottomRightLongTotal, g.bottomRightLong);
+        splitAngle(g.bottomRightLatTotal, g.bottomRightLat);
+    }
+
+    // Pixel row y of every tile of the grid row, left to right, into one
+    // RestoreFile row; the bytes it fills.
+    std::uint32_t assembleLine(const ClassTiles& tiles, const TileRow& row, std::uint32_t y) {
+        appender_.start(line_.data());
+        for (std::uint32_t k = 0; k < tiles.columns; ++k) {
+            const std::uint8_t* source = row.pixels[k] + std::size_t{y} * tiles.rowBytes;
+            if (mode_ != 2) {
+                appender_.append(source, tiles.tileWidth * tilePixelBits(mode_), tiles.rowBytes);
+                continue;
+            }
+            widenTwoBitRow(source, tiles.tileWidth, widened_.data());
+            appender_.append(widened_.data(), tiles.tileWidth * 4, static_cast<std::uint32_t>(widened_.size()));
+        }
+        return appender_.finish();
+    }
+
     MapProject& project_;
     RestoreOutput& output_;
     Feedback& feedback_;
-    RecordZeroLook look_;
-    MapHeaderRecord header_;
-    ClassGrid grid_;
-    std::uint32_t tileWidth_ = 0;
-    std::uint32_t tileHeight_ = 0;
-    std::uint32_t rowBytes_ = 0;
+    std::uint8_t mode_ = 0;
+    int result_ = 0;
+    bool classOpen_ = false;
+    std::vector<std::uint8_t> line_;
+    std::vector<std::uint8_t> widened_;
+    RowBits appender_;
 };
 
 }  // namespace
 
-int rebuildClassGrid(std::span<const RecordDirectoryEntry> entries, const MapHeaderRecord& header, ClassGrid& grid) {
-    grid = ClassGrid{};
-    const int count = header.classCount;
-    if (count < 1 || count > kClassSlots) return kParseBadMapHeader;
-    grid.classCount = count;
-    grid.classes[0].width = header.width;
-    grid.classes[0].height = header.height;
-
-    std::uint32_t cur = header.firstDataIndex;
-    int found = 0;
-    for (std::uint32_t i = 0; i < header.dataRecordCount && found < count; ++i) {
-        if (i >= entries.size()) return kParseTruncated;
-        const RecordDirectoryEntry& e = entries[i];
-        if (e.parentIndex == 0 ? found != 0 : e.parentIndex != cur) continue;
-        RestoredClass& c = grid.classes[static_cast<std::size_t>(found)];
-        if (e.parentIndex != 0 && found > 0) {
-            c.width = static_cast<std::uint16_t>(e.scaleToTop * header.width);
-            c.height = static_cast<std::uint16_t>(e.scaleToTop * header.height);
-            c.magnification = e.scaleToUpper;
-            c.scaleToTop = grid.classes[static_cast<std::size_t>(found - 1)].scaleToTop * e.scaleToUpper;
-        }
-        if (e.tileWidth == 0 || e.tileHeight == 0) return kParseBadMapHeader;
-        c.tileWidth = e.tileWidth;
-        c.tileHeight = e.tileHeight;
-        c.recordColumns = static_cast<std::uint16_t>(c.width / e.tileWidth);
-        c.recordRows = static_cast<std::uint16_t>(c.height / e.tileHeight);
-        cur = e.recordIndex;
-        ++found;
-    }
-    if (found < count) return kParseBadMapHeader;
-
-    for (int k = 0; k < count; ++k) {
-        const RestoredClass& c = grid.classes[static_cast<std::size_t>(k)];
-        const auto side = [](std::uint32_t v) { return v >= 1 && v <= kLargestRestoredSide; };
-        if (!side(c.width) || !side(c.height)) return kParseBadMapHeader;
-        if (c.recordColumns == 0 || c.recordRows == 0) return kParseBadMapHeader;
-        if (std::uint32_t{c.recordColumns} * c.recordRows > kLargestTileGrid) return kParseBadMapHeader;
-        if (header.width / c.recordColumns == 0 || header.height / c.recordRows == 0) return kParseBadMapHeader;
-    }
-    return kParseOk;
-}
 
 std::uint16_t restoreBitDepth(std::uint8_t mode) {
     switch (mode) {
@@ -584,26 +404,18 @@ bool RestoreMemory::write(std::span<const std::uint8_t> bytes) {
 
 int restoreDatabaseBytes(std::span<const std::uint8_t> database, MapProject& project, RestoreOutput& output,
                          Feedback& feedback) {
-    Restore restore(database, project, output, feedback);
-    return restore.run();
+    Restore restore(project, output, feedback);
+    return restore.run(database);
 }
 
 int restoreDatabase(const std::filesystem::path& database, RestoreOutput& output, MapProject& project,
                     Feedback& feedback) {
-    if (!fileExists(database)) {
-        feedback.show(warning("Error : Cannot find pdb-file", Icon::Exclamation));
-        return 1;
-    }
-    FilePtr file = openFile(database, "rb");
-    if (!file) {
-        feedback.show(warning("Error : Cannot open pdb-file", Icon::Information));
-        return 2;
-    }
+    FilePtr file;
+    if (const int rc = openDatabaseFile(database, feedback, file); rc != 0) return rc;
     BusyScope busy(feedback);
     DatabaseFile bytes;
     // What cannot be read counts as missing: the first read past it fails.
     readDatabaseFile(file.get(), bytes);
-    file.reset();
     return restoreDatabaseBytes(bytes.bytes(), project, output, feedback);
 }
 

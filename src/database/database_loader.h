@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "access/password_codec.h"
+#include "database/database_reader.h"
 #include "database/map_database.h"
 #include "project/feedback.h"
 #include "project/map_project.h"
@@ -15,47 +16,6 @@
 // File Load: a map database read back into the project, each class rebuilt
 // as a BMP file ("mktempfl.001" to "mktempfl.004") that the class rows name.
 namespace plotvane {
-
-// Largest side of a restored class: the class bitmaps a database is made
-// from are at most this size, and a RestoreFile must pass the same checks.
-inline constexpr std::uint32_t kLargestRestoredSide = 4096;
-// Cells of one class's tile grid: the record indices are single bytes.
-inline constexpr std::uint32_t kLargestTileGrid = 253;
-
-// One class as the directory pass finds it.
-struct RestoredClass {
-    std::uint16_t width = 0;
-    std::uint16_t height = 0;
-    std::uint16_t magnification = 1;
-    std::uint16_t recordColumns = 1;
-    std::uint16_t recordRows = 1;
-    // Tile size of the directory entry that started the class.
-    std::uint16_t tileWidth = 0;
-    std::uint16_t tileHeight = 0;
-    // Product of the magnifications down to this class. The directory keeps
-    // only its low byte, so a product of 256 or more matches no entry.
-    std::uint32_t scaleToTop = 1;
-};
-
-struct ClassGrid {
-    int classCount = 0;
-    std::array<RestoredClass, kClassSlots> classes{};
-};
-
-// The directory pass of File Load over `entries`, the directory entries
-// of record 0 as far as the file holds them (they may stop before the
-// header's D; an entry the pass needs and does not find is a short read).
-// With cur = the first data index, it takes the first entry whose parent
-// is 0 as Class 1 and then, class by class, the first entry whose parent is
-// cur, where cur is the record index of the entry that started the class
-// above; a lower class is scale-to-Class-1 x W1 by scale-to-Class-1 x H1
-// pixels (16 bits), its grid that size divided by the entry's tile size.
-// Returns kParseOk, kParseTruncated, or kParseBadMapHeader when the classes
-// cannot be rebuilt: a class count of 0 or above 4, fewer classes than it
-// announces, a zero tile side, a side of 0 or above 4096, a class smaller
-// than its tiles, a grid of more than 253 cells, or more columns (rows)
-// than W1 (H1) has pixels.
-int rebuildClassGrid(std::span<const RecordDirectoryEntry> entries, const MapHeaderRecord& header, ClassGrid& grid);
 
 // ---- RestoreFiles --------------------------------------------------------
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "project/feedback.h"
+#include "project/files.h"
 #include "project/map_project.h"
 
 // The map database: a Palm database with a map header record, an optional
@@ -205,43 +206,18 @@ void appendCompressedSizeWordLittleEndian(std::vector<std::uint8_t>& out, std::u
 inline constexpr int kParseOk = 0;
 inline constexpr int kParseTruncated = 1;        // the header or record list runs past the end
 inline constexpr int kParseNotOrbilune = 2;      // type and creator are not "Data" "Orbl"
-inline constexpr int kParseBadRecordList = 3;    // an offset outside the file or out of order
 inline constexpr int kParseBadMapHeader = 4;     // record 0 inconsistent or too short
 inline constexpr int kParseBadInfoHeader = 5;    // the text record's tag is not "if"
-inline constexpr int kParseBadInfoText = 6;      // text entries run past the record
-inline constexpr int kParseBadDataRecord = 7;    // a tile header or its pixels do not fit
 
 // The message the program shows for a parse result: "Not Orbilune data!",
 // "information header", or "PDB file data" for every other damage.
 const char* parseErrorText(int code);
-
-struct DataRecordInfo {
-    std::uint32_t recordIndex = 0;
-    std::uint32_t offset = 0;          // of the tile header
-    TileBitmapHeader header;
-    std::optional<std::uint16_t> sizeWord;  // compressed records only
-    std::uint32_t dataOffset = 0;      // first pixel data byte
-    std::uint32_t dataLength = 0;      // bytes up to the next record or the end
-};
-
-struct ParsedMapDatabase {
-    DatabaseHeader header;
-    std::vector<RecordListEntry> records;
-    MapHeaderRecord mapHeader;
-    std::optional<InfoTextRecord> infoText;
-    std::vector<DataRecordInfo> dataRecords;
-};
 
 DatabaseHeader parseDatabaseHeader(std::span<const std::uint8_t, kDatabaseHeaderSize> bytes);
 // The first 64 bytes of record 0; the directory is left empty.
 MapHeaderRecord parseMapHeaderFixed(std::span<const std::uint8_t, kMapHeaderFixedSize> bytes);
 RecordDirectoryEntry parseDirectoryEntry(std::span<const std::uint8_t, kDirectoryEntrySize> bytes);
 TileBitmapHeader parseTileBitmapHeader(std::span<const std::uint8_t, kTileHeaderSize> bytes);
-
-// Parses and validates a whole database held in memory. Every offset,
-// count and index is checked against the span before it is used; nothing
-// outside the span is read. Returns kParseOk or the first damage found.
-int parseMapDatabase(std::span<const std::uint8_t> bytes, ParsedMapDatabase& out);
 
 // ---- First look at a database file (the checks of File Load) -----------
 
@@ -295,10 +271,19 @@ struct DatabaseFile {
 // read or is larger than kLargestDatabase.
 bool readDatabaseFile(std::FILE* file, DatabaseFile& out);
 
+// The header checks of File Load on a database held in memory: 0, or 2
+// after the message File Load shows.
+int checkDatabaseHeader(std::span<const std::uint8_t> bytes, Feedback& feedback, DatabaseHeaderSummary& summary);
+
 // The first stage of File Load: 0 on success, 1 when the file does not
 // exist, 2 on every other failure, with its message shown.
 int readDatabaseHeader(const std::filesystem::path& path, Feedback& feedback,
                        DatabaseHeaderSummary& summary);
+// Opens a database file for reading: 0, or 1 when it does not exist
+// ("Error : Cannot find pdb-file") and 2 when it cannot be opened ("Error :
+// Cannot open pdb-file"), after that message (title "Warning").
+int openDatabaseFile(const std::filesystem::path& path, Feedback& feedback, FilePtr& file);
+
 // The same, storing `loadedPassword` and `loadedBinding` in the project
 // once the file was opened (they are zeroed first, even when a check fails).
 int readDatabaseHeader(const std::filesystem::path& path, MapProject& project, Feedback& feedback);

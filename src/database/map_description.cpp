@@ -3,7 +3,8 @@
 #include <string_view>
 
 #include "access/password_codec.h"
-#include "database/database_loader.h"
+#include "database/database_reader.h"
+#include "project/byte_order.h"
 #include "database/input_rules.h"
 #include "project/files.h"
 
@@ -18,88 +19,103 @@ std::string fieldText(const std::array<std::uint8_t, N>& bytes, std::size_t from
     return windows1252ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()) + from, n - from));
 }
 
-// The classes as File Load rebuilds them from the directory; none when
-// it cannot.
-std::vector<MapDescription::Class> classesOf(const ParsedMapDatabase& db) {
-    ClassGrid grid;
-    std::vector<MapDescription::Class> classes;
-    if (rebuildClassGrid(db.mapHeader.directory, db.mapHeader, grid) != kParseOk) return classes;
-    for (int k = 0; k < grid.classCount; ++k) {
-        const RestoredClass& c = grid.classes[static_cast<std::size_t>(k)];
-        classes.push_back({k + 1, c.width, c.height, c.magnification, c.recordColumns, c.recordRows, c.tileWidth,
-                           c.tileHeight});
-    }
-    return classes;
-}
+// Gathers what `info` shows while the reader walks the database.
+class Describer : public DatabaseVisitor {
+public:
+    void mapHeader(const MapHeaderRecord& header) override { header_ = header; }
 
-MapDescription::Compression compressionOf(const ParsedMapDatabase& db) {
-    std::size_t compressed = 0;
-    for (const DataRecordInfo& r : db.dataRecords) compressed += r.header.compressed() ? 1 : 0;
-    if (compressed == 0) return MapDescription::Compression::No;
-    return compressed == db.dataRecords.size() ? MapDescription::Compression::Yes : MapDescription::Compression::Mixed;
+    void classGrid(const ClassGrid& grid) override {
+        for (int k = 0; k < grid.classCount; ++k) {
+            const RestoredClass& c = grid.classes[static_cast<std::size_t>(k)];
+            classes_.push_back({k + 1, c.width, c.height, c.magnification, c.recordColumns, c.recordRows,
+                                c.tileWidth, c.tileHeight});
+        }
+    }
+
+    void texts(const StoredTexts& texts) override {
+        for (const InfoText& t : texts.texts)
+            texts_.push_back({windows1252ToUtf8(t.text), t.left, t.top, t.right, t.bottom});
+        spare_ = texts.spareCount;
+    }
+
+    bool tileRow(const ClassTiles& tiles, const TileRow& row) override {
+        tiles_ += tiles.columns;
+        compressed_ += row.compressedTiles;
+        return true;
+    }
+
+    MapDescription description(std::span<const std::uint8_t> bytes, const DatabaseHeaderSummary& summary) const {
+        const MapHeaderRecord& h = header_;
+        MapDescription d;
+        d.name = fieldText(h.name);
+        d.version = fieldText(h.version, 1);
+        d.colourMode = h.colourMode;
+        d.compression = compression();
+        d.classCount = h.classCount;
+        d.classes = classes_;
+        // The reader has read record 0, so the database header is there.
+        d.recordCount = readBe16(bytes.data() + 76);
+        d.dataRecordCount = h.dataRecordCount;
+        d.fileSize = bytes.size();
+        d.gps = h.hemisphere != 0;
+        d.hemisphere = h.hemisphere;
+        d.westLongitude = d.gps && h.upperLeftLong > h.bottomRightLong;
+        d.upperLeftLat = h.upperLeftLat;
+        d.upperLeftLong = h.upperLeftLong;
+        d.bottomRightLat = h.bottomRightLat;
+        d.bottomRightLong = h.bottomRightLong;
+        d.texts = texts_;
+        d.spareTextEntries = spare_;
+        const std::string stored(reinterpret_cast<const char*>(h.encodedPassword.data()), h.encodedPassword.size());
+        d.passwordStored = h.encodedPassword[0] != 0;
+        d.needsPassword = d.passwordStored && !autoCheckReadOnly(stored, summary.loadedBinding);
+        return d;
+    }
+
+private:
+    MapDescription::Compression compression() const {
+        if (compressed_ == 0) return MapDescription::Compression::No;
+        return compressed_ == tiles_ ? MapDescription::Compression::Yes : MapDescription::Compression::Mixed;
+    }
+
+    MapHeaderRecord header_;
+    std::vector<MapDescription::Class> classes_;
+    std::vector<MapDescription::Text> texts_;
+    unsigned spare_ = 0;
+    std::uint64_t tiles_ = 0;
+    std::uint64_t compressed_ = 0;
+};
+
+// The restore's read of a database whose header checks passed.
+int describeRead(std::span<const std::uint8_t> bytes, const DatabaseHeaderSummary& summary, Feedback& feedback,
+                 MapDescription& description) {
+    Describer describer;
+    if (const std::optional<Refusal> refusal = readMapDatabase(bytes, describer)) {
+        feedback.show(refusal->message);
+        return static_cast<int>(DamagedPart::MapHeader);
+    }
+    description = describer.description(bytes, summary);
+    return 0;
 }
 
 }  // namespace
 
-MapDescription describeMapDatabase(const ParsedMapDatabase& db, const DatabaseHeaderSummary& summary,
-                                   std::uint64_t fileSize) {
-    const MapHeaderRecord& h = db.mapHeader;
-    MapDescription d;
-    d.name = fieldText(h.name);
-    d.version = fieldText(h.version, 1);
-    d.colourMode = h.colourMode;
-    d.compression = compressionOf(db);
-    d.classCount = h.classCount;
-    d.classes = classesOf(db);
-    d.recordCount = db.header.recordCount;
-    d.dataRecordCount = h.dataRecordCount;
-    d.fileSize = fileSize;
-    d.gps = h.hemisphere != 0;
-    d.hemisphere = h.hemisphere;
-    d.westLongitude = d.gps && h.upperLeftLong > h.bottomRightLong;
-    d.upperLeftLat = h.upperLeftLat;
-    d.upperLeftLong = h.upperLeftLong;
-    d.bottomRightLat = h.bottomRightLat;
-    d.bottomRightLong = h.bottomRightLong;
-    if (db.infoText) {
-        for (const InfoTextEntry& e : db.infoText->entries)
-            d.texts.push_back({fieldText(e.text), e.left, e.top, e.right, e.bottom});
-        d.spareTextEntries = db.infoText->spareEntries;
-    }
-    const std::string stored(reinterpret_cast<const char*>(h.encodedPassword.data()), h.encodedPassword.size());
-    d.passwordStored = h.encodedPassword[0] != 0;
-    d.needsPassword = d.passwordStored && !autoCheckReadOnly(stored, summary.loadedBinding);
-    return d;
+int describeMapDatabaseBytes(std::span<const std::uint8_t> bytes, Feedback& feedback, MapDescription& description) {
+    DatabaseHeaderSummary summary;
+    if (const int rc = checkDatabaseHeader(bytes, feedback, summary); rc != 0) return rc;
+    return describeRead(bytes, summary, feedback, description);
 }
 
 int describeMapDatabaseFile(const std::filesystem::path& path, Feedback& feedback, MapDescription& description) {
     DatabaseHeaderSummary summary;
     if (const int rc = readDatabaseHeader(path, feedback, summary); rc != 0) return rc;
-
-    DatabaseFile file;
-    {
-        FilePtr f = openFile(path, "rb");
-        if (!f) {
-            feedback.show(warning("Error : Cannot open pdb-file"));
-            return 2;
-        }
-        if (!readDatabaseFile(f.get(), file)) {
-            feedback.show(error("PDB file data"));
-            return 2;
-        }
-    }
-    ParsedMapDatabase db;
-    if (const int code = parseMapDatabase(file.bytes(), db); code != kParseOk) {
-        feedback.show(error(parseErrorText(code)));
-        return 2;
-    }
-    description = describeMapDatabase(db, summary, file.size);
-    // What File Load could not restore is not described either.
-    if (description.classes.empty()) {
-        feedback.show(error("PDB file data"));
-        return 2;
-    }
-    return 0;
+    FilePtr file;
+    if (const int rc = openDatabaseFile(path, feedback, file); rc != 0) return rc;
+    BusyScope busy(feedback);
+    DatabaseFile bytes;
+    // What cannot be read counts as missing: the first read past it fails.
+    readDatabaseFile(file.get(), bytes);
+    return describeRead(bytes.bytes(), summary, feedback, description);
 }
 
 const char* colourModeName(std::uint8_t mode) {

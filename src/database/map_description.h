@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -10,8 +11,8 @@
 
 namespace plotvane {
 
-// What a map database holds, in the terms a reader of it needs: built once
-// from a parsed database, for `plotvane2-cli info` and for File Load.
+// What a map database holds, in the terms a reader of it needs, as File
+// Load reads it: for `plotvane2-cli info`.
 struct MapDescription {
     struct Class {
         int number = 0;  // 1..4
@@ -51,18 +52,21 @@ struct MapDescription {
     std::uint32_t bottomRightLat = 0;
     std::uint32_t bottomRightLong = 0;
     std::vector<Text> texts;
-    unsigned spareTextEntries = 0;
+    unsigned spareTextEntries = 0;  // the spare entry count File Load keeps
     bool passwordStored = false;
     // A password is stored that is not the fixed read-only one of this map.
     bool needsPassword = false;
 };
 
-MapDescription describeMapDatabase(const ParsedMapDatabase& database, const DatabaseHeaderSummary& summary,
-                                   std::uint64_t fileSize);
+// `info`'s verdict on a database held in memory: File Load's header
+// checks and the whole restore read, without writing anything. 0 with
+// `description` filled; otherwise 2 after the message File Load shows for
+// that damage.
+int describeMapDatabaseBytes(std::span<const std::uint8_t> bytes, Feedback& feedback, MapDescription& description);
 
-// Runs the header checks of File Load on the file, reads it whole and
-// parses it. 0 with `description` filled; otherwise non-zero after the
-// message File Load shows for that failure.
+// The same on a file, read as File Load reads it: the header checks on the
+// file, then the whole file at once. 1 when it does not exist, 2 when it
+// cannot be opened or is damaged, each after File Load's message.
 int describeMapDatabaseFile(const std::filesystem::path& path, Feedback& feedback, MapDescription& description);
 
 const char* colourModeName(std::uint8_t mode);  // "Original", "1BPP", ...; null for others

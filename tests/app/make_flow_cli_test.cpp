@@ -18,6 +18,7 @@
 #include "support/bmp_writer.h"
 #include "support/cli_fixtures.h"
 #include "support/database_fixtures.h"
+#include "support/layout_parser.h"
 #include "support/recording_feedback.h"
 #include "support/scripted_platform.h"
 

@@ -11,6 +11,7 @@
 
 #include "access/password_codec.h"
 #include "database/make_database.h"
+#include "database/map_description.h"
 #include "database/record_compression.h"
 #include "project/byte_order.h"
 #include "project/files.h"
@@ -19,11 +20,16 @@
 #include "support/bmp_writer.h"
 #include "support/database_fixtures.h"
 #include "support/expected_bytes.h"
+#include "support/layout_parser.h"
 #include "support/recording_feedback.h"
 #include "support/temp_dir.h"
 
 namespace plotvane {
 namespace {
+
+using test::DataRecordInfo;
+using test::ParsedMapDatabase;
+using test::parseMapDatabase;
 
 using test::Bytes;
 using PixelValue = std::function<unsigned(int classIndex, int x, int y)>;
@@ -773,6 +779,100 @@ TEST(RestoreRobustness, EveryFlippedHeaderByteLoadsOrIsRefused) {
             if (HasFailure()) FAIL() << "byte " << at << " flipped by " << int(flip);
         }
     }
+}
+
+// ---- info and File Load on the same damaged databases ----------------------
+
+// Small databases of every colour mode, compressed and not: Class 1 of
+// 24 x 8 pixels in two tiles 12 pixels wide (not whole bytes in 1 bit a
+// pixel), Class 2 of 48 x 16 in 2 x 2 tiles; texts in some.
+std::vector<Bytes> agreementDatabases() {
+    std::vector<Bytes> databases;
+    for (const std::uint8_t mode : {0, 1, 2, 4, 8}) {
+        for (const bool compressed : {false, true}) {
+            if (mode == 0 && compressed) continue;
+            MapProject p = namedProject();
+            setClassRow(p, 0, 24, 8, 2, 1);
+            setClassRow(p, 1, 48, 16, 2, 2, 2);
+            if (compressed != (mode == 2)) {
+                p.setInfoText(0, {"cove", 3, 4, 12, 13});
+                p.infoTextCount = 1;
+                p.spareInfoTextCount = 1;
+            }
+            const PixelValue value = [mode](int k, int x, int y) {
+                return static_cast<unsigned>((x / 3 + y / 2 + k) % (mode == 8 ? 256 : 1u << pixelBits(mode)));
+            };
+            databases.push_back(test::layOutDatabase(p, mode, compressed, tileData(p, mode, compressed, value)));
+        }
+    }
+    return databases;
+}
+
+// What File Load shows for `bytes` in its header checks and its restore
+// (the password stage aside), or nothing when it restores them.
+std::vector<Message> fileLoadVerdict(const Bytes& bytes) {
+    test::RecordingFeedback feedback;
+    DatabaseHeaderSummary summary;
+    if (checkDatabaseHeader(bytes, feedback, summary) == 0) {
+        MapProject project;
+        RestoreMemory out;
+        restoreDatabaseBytes(bytes, project, out, feedback);
+    }
+    return feedback.messages;
+}
+
+std::vector<Message> infoVerdict(const Bytes& bytes) {
+    test::RecordingFeedback feedback;
+    MapDescription description;
+    const int rc = describeMapDatabaseBytes(bytes, feedback, description);
+    EXPECT_EQ(rc != 0, !feedback.messages.empty());
+    return feedback.messages;
+}
+
+// The bytes whose damage can matter to a reader: all but the pixels of
+// uncompressed tiles, which no reader judges.
+std::vector<std::size_t> judgedBytes(const Bytes& db) {
+    const std::size_t records = readBe16(db.data() + 76);
+    const std::size_t firstTile = db[recordAt(db, 0) + 57];
+    const bool compressed = (db[recordAt(db, firstTile) + 6] & kTileCompressedFlag) != 0;
+    std::vector<std::size_t> judged;
+    for (std::size_t at = 0; at < db.size(); ++at) {
+        std::size_t record = 0;
+        while (record + 1 < records && recordAt(db, record + 1) <= at) ++record;
+        if (compressed || record < firstTile || at < recordAt(db, record) + kTileHeaderSize) judged.push_back(at);
+    }
+    return judged;
+}
+
+// Every truncation, and every judged byte flipped in its low bit, its high
+// bit and whole, of each database: info describes exactly what File Load
+// restores and refuses the rest with File Load's message.
+TEST(InfoAndFileLoad, RefuseTheSameDamagedDatabasesWithTheSameMessage) {
+    int refused = 0, cases = 0;
+    const auto compare = [&refused, &cases](const Bytes& damaged, const std::string& what) {
+        const std::vector<Message> load = fileLoadVerdict(damaged);
+        EXPECT_EQ(infoVerdict(damaged), load) << what;
+        refused += load.empty() ? 0 : 1;
+        ++cases;
+    };
+    const std::vector<Bytes> databases = agreementDatabases();
+    for (std::size_t i = 0; i < databases.size(); ++i) {
+        const Bytes& db = databases[i];
+        ASSERT_TRUE(fileLoadVerdict(db).empty());
+        for (std::size_t n = 0; n < db.size(); ++n)
+            compare(Bytes(db.begin(), db.begin() + static_cast<std::ptrdiff_t>(n)),
+                    "database " + std::to_string(i) + " cut at " + std::to_string(n));
+        for (const std::size_t at : judgedBytes(db)) {
+            for (const std::uint8_t mask : {0x01, 0x80, 0xFF}) {
+                Bytes damaged = db;
+                damaged[at] ^= mask;
+                compare(damaged, "database " + std::to_string(i) + " byte " + std::to_string(at) + " ^ " +
+                                     std::to_string(mask));
+            }
+        }
+    }
+    // Both readers see damage, not only in the cut files.
+    EXPECT_GT(refused, cases / 2);
 }
 
 // ---- The password stage ------------------------------------------------

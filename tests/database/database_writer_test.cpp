@@ -10,12 +10,16 @@
 #include "support/bmp_writer.h"
 #include "support/database_fixtures.h"
 #include "support/expected_bytes.h"
+#include "support/layout_parser.h"
 #include "support/output_cases.h"
 #include "support/recording_feedback.h"
 #include "support/temp_dir.h"
 
 namespace plotvane {
 namespace {
+
+using test::ParsedMapDatabase;
+using test::parseMapDatabase;
 
 using test::Bytes;
 using test::putBe16;

@@ -8,11 +8,19 @@
 #include "project/byte_order.h"
 #include "support/bmp_writer.h"
 #include "support/database_fixtures.h"
+#include "support/layout_parser.h"
 #include "support/recording_feedback.h"
 #include "support/temp_dir.h"
 
 namespace plotvane {
 namespace {
+
+using test::DataRecordInfo;
+using test::ParsedMapDatabase;
+using test::kParseBadDataRecord;
+using test::kParseBadInfoText;
+using test::kParseBadRecordList;
+using test::parseMapDatabase;
 
 using Bytes = std::vector<std::uint8_t>;
 
