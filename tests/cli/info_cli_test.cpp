@@ -10,8 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/info_output.h"
+#include "database/map_description.h"
 #include "support/cli_fixtures.h"
 #include "support/database_fixtures.h"
+#include "support/recording_feedback.h"
 
 namespace plotvane::test {
 namespace {
@@ -277,16 +280,51 @@ TEST(InfoCliUsage, WithoutAFileIsAUsageError) {
 
 // ---- Robustness ------------------------------------------------------------------
 
+// What `info --json` gives for `bytes`, found in this process: the exit
+// status, the standard output and the messages for standard error.
+struct InfoVerdict {
+    int exitCode = 0;
+    std::string out;
+    std::vector<Message> messages;
+};
+
+InfoVerdict infoInProcess(const Bytes& bytes) {
+    RecordingFeedback feedback;
+    MapDescription description;
+    InfoVerdict v;
+    v.exitCode = describeMapDatabaseBytes(bytes, feedback, description) == 0 ? 0 : 1;
+    if (v.exitCode == 0) v.out = cli::infoJson(description);
+    v.messages = feedback.messages;
+    return v;
+}
+
 // Exit 0 with a JSON object, or exit 1 with one File Load message: never a
-// signal, a hang or anything else.
-void expectOrderly(const ProcessResult& r, const std::string& what) {
+// crash, a hang or anything else.
+void expectOrderly(const InfoVerdict& v, const std::string& what) {
     SCOPED_TRACE(what);
-    if (r.exitCode == 0) {
-        EXPECT_TRUE(nlohmann::json::accept(r.out)) << r.out;
+    if (v.exitCode == 0) {
+        EXPECT_TRUE(nlohmann::json::accept(v.out)) << v.out;
+        EXPECT_TRUE(v.messages.empty());
         return;
     }
-    ASSERT_EQ(r.exitCode, 1) << r.err;
-    EXPECT_TRUE(r.err == kDataDamaged || r.err == kNotOrbilune || r.err == kInfoHeader) << r.err;
+    ASSERT_EQ(v.messages.size(), 1u);
+    const Message& m = v.messages[0];
+    EXPECT_TRUE(m == error("PDB file data") || m == error("Not Orbilune data!") || m == error("information header"))
+        << m.text;
+}
+
+// The same file through the program: what the process sweeps stand for.
+void expectTheProcessAgrees(const CliSandbox& box, const Bytes& bytes, const std::string& what) {
+    SCOPED_TRACE(what);
+    const auto path = box.input("case.pdb");
+    writeFile(path, bytes);
+    const ProcessResult r = box.run({"info", "--json", path.string()});
+    const InfoVerdict v = infoInProcess(bytes);
+    EXPECT_EQ(r.exitCode, v.exitCode);
+    EXPECT_EQ(r.out, v.out);
+    std::string err;
+    for (const Message& m : v.messages) err += m.title + ": " + m.text + "\n";
+    EXPECT_EQ(r.err, err);
 }
 
 // A short database: half black, half white, compressed, with one text.
@@ -298,15 +336,17 @@ TEST(InfoCliRobustness, EveryTruncationIsRefusedOrDescribed) {
                                  halfBlack);
     const Bytes bytes = readFile(db);
     ASSERT_LT(bytes.size(), 2000u);
-    const auto cut = box.input("cut.pdb");
     int described = 0;
     for (std::size_t n = 0; n < bytes.size(); ++n) {
-        writeFile(cut, Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)));
-        const ProcessResult r = box.run({"info", "--json", cut.string()});
-        expectOrderly(r, "cut at " + std::to_string(n));
-        described += r.exitCode == 0 ? 1 : 0;
+        const InfoVerdict v = infoInProcess(Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)));
+        expectOrderly(v, "cut at " + std::to_string(n));
+        described += v.exitCode == 0 ? 1 : 0;
     }
     EXPECT_EQ(described, 0) << "a database cut short is damaged";
+    EXPECT_EQ(infoInProcess(bytes).exitCode, 0);
+    for (const std::size_t n : {std::size_t{0}, std::size_t{67}, std::size_t{100}, bytes.size() - 1})
+        expectTheProcessAgrees(box, Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)),
+                               "cut at " + std::to_string(n));
 }
 
 TEST(InfoCliRobustness, EveryFlippedHeaderByteIsRefusedOrDescribed) {
@@ -316,15 +356,24 @@ TEST(InfoCliRobustness, EveryFlippedHeaderByteIsRefusedOrDescribed) {
     const Bytes bytes = readFile(db);
     // The database header, the record list, record 0 and the text header.
     const std::size_t end = recordOffsetOf(bytes, 1) + 16;
-    const auto flipped = box.input("flipped.pdb");
+    int refused = 0;
     for (std::size_t i = 0; i < end; ++i) {
         for (const std::uint8_t mask : {std::uint8_t{0xFF}, std::uint8_t{0x01}}) {
             Bytes changed = bytes;
             changed[i] ^= mask;
-            writeFile(flipped, changed);
-            expectOrderly(box.run({"info", "--json", flipped.string()}),
-                          "byte " + std::to_string(i) + " ^ " + std::to_string(mask));
+            const InfoVerdict v = infoInProcess(changed);
+            expectOrderly(v, "byte " + std::to_string(i) + " ^ " + std::to_string(mask));
+            refused += v.exitCode;
         }
+    }
+    EXPECT_GT(refused, 0);
+    // The identity, a record offset, the class count and the text tag.
+    const std::size_t zero = recordOffsetOf(bytes, 0);
+    const std::size_t text = recordOffsetOf(bytes, 1);
+    for (const std::size_t at : {std::size_t{61}, std::size_t{81}, zero + 58, text}) {
+        Bytes changed = bytes;
+        changed[at] ^= 0xFF;
+        expectTheProcessAgrees(box, changed, "byte " + std::to_string(at));
     }
 }
 

@@ -1,0 +1,160 @@
+// The two forms `plotvane2-cli info` prints a description in.
+#include "cli/info_output.h"
+
+#include <cstdio>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace plotvane::cli {
+
+namespace {
+
+std::string angle(std::uint32_t total) {
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%u:%02u:%02u.%03u", total / 3600000u, (total % 3600000u) / 60000u,
+                  (total % 60000u) / 1000u, total % 1000u);
+    return buffer;
+}
+
+// A damaged file may hold any byte here; only printable ASCII is shown as
+// it stands, so the output stays valid UTF-8.
+std::string hemisphereText(std::uint8_t hemisphere) {
+    if (hemisphere >= 0x20 && hemisphere < 0x7F) return std::string(1, static_cast<char>(hemisphere));
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "0x%02X", hemisphere);
+    return buffer;
+}
+
+std::string modeName(std::uint8_t mode) {
+    const char* name = colourModeName(mode);
+    return name != nullptr ? name : "unknown (" + std::to_string(mode) + ")";
+}
+
+const char* compressionText(MapDescription::Compression c) {
+    switch (c) {
+        case MapDescription::Compression::No: return "no";
+        case MapDescription::Compression::Yes: return "yes";
+        case MapDescription::Compression::Mixed: return "mixed";
+    }
+    return "no";
+}
+
+// Control characters (C0, DEL and the C1 range a stored byte 0x81, 0x8D,
+// 0x8F, 0x90 or 0x9D decodes to) as \xNN, and the backslash doubled, so
+// a stored text cannot break the layout of the lines around it.
+std::string escapeControls(const std::string& utf8) {
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        unsigned control = 0x100;
+        if (b < 0x20 || b == 0x7F) control = b;
+        if (b == 0xC2 && i + 1 < utf8.size()) {
+            const auto next = static_cast<unsigned char>(utf8[i + 1]);
+            if (next >= 0x80 && next < 0xA0) {
+                control = next;
+                ++i;
+            }
+        }
+        if (control < 0x100) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\x%02X", control);
+            out += buffer;
+        } else if (b == '\\') {
+            out += "\\\\";
+        } else {
+            out += static_cast<char>(b);
+        }
+    }
+    return out;
+}
+
+// printf into a string: the lines below read as the output they make.
+template <typename... Args>
+void appendf(std::string& out, const char* format, Args... args) {
+    const int n = std::snprintf(nullptr, 0, format, args...);
+    if (n <= 0) return;
+    std::string line(static_cast<std::size_t>(n) + 1, '\0');
+    std::snprintf(line.data(), line.size(), format, args...);
+    line.pop_back();
+    out += line;
+}
+
+}  // namespace
+
+std::string infoText(const MapDescription& d) {
+    std::string out;
+    appendf(out, "Name:         %s\n", escapeControls(d.name).c_str());
+    appendf(out, "Version:      %s\n", escapeControls(d.version).c_str());
+    appendf(out, "Colour mode:  %s (%u)\n", modeName(d.colourMode).c_str(), d.colourMode);
+    appendf(out, "Compressed:   %s\n", compressionText(d.compression));
+    appendf(out, "Classes:      %u\n", d.classCount);
+    for (const MapDescription::Class& c : d.classes)
+        appendf(out, "  Class %d:    %u x %u, magnification %d, %d x %d tiles of %u x %u\n", c.number, c.width,
+                c.height, c.magnification, c.columns, c.rows, c.tileWidth, c.tileHeight);
+    appendf(out, "Records:      %u (%u data records)\n", d.recordCount, d.dataRecordCount);
+    appendf(out, "File size:    %llu bytes\n", static_cast<unsigned long long>(d.fileSize));
+    if (d.gps) {
+        appendf(out, "Upper left:   lat %s, long %s\n", angle(d.upperLeftLat).c_str(), angle(d.upperLeftLong).c_str());
+        appendf(out, "Bottom right: lat %s, long %s\n", angle(d.bottomRightLat).c_str(),
+                angle(d.bottomRightLong).c_str());
+        appendf(out, "Hemisphere:   %s%s\n", hemisphereText(d.hemisphere).c_str(),
+                d.westLongitude ? ", west longitude" : "");
+    } else {
+        out += "Corners:      none (GPS off)\n";
+    }
+    appendf(out, "Texts:        %zu\n", d.texts.size());
+    for (std::size_t i = 0; i < d.texts.size(); ++i) {
+        const MapDescription::Text& t = d.texts[i];
+        appendf(out, "  %2zu: [%u,%u]-[%u,%u] %s\n", i + 1, t.left, t.top, t.right, t.bottom,
+                escapeControls(t.text).c_str());
+    }
+    appendf(out, "Password:     %s\n", d.needsPassword    ? "needed to open"
+                                         : d.passwordStored ? "none needed (opens read-only)"
+                                                            : "none stored (opens read-only)");
+    return out;
+}
+
+std::string infoJson(const MapDescription& d) {
+    nlohmann::ordered_json out;
+    out["name"] = d.name;
+    out["version"] = d.version;
+    out["colourMode"] = d.colourMode;
+    out["colourModeName"] = modeName(d.colourMode);
+    out["compressed"] = compressionText(d.compression);
+    out["classCount"] = d.classCount;
+    out["classes"] = nlohmann::ordered_json::array();
+    for (const MapDescription::Class& c : d.classes)
+        out["classes"].push_back({{"class", c.number},
+                                  {"width", c.width},
+                                  {"height", c.height},
+                                  {"magnification", c.magnification},
+                                  {"recordColumns", c.columns},
+                                  {"recordRows", c.rows},
+                                  {"tileWidth", c.tileWidth},
+                                  {"tileHeight", c.tileHeight}});
+    out["recordCount"] = d.recordCount;
+    out["dataRecordCount"] = d.dataRecordCount;
+    out["fileSize"] = d.fileSize;
+    out["gps"] = d.gps;
+    if (d.gps) {
+        auto corner = [](std::uint32_t lat, std::uint32_t lon) {
+            return nlohmann::ordered_json{
+                {"latitude", angle(lat)}, {"longitude", angle(lon)}, {"latitudeTotal", lat}, {"longitudeTotal", lon}};
+        };
+        out["upperLeft"] = corner(d.upperLeftLat, d.upperLeftLong);
+        out["bottomRight"] = corner(d.bottomRightLat, d.bottomRightLong);
+        out["hemisphere"] = hemisphereText(d.hemisphere);
+        out["westLongitude"] = d.westLongitude;
+    }
+    out["texts"] = nlohmann::ordered_json::array();
+    for (const MapDescription::Text& t : d.texts)
+        out["texts"].push_back(
+            {{"text", t.text}, {"left", t.left}, {"top", t.top}, {"right", t.right}, {"bottom", t.bottom}});
+    out["spareTextEntries"] = d.spareTextEntries;
+    out["passwordStored"] = d.passwordStored;
+    out["needsPassword"] = d.needsPassword;
+    return out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace plotvane::cli
