@@ -34,6 +34,14 @@ bool abnormalYear(int year) { return year >= 1951 && year <= 1997; }
 
 Message cannotMakeDatabase() { return warning("Error : Cannot make pdb-file.", Icon::Exclamation); }
 
+bool anyRecordOverLimit(const MapProject& project) {
+    for (std::size_t i = 0; i < project.recordCounter; ++i) {
+        const std::uint64_t stored = std::uint64_t{project.recordSizes[i]} + kTileHeaderSize + kCompressedSizeWordSize;
+        if (stored > kCompressedRecordLimit) return true;
+    }
+    return false;
+}
+
 std::vector<std::filesystem::path> classFiles(const MapProject& project, int classCount) {
     std::vector<std::filesystem::path> files;
     for (int k = 0; k < classCount; ++k) files.emplace_back(project.classes[static_cast<std::size_t>(k)].fileName.str());
@@ -88,32 +96,12 @@ public:
         std::uint64_t start = 0;
         std::size_t record = 0;
         for (int k = 0; k < request_.classCount; ++k) {
-            const MapClassEntry& cls = project_.classes[static_cast<std::size_t>(k)];
             FilePtr compression = openFile(compressionPath_, "rb");
             if (!compression) {
                 feedback_.show(warning("Error : Cannot open compressed-file.", Icon::Information));
                 return kWriteCompressionFileLost;
             }
-            const std::uint32_t nx = cls.recordColumns;
-            const std::uint32_t ny = cls.recordRows;
-            const TileBitmapHeader header = makeTileBitmapHeader(
-                static_cast<std::uint16_t>(nx == 0 ? 0 : cls.width / nx),
-                static_cast<std::uint16_t>(ny == 0 ? 0 : cls.height / ny), request_.colourMode, compress_);
-            const std::uint64_t tiles = std::uint64_t{nx} * ny;
-            for (std::uint64_t t = 0; t < tiles; ++t, ++record) {
-                const std::uint32_t length = project_.recordSizes[record];
-                std::vector<std::uint8_t> prefix;
-                appendTileBitmapHeader(prefix, header);
-                if (compress_)
-                    appendCompressedSizeWordLittleEndian(prefix, static_cast<std::uint16_t>(length + 2));
-                if (!writeExact(output_.stream(), prefix.data(), prefix.size())) return writeFailed();
-                if (!seekTo(compression.get(), start)) return pointerLost(compression);
-                if (const int rc = copy(compression.get(), length); rc != 0) {
-                    if (rc == 1) return writeFailed();
-                    return pointerLost(compression);
-                }
-                start += length;
-            }
+            if (const int rc = writeClassRecords(k, compression, start, record); rc != 0) return rc;
         }
         return 0;
     }
@@ -125,6 +113,31 @@ public:
     }
 
 private:
+    // The records of class k: each tile's header (and size word), then its
+    // data copied from the compression file, which runs on from `start`.
+    int writeClassRecords(int k, FilePtr& compression, std::uint64_t& start, std::size_t& record) {
+        const MapClassEntry& cls = project_.classes[static_cast<std::size_t>(k)];
+        const std::uint32_t nx = cls.recordColumns;
+        const std::uint32_t ny = cls.recordRows;
+        const TileBitmapHeader header = makeTileBitmapHeader(
+            static_cast<std::uint16_t>(nx == 0 ? 0 : cls.width / nx),
+            static_cast<std::uint16_t>(ny == 0 ? 0 : cls.height / ny), request_.colourMode, compress_);
+        const std::uint64_t tiles = std::uint64_t{nx} * ny;
+        for (std::uint64_t t = 0; t < tiles; ++t, ++record) {
+            const std::uint32_t length = project_.recordSizes[record];
+            std::vector<std::uint8_t> prefix;
+            appendTileBitmapHeader(prefix, header);
+            if (compress_) appendCompressedSizeWordLittleEndian(prefix, static_cast<std::uint16_t>(length + 2));
+            if (!writeExact(output_.stream(), prefix.data(), prefix.size())) return writeFailed();
+            if (!seekTo(compression.get(), start)) return pointerLost(compression);
+            const int copied = copy(compression.get(), length);
+            if (copied == 1) return writeFailed();
+            if (copied != 0) return pointerLost(compression);
+            start += length;
+        }
+        return 0;
+    }
+
     int cannotMake(const FileProblem& problem) {
         feedback_.show(cannotMakeDatabase());
         feedback_.explain(problem);
@@ -159,6 +172,50 @@ private:
     std::vector<std::uint8_t> copyBuffer_;
 };
 
+// The compression pass of every class, then the checks of what the passes
+// left: one length per record of the grids, and with compression no
+// record over 64000 bytes.
+int compressEveryClass(MapProject& project, const WriteRequest& request, bool compress, Feedback& feedback,
+                       ControlUpdates& updates) {
+    const CompressionRequest pass{request.workDir, request.ditherChecked, request.compressChecked};
+    for (int k = 0; k < request.classCount; ++k) {
+        if (compressClassRecords(project, k, request.colourMode, compress, pass, feedback, updates) != 0) {
+            feedback.show(warning("Error : Can not compress this data.", Icon::Information));
+            return kWriteFailed;
+        }
+    }
+    // The passes must have produced one length per record of the grids
+    // the directory is computed from.
+    if (project.recordCounter != dataRecordCount(project, request.classCount) ||
+        project.recordSizes.size() < project.recordCounter) {
+        feedback.show(warning("Error : Can not compress this data.", Icon::Information));
+        return kWriteFailed;
+    }
+    if (compress && anyRecordOverLimit(project)) {
+        feedback.show(warning("Error : Compression Data Size Over 64KBytes.", Icon::Information));
+        return kWriteFailed;
+    }
+    return 0;
+}
+
+// The file itself once every record's data is known: created beside the
+// output, the date checked, the head and the records written, the new
+// file put in place.
+int writeDatabaseFile(MapProject& project, const WriteRequest& request, bool compress, const Clock& clock,
+                      Feedback& feedback, OutputFile& output) {
+    DatabaseFileWriter writer(project, request, compress, feedback, output);
+    if (const int rc = writer.createOutput(); rc != 0) return rc;
+    const std::int64_t now = clock.now();
+    if (abnormalYear(clock.localYear(now))) {
+        feedback.show(warning("Error : The date of this system is abnormal.", Icon::Information));
+        return kWriteFailed;
+    }
+    if (const int rc = writer.writeHead(makeWriteStamp(now)); rc != 0) return rc;
+    if (const int rc = writer.writeDataRecords(); rc != 0) return rc;
+    removeIfExists(request.workDir / kDatabaseRasterName);
+    return writer.finish();
+}
+
 }  // namespace
 
 int writeMapDatabase(MapProject& project, const WriteRequest& request, const Clock& clock,
@@ -169,57 +226,19 @@ int writeMapDatabase(MapProject& project, const WriteRequest& request, const Clo
     project.recordSizes.clear();
     // Original mode stores the class bitmaps as they are, never compressed.
     const bool compress = request.compress && request.colourMode != 0;
-    const int classCount = std::clamp(request.classCount, 0, kClassSlots);
+    WriteRequest effective = request;
+    effective.classCount = std::clamp(request.classCount, 0, kClassSlots);
 
     // A link, a device or a class bitmap at the output path is refused
     // before any work is done.
-    OutputFile output(request.outputPath, classFiles(project, classCount));
+    OutputFile output(request.outputPath, classFiles(project, effective.classCount));
     if (!output.check()) {
         feedback.show(cannotMakeDatabase());
         feedback.explain(output.problem());
         return kWriteFailed;
     }
-
-    const CompressionRequest pass{request.workDir, request.ditherChecked, request.compressChecked};
-    for (int k = 0; k < classCount; ++k) {
-        if (compressClassRecords(project, k, request.colourMode, compress, pass, feedback, updates) != 0) {
-            feedback.show(warning("Error : Can not compress this data.", Icon::Information));
-            return kWriteFailed;
-        }
-    }
-    // The passes must have produced one length per record of the grids
-    // the directory is computed from.
-    if (project.recordCounter != dataRecordCount(project, classCount) ||
-        project.recordSizes.size() < project.recordCounter) {
-        feedback.show(warning("Error : Can not compress this data.", Icon::Information));
-        return kWriteFailed;
-    }
-
-    if (compress) {
-        for (std::size_t i = 0; i < project.recordCounter; ++i) {
-            const std::uint64_t stored = std::uint64_t{project.recordSizes[i]} + kTileHeaderSize + kCompressedSizeWordSize;
-            if (stored > kCompressedRecordLimit) {
-                feedback.show(warning("Error : Compression Data Size Over 64KBytes.", Icon::Information));
-                return kWriteFailed;
-            }
-        }
-    }
-
-    WriteRequest effective = request;
-    effective.classCount = classCount;
-    DatabaseFileWriter writer(project, effective, compress, feedback, output);
-    if (const int rc = writer.createOutput(); rc != 0) return rc;
-
-    const std::int64_t now = clock.now();
-    if (abnormalYear(clock.localYear(now))) {
-        feedback.show(warning("Error : The date of this system is abnormal.", Icon::Information));
-        return kWriteFailed;
-    }
-    if (const int rc = writer.writeHead(makeWriteStamp(now)); rc != 0) return rc;
-    if (const int rc = writer.writeDataRecords(); rc != 0) return rc;
-
-    removeIfExists(request.workDir / kDatabaseRasterName);
-    return writer.finish();
+    if (const int rc = compressEveryClass(project, effective, compress, feedback, updates); rc != 0) return rc;
+    return writeDatabaseFile(project, effective, compress, clock, feedback, output);
 }
 
 }  // namespace plotvane

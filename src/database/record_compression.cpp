@@ -48,57 +48,77 @@ std::uint32_t sourceRowStride(std::uint8_t mode, std::uint32_t width) {
     return rasterRowBytes(static_cast<std::int32_t>(width), mode);
 }
 
-void packTileRow(std::uint8_t mode, std::span<const std::uint8_t> sourceRow, std::uint32_t firstPixel,
-                 bool keepOriginalBits, std::span<std::uint8_t> packed) {
+namespace {
+
+// Modes 0 and 1: the bits from pixel `firstPixel` on, inverted unless `flip` is 0.
+void packOneBitRow(std::span<const std::uint8_t> sourceRow, std::uint32_t firstPixel, std::uint8_t flip,
+                   std::span<std::uint8_t> packed) {
     const RowSource src{sourceRow};
     const std::size_t n = packed.size();
+    const std::size_t byte0 = firstPixel / 8;
+    const unsigned shift = firstPixel % 8;
+    // Bytes whose neighbour lies inside the row need no bounds test.
+    std::size_t i = 0;
+    if (byte0 + 1 < sourceRow.size()) {
+        const std::size_t safe = std::min(n, sourceRow.size() - byte0 - 1);
+        const std::uint8_t* s = sourceRow.data() + byte0;
+        if (shift == 0) {
+            for (; i < safe; ++i) packed[i] = static_cast<std::uint8_t>(s[i] ^ flip);
+        } else {
+            for (; i < safe; ++i)
+                packed[i] = static_cast<std::uint8_t>(((s[i] << shift) | (s[i + 1] >> (8 - shift))) ^ flip);
+        }
+    }
+    for (; i < n; ++i) {
+        std::uint8_t v = src.at(byte0 + i);
+        if (shift != 0) v = static_cast<std::uint8_t>((v << shift) | (src.at(byte0 + i + 1) >> (8 - shift)));
+        packed[i] = static_cast<std::uint8_t>(v ^ flip);
+    }
+}
+
+// Mode 2 from the 4-bit raster: two nibble pairs give one byte of four pixels.
+void packTwoBitRow(std::span<const std::uint8_t> sourceRow, std::uint32_t firstPixel, std::span<std::uint8_t> packed) {
+    const RowSource src{sourceRow};
+    for (std::size_t i = 0; i < packed.size(); ++i) {
+        const std::uint8_t hi = greyPairOf4(src.nibblePair(firstPixel, 2 * i));
+        const std::uint8_t lo = greyPairOf4(src.nibblePair(firstPixel, 2 * i + 1));
+        packed[i] = static_cast<std::uint8_t>((hi << 4) | lo);
+    }
+}
+
+// Mode 4: 15 minus each nibble.
+void packFourBitRow(std::span<const std::uint8_t> sourceRow, std::uint32_t firstPixel, std::span<std::uint8_t> packed) {
+    const RowSource src{sourceRow};
+    for (std::size_t i = 0; i < packed.size(); ++i)
+        packed[i] = static_cast<std::uint8_t>(src.nibblePair(firstPixel, i) ^ 0xFF);
+}
+
+// Mode 8: the bytes as they are, zero past the row's end.
+void packEightBitRow(std::span<const std::uint8_t> sourceRow, std::uint32_t firstPixel, std::span<std::uint8_t> packed) {
+    for (std::size_t i = 0; i < packed.size(); ++i) {
+        const std::size_t at = std::size_t{firstPixel} + i;
+        if (at >= sourceRow.size()) {
+            std::fill(packed.begin() + static_cast<std::ptrdiff_t>(i), packed.end(), std::uint8_t{0});
+            return;
+        }
+        packed[i] = sourceRow[at];
+    }
+}
+
+}  // namespace
+
+void packTileRow(std::uint8_t mode, std::span<const std::uint8_t> sourceRow, std::uint32_t firstPixel,
+                 bool keepOriginalBits, std::span<std::uint8_t> packed) {
     switch (mode) {
         case 0:
         case 1: {
-            const std::size_t byte0 = firstPixel / 8;
-            const unsigned shift = firstPixel % 8;
             const std::uint8_t flip = (mode == 0 && keepOriginalBits) ? 0x00 : 0xFF;
-            // Bytes whose neighbour lies inside the row need no bounds test.
-            std::size_t i = 0;
-            if (byte0 + 1 < sourceRow.size()) {
-                const std::size_t safe = std::min(n, sourceRow.size() - byte0 - 1);
-                const std::uint8_t* s = sourceRow.data() + byte0;
-                if (shift == 0) {
-                    for (; i < safe; ++i) packed[i] = static_cast<std::uint8_t>(s[i] ^ flip);
-                } else {
-                    for (; i < safe; ++i)
-                        packed[i] = static_cast<std::uint8_t>(((s[i] << shift) | (s[i + 1] >> (8 - shift))) ^ flip);
-                }
-            }
-            for (; i < n; ++i) {
-                std::uint8_t v = src.at(byte0 + i);
-                if (shift != 0)
-                    v = static_cast<std::uint8_t>((v << shift) | (src.at(byte0 + i + 1) >> (8 - shift)));
-                packed[i] = static_cast<std::uint8_t>(v ^ flip);
-            }
+            packOneBitRow(sourceRow, firstPixel, flip, packed);
             return;
         }
-        case 2:
-            for (std::size_t i = 0; i < n; ++i) {
-                const std::uint8_t hi = greyPairOf4(src.nibblePair(firstPixel, 2 * i));
-                const std::uint8_t lo = greyPairOf4(src.nibblePair(firstPixel, 2 * i + 1));
-                packed[i] = static_cast<std::uint8_t>((hi << 4) | lo);
-            }
-            return;
-        case 4:
-            for (std::size_t i = 0; i < n; ++i)
-                packed[i] = static_cast<std::uint8_t>(src.nibblePair(firstPixel, i) ^ 0xFF);
-            return;
-        case 8:
-            for (std::size_t i = 0; i < n; ++i) {
-                const std::size_t at = std::size_t{firstPixel} + i;
-                if (at >= sourceRow.size()) {
-                    std::fill(packed.begin() + static_cast<std::ptrdiff_t>(i), packed.end(), std::uint8_t{0});
-                    break;
-                }
-                packed[i] = sourceRow[at];
-            }
-            return;
+        case 2: packTwoBitRow(sourceRow, firstPixel, packed); return;
+        case 4: packFourBitRow(sourceRow, firstPixel, packed); return;
+        case 8: packEightBitRow(sourceRow, firstPixel, packed); return;
         default: std::fill(packed.begin(), packed.end(), std::uint8_t{0}); return;
     }
 }
@@ -309,62 +329,18 @@ private:
 
     int cutTiles() {
         const MapClassEntry& cls = project_.classes[static_cast<std::size_t>(classIndex_)];
-        width_ = cls.width;
-        height_ = cls.height;
-        const std::uint32_t nx = cls.recordColumns;
-        const std::uint32_t ny = cls.recordRows;
-        tileWidth_ = nx == 0 ? 0 : width_ / nx;
-        const std::uint32_t tileHeight = ny == 0 ? 0 : height_ / ny;
-        stride_ = sourceRowStride(mode_, width_);
-        const std::uint32_t rowBytes = tileRowBytes(mode_, tileWidth_);
-        keepOriginalBits_ = mode_ == 0 && cls.invertedPolarity == 1;
-        row_.assign(std::size_t{stride_} + kRowTail, 0);
-        packed_.assign(rowBytes, 0);
-
+        takeGeometry(cls);
         source_ = openFile(sourcePath_, "rb");
         if (!source_) return fail("Error : Cannot open bmp-file.", Icon::Information, 2);
         dataOffset_ = mode_ == 0 ? cls.pixelDataOffset : project_.rasterDataOffset;
         // The working raster is always bottom-up; a class bitmap is read as stored.
         topDown_ = mode_ == 0 && cls.topDown != 0;
-
-        const std::uint64_t perColumn = std::uint64_t{tileHeight} * rowBytes * (compress_ ? 2 : 1);
-        std::uint32_t group = nx;
-        // The output of a tile row is held until it can be appended in
-        // record order, so each source row is read once per group.
-        if (perColumn * nx > request_.memoryBudget)
-            group = static_cast<std::uint32_t>(
-                std::max<std::uint64_t>(1, request_.memoryBudget / std::max<std::uint64_t>(perColumn, 1)));
-        const bool direct = group == 1;
-        columns_.assign(direct ? 0 : group, {});
-        for (auto& column : columns_) column.reserve(static_cast<std::size_t>(perColumn));
-        const std::uint32_t rowsPerBlock =
-            stride_ == 0 ? std::max<std::uint32_t>(tileHeight, 1)
-                         : static_cast<std::uint32_t>(std::max<std::size_t>(1, kReadBlock / stride_));
+        planColumnGroups(cls.recordColumns);
 
         std::size_t counter = project_.recordCounter;
-        for (std::uint32_t r = 0; r < ny; ++r) {
-            if (project_.recordSizes.size() < counter + nx) project_.recordSizes.resize(counter + nx, 0);
-            for (std::uint32_t c = 0; c < nx; ++c) project_.recordSizes[counter + c] = 0;
-            for (std::uint32_t c0 = 0; c0 < nx; c0 += group) {
-                const std::uint32_t c1 = std::min(nx, c0 + group);
-                for (auto& column : columns_) column.clear();
-                for (std::uint32_t done = 0; done < tileHeight;) {
-                    const std::uint32_t count = std::min(rowsPerBlock, tileHeight - done);
-                    const std::uint32_t y = r * tileHeight + done;
-                    if (const int rc = readRows(y, count); rc != 0) return rc;
-                    for (std::uint32_t i = 0; i < count; ++i) {
-                        if (const int rc = emitRow(copiedRow(i, count), c0, c1, direct, counter); rc != 0)
-                            return rc;
-                    }
-                    done += count;
-                }
-                if (direct) continue;
-                for (std::uint32_t c = c0; c < c1; ++c) {
-                    const auto& column = columns_[c - c0];
-                    if (!writeExact(compression_.get(), column.data(), column.size())) return writeFailed();
-                }
-            }
-            counter += nx;
+        for (std::uint32_t r = 0; r < cls.recordRows; ++r) {
+            if (const int rc = cutTileRow(r, cls.recordColumns, counter); rc != 0) return rc;
+            counter += cls.recordColumns;
         }
         project_.recordCounter = static_cast<std::uint16_t>(counter);
 
@@ -372,6 +348,70 @@ private:
         if (!flushFile(compression_.get())) return writeFailed();
         const int closed = std::fclose(compression_.release());
         if (closed != 0) return writeFailed();
+        return 0;
+    }
+
+    // The tile size, the source stride and the row buffers of the class.
+    void takeGeometry(const MapClassEntry& cls) {
+        width_ = cls.width;
+        height_ = cls.height;
+        const std::uint32_t nx = cls.recordColumns;
+        const std::uint32_t ny = cls.recordRows;
+        tileWidth_ = nx == 0 ? 0 : width_ / nx;
+        tileHeight_ = ny == 0 ? 0 : height_ / ny;
+        stride_ = sourceRowStride(mode_, width_);
+        rowBytes_ = tileRowBytes(mode_, tileWidth_);
+        keepOriginalBits_ = mode_ == 0 && cls.invertedPolarity == 1;
+        row_.assign(std::size_t{stride_} + kRowTail, 0);
+        packed_.assign(rowBytes_, 0);
+    }
+
+    // The output of a tile row is held until it can be appended in record
+    // order, so each source row is read once per group of columns; a group
+    // of one column goes straight to the file.
+    void planColumnGroups(std::uint32_t nx) {
+        const std::uint64_t perColumn = std::uint64_t{tileHeight_} * rowBytes_ * (compress_ ? 2 : 1);
+        group_ = nx;
+        if (perColumn * nx > request_.memoryBudget)
+            group_ = static_cast<std::uint32_t>(
+                std::max<std::uint64_t>(1, request_.memoryBudget / std::max<std::uint64_t>(perColumn, 1)));
+        direct_ = group_ == 1;
+        columns_.assign(direct_ ? 0 : group_, {});
+        for (auto& column : columns_) column.reserve(static_cast<std::size_t>(perColumn));
+        rowsPerBlock_ = stride_ == 0 ? std::max<std::uint32_t>(tileHeight_, 1)
+                                     : static_cast<std::uint32_t>(std::max<std::size_t>(1, kReadBlock / stride_));
+    }
+
+    // Tile row r, whose records start at `counter`, group by group.
+    int cutTileRow(std::uint32_t r, std::uint32_t nx, std::size_t counter) {
+        if (project_.recordSizes.size() < counter + nx) project_.recordSizes.resize(counter + nx, 0);
+        for (std::uint32_t c = 0; c < nx; ++c) project_.recordSizes[counter + c] = 0;
+        for (std::uint32_t c0 = 0; c0 < nx; c0 += group_) {
+            const std::uint32_t c1 = std::min(nx, c0 + group_);
+            if (const int rc = cutColumnGroup(r, c0, c1, counter); rc != 0) return rc;
+            if (const int rc = appendColumns(c1 - c0); rc != 0) return rc;
+        }
+        return 0;
+    }
+
+    // The pixel rows of tile row r for the columns [c0, c1), block by block.
+    int cutColumnGroup(std::uint32_t r, std::uint32_t c0, std::uint32_t c1, std::size_t counter) {
+        for (auto& column : columns_) column.clear();
+        for (std::uint32_t done = 0; done < tileHeight_;) {
+            const std::uint32_t count = std::min(rowsPerBlock_, tileHeight_ - done);
+            if (const int rc = readRows(r * tileHeight_ + done, count); rc != 0) return rc;
+            for (std::uint32_t i = 0; i < count; ++i)
+                if (const int rc = emitRow(copiedRow(i, count), c0, c1, direct_, counter); rc != 0) return rc;
+            done += count;
+        }
+        return 0;
+    }
+
+    // The held output of a group's columns, in record order.
+    int appendColumns(std::uint32_t count) {
+        if (direct_) return 0;
+        for (std::uint32_t c = 0; c < count; ++c)
+            if (!writeExact(compression_.get(), columns_[c].data(), columns_[c].size())) return writeFailed();
         return 0;
     }
 
@@ -391,7 +431,12 @@ private:
     std::uint32_t width_ = 0;
     std::uint32_t height_ = 0;
     std::uint32_t tileWidth_ = 0;
+    std::uint32_t tileHeight_ = 0;
+    std::uint32_t rowBytes_ = 0;
     std::uint32_t stride_ = 0;
+    std::uint32_t group_ = 1;
+    bool direct_ = false;
+    std::uint32_t rowsPerBlock_ = 1;
     std::uint64_t dataOffset_ = 0;
     bool keepOriginalBits_ = false;
     bool topDown_ = false;
