@@ -9,9 +9,11 @@
 #include "access/password_codec.h"
 #include "database/database_loader.h"
 #include "database/make_database.h"
+#include "database/record_compression.h"
 #include "project/files.h"
 #include "raster/record_division.h"
 #include "support/bmp_writer.h"
+#include "support/database_fixtures.h"
 
 namespace plotvane::fuzz {
 
@@ -116,6 +118,63 @@ constexpr DatabaseRecipe kDatabases[] = {
     {8, true, true, true, "Zz9Yy8Xx", 3},
 };
 
+// Tile data for the grids of `p` in `mode`: pixel x of tile row y stores
+// (x + y) modulo the mode's values, packed from the high bits.
+std::vector<Bytes> patternTiles(const MapProject& p, std::uint8_t mode, bool compressed) {
+    const unsigned bits = mode == 0 ? 1 : mode;
+    std::vector<Bytes> tiles;
+    for (int k = 0; k < p.classCount; ++k) {
+        const MapClassEntry& c = p.classes[static_cast<std::size_t>(k)];
+        const std::uint32_t w = c.width / c.recordColumns;
+        const std::uint32_t h = c.height / c.recordRows;
+        for (int t = 0; t < c.recordColumns * c.recordRows; ++t) {
+            Bytes tile;
+            for (std::uint32_t y = 0; y < h; ++y) {
+                Bytes row(tileRowBytes(mode, w), 0);
+                for (std::uint32_t x = 0; x < w; ++x) {
+                    const std::uint32_t bit = x * bits;
+                    const unsigned value = (x + y + static_cast<unsigned>(t)) & ((1u << bits) - 1);
+                    row[bit / 8] = static_cast<std::uint8_t>(row[bit / 8] | (value << (8 - bits - bit % 8)));
+                }
+                if (compressed)
+                    encodeRunLength(row, tile);
+                else
+                    tile.insert(tile.end(), row.begin(), row.end());
+            }
+            tiles.push_back(std::move(tile));
+        }
+    }
+    return tiles;
+}
+
+// Databases whose tiles are not a whole number of bytes wide once File
+// Load widens them (101 pixels of 1, 2 or 4 bits, 2-bit pixels taking 4),
+// so that each tile after the first in a RestoreFile row starts inside a
+// byte; two classes, laid out as the writer lays them out.
+std::vector<Bytes> unalignedTileDatabases() {
+    std::vector<Bytes> seeds;
+    for (const std::uint8_t mode : {0, 1, 2, 4}) {
+        for (const bool compressed : {false, true}) {
+            if (mode == 0 && compressed) continue;
+            MapProject p;
+            p.databaseName.assign("ODD TILES");
+            p.versionText.assign("000002");
+            p.classCount = 2;
+            p.classes[0] = MapClassEntry{};
+            p.classes[0].width = 202;
+            p.classes[0].height = 12;
+            p.classes[0].recordColumns = 2;
+            p.classes[1].width = 404;
+            p.classes[1].height = 24;
+            p.classes[1].recordColumns = 4;
+            p.classes[1].recordRows = 2;
+            p.classes[1].magnification = 2;
+            seeds.push_back(test::layOutDatabase(p, mode, compressed, patternTiles(p, mode, compressed)));
+        }
+    }
+    return seeds;
+}
+
 }  // namespace
 
 std::vector<Bytes> databaseSeeds() {
@@ -126,13 +185,26 @@ std::vector<Bytes> databaseSeeds() {
         Bytes db = makeDatabase(folder.path(), d);
         if (!db.empty()) seeds.push_back(std::move(db));
     }
+    for (Bytes& db : unalignedTileDatabases()) seeds.push_back(std::move(db));
     return seeds;
 }
 
 std::vector<Bytes> bmpSeeds() {
     std::vector<Bytes> seeds;
     int seed = 0;
-    for (std::uint16_t depth : {1, 4, 8, 24}) seeds.push_back(test::makeBmp(classRecipe(depth, 160, seed++)));
+    for (std::uint16_t depth : {1, 4, 8, 24}) {
+        seeds.push_back(test::makeBmp(classRecipe(depth, 160, seed++)));
+        // Rows stored top-down, with an odd width so that rows are padded.
+        test::BmpRecipe topDown = classRecipe(depth, 161, seed++);
+        topDown.height = -161;
+        seeds.push_back(test::makeBmp(topDown));
+        // The V4 and V5 headers.
+        for (const std::uint32_t header : {108u, 124u}) {
+            test::BmpRecipe r = classRecipe(depth, 160, seed++);
+            r.infoHeaderSize = header;
+            seeds.push_back(test::makeBmp(r));
+        }
+    }
     for (const Bytes& db : databaseSeeds()) {
         MapProject project;
         RestoreMemory out;

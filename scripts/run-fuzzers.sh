@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses with clang (AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs each for SECONDS (default 60) on its
+# UndefinedBehaviorSanitizer) and runs each for SECONDS (default 40) on its
 # corpus folder, which the harness seeds itself when it is empty. A crash
 # stops the script with the harness's report; the input is kept in
 # BUILD/artifacts.
@@ -10,14 +10,14 @@
 #   FUZZ_CORPUS  corpus folder (default FUZZ_BUILD/corpus), kept between runs
 set -euo pipefail
 
-seconds="${1:-60}"
+seconds="${1:-40}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${FUZZ_BUILD:-$root/build-fuzz}"
 corpus="${FUZZ_CORPUS:-$build/corpus}"
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DPLOTVANE_FUZZ=ON -DPLOTVANE_BUILD_TESTS=OFF -DPLOTVANE_BUILD_BENCH=OFF -DPLOTVANE_BUILD_QT=OFF >/dev/null
-cmake --build "$build" -j "${JOBS:-2}" --target database_loader_fuzzer bmp_reader_fuzzer >/dev/null
+cmake --build "$build" -j "${JOBS:-2}" --target database_loader_fuzzer database_description_fuzzer bmp_reader_fuzzer >/dev/null
 
 # harness  largest input
 run() {
@@ -36,4 +36,5 @@ run() {
 }
 
 run database_loader_fuzzer 160000
+run database_description_fuzzer 160000
 run bmp_reader_fuzzer 100000
