@@ -130,6 +130,7 @@ void MainDialog::command(int controlId) {
 
 void MainDialog::systemCommand(int command) {
     if ((command & ~0xF) == ids::kSysCommandAbout) platform_.showAbout();
+    if ((command & ~0xF) == ids::kSysCommandMakeClasses) makeClassesFromPicture();
 }
 
 void MainDialog::close() { platform_.endMainDialog(); }
@@ -150,17 +151,20 @@ void MainDialog::chooseClass(int classIndex) {
     if (project_.classCount != classIndex) return;
 
     const std::optional<std::string> path = platform_.openFileDialog(kBitmapDialog);
-    if (!path) return;
+    if (path) pickClass(classIndex, *path);
+}
+
+bool MainDialog::pickClass(int classIndex, const std::string& path) {
     ControlUpdates updates;
-    if (checkClassBitmap(project_, *path, classIndex, checked(ids::kIdCompress), feedback_, updates) != 0) {
+    if (checkClassBitmap(project_, path, classIndex, checked(ids::kIdCompress), feedback_, updates) != 0) {
         applyControlUpdates(updates, false);
-        return;
+        return false;
     }
     MapClassEntry& entry = project_.classes[static_cast<std::size_t>(classIndex)];
-    setText(ids::kIdClassFileName[classIndex], *path);
-    entry.fileName.assign(*path);
+    setText(ids::kIdClassFileName[classIndex], path);
+    entry.fileName.assign(path);
     // A new file under a name shown before must be read again.
-    pictures_.forget(*path);
+    pictures_.forget(path);
 
     unsigned product = 1;
     for (int k = 1; k <= classIndex; ++k) product *= project_.classes[static_cast<std::size_t>(k)].magnification;
@@ -182,6 +186,7 @@ void MainDialog::chooseClass(int classIndex) {
     if (project_.colourMode != 0) rebuildWorkRaster(project_.requestedColourMode);
     platform_.repaint(ui::Region::ClassIndicator);
     platform_.repaint(ui::Region::PreviewArea);
+    return true;
 }
 
 // ---- Preview navigation -----------------------------------------------------------

@@ -54,6 +54,10 @@ public:
 
 private:
     void chooseClass(int classIndex);
+    // The class check of a class button for `path`, and the row filled as
+    // the button fills it. False when the check refused it.
+    bool pickClass(int classIndex, const std::string& path);
+    void makeClassesFromPicture();
     void move(int dx, int dy);
     void zoomIn();
     void zoomOut();

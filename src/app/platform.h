@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +35,22 @@ struct FileDialogRequest {
     // Save dialogs: ask before an existing file is replaced. Open dialogs
     // always require the file to exist.
     bool confirmOverwrite = false;
+};
+
+// The small dialog of "Make classes from one picture...": how many
+// classes, the magnification between each and the next, and the folder
+// the class pictures go to.
+struct ClassesChoice {
+    int classCount = 3;
+    std::array<int, 3> magnifications{2, 2, 2};
+    std::string folder;
+};
+
+struct ClassesDialogRequest {
+    ClassesChoice initial;
+    // The sizes each class will have for the values now shown (or why none
+    // fit), told again whenever the user changes one.
+    std::function<std::string(const ClassesChoice&)> describe;
 };
 
 // The logic of a modal dialog (the password dialogs). The platform shows
@@ -75,6 +93,20 @@ public:
     virtual void endModal(DialogId dialog, DialogResult result) = 0;
     // The About box: modal, closed by its "OK" button or Escape.
     virtual void showAbout() = 0;
+    // The classes dialog; nullopt when the user cancelled.
+    virtual std::optional<ClassesChoice> classesDialog(const ClassesDialogRequest& request) {
+        (void)request;
+        return std::nullopt;
+    }
+    // Work a person waits on tells how far it is (0..1); once it has taken
+    // half a second a dialog shows it with Cancel, and the window keeps
+    // repainting. False: the user cancelled. endProgress closes the dialog.
+    virtual bool progress(std::string_view what, double fraction) {
+        (void)what;
+        (void)fraction;
+        return true;
+    }
+    virtual void endProgress() {}
 
     // ---- The main window ---------------------------------------------------
     // Wait cursor on (true) or back to the arrow (false); calls nest.

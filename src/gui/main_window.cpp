@@ -72,6 +72,9 @@ MainWindow::MainWindow(MainController& controller, QWidget* parent) : QDialog(pa
 
     // Window managers do not let a program extend their window menu, so
     // the About item is offered on the dialog's context menu.
+    auto* classes = new QAction(QStringLiteral("Make classes from one picture..."), this);
+    connect(classes, &QAction::triggered, this, [this] { controller_.systemCommand(ids::kSysCommandMakeClasses); });
+    addAction(classes);
     auto* about = new QAction(QStringLiteral("About Plotvane (&A)..."), this);
     connect(about, &QAction::triggered, this, [this] { controller_.systemCommand(ids::kSysCommandAbout); });
     addAction(about);

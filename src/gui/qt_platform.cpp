@@ -2,11 +2,14 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+
+#include <limits>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include "gui/classes_dialog.h"
 #include "gui/dialog_builder.h"
 
 namespace plotvane::qtui {
@@ -144,6 +147,35 @@ void QtPlatform::showAbout() {
     AboutBox box(activeParent());
     box.exec();
 }
+
+std::optional<ui::ClassesChoice> QtPlatform::classesDialog(const ui::ClassesDialogRequest& request) {
+    return runClassesDialog(request, activeParent());
+}
+
+bool QtPlatform::progress(std::string_view what, double fraction) {
+    constexpr int kSteps = 1000;
+    if (!progress_) {
+        progress_ = std::make_unique<QProgressDialog>(toQString(what), QStringLiteral("Cancel"), 0, kSteps, activeParent());
+        progress_->setObjectName(QStringLiteral("progress"));
+        progress_->setWindowTitle(QStringLiteral("Plotvane"));
+        progress_->setWindowModality(Qt::WindowModal);
+        // Shown here after half a second, never earlier on a guess of how
+        // long the work will take.
+        progress_->setMinimumDuration(std::numeric_limits<int>::max());
+        progress_->setAutoClose(false);
+        progress_->setAutoReset(false);
+        progressClock_.start();
+    }
+    progress_->setValue(static_cast<int>(fraction * kSteps));
+    if (!progress_->isVisible() && progressClock_.elapsed() >= 500) progress_->show();
+    // The window keeps repainting; until the dialog shows (and blocks the
+    // window's input) nothing the user does reaches the window meanwhile.
+    QCoreApplication::processEvents(progress_->isVisible() ? QEventLoop::AllEvents
+                                                           : QEventLoop::ExcludeUserInputEvents);
+    return !progress_->wasCanceled();
+}
+
+void QtPlatform::endProgress() { progress_.reset(); }
 
 void QtPlatform::setBusy(bool busy) {
     if (busy && busyDepth_++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -2,7 +2,11 @@
 
 #include <vector>
 
+#include <memory>
+
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QProgressDialog>
 
 #include "app/platform.h"
 #include "gui/main_window.h"
@@ -38,6 +42,11 @@ public:
     ui::DialogResult runModal(ui::DialogId dialog, ui::ModalDialog& controller) override;
     void endModal(ui::DialogId dialog, ui::DialogResult result) override;
     void showAbout() override;
+    std::optional<ui::ClassesChoice> classesDialog(const ui::ClassesDialogRequest& request) override;
+    bool progress(std::string_view what, double fraction) override;
+    void endProgress() override;
+    // The progress dialog while long work runs (for the tests), or nullptr.
+    QProgressDialog* progressDialog() const { return progress_.get(); }
 
     void setBusy(bool busy) override;
     void repaint(ui::Region region) override;
@@ -53,6 +62,8 @@ private:
     QPointer<MainWindow> main_;
     std::vector<QPointer<ModalWindow>> open_;
     int busyDepth_ = 0;
+    std::unique_ptr<QProgressDialog> progress_;
+    QElapsedTimer progressClock_;
 };
 
 }  // namespace plotvane::qtui

@@ -80,6 +80,8 @@ inline constexpr int kIdCompress = 1055;
 
 // The About item of the window menu.
 inline constexpr int kSysCommandAbout = 16;
+// "Make classes from one picture...", beside About on the context menu.
+inline constexpr int kSysCommandMakeClasses = 48;
 
 // Password dialogs. They reuse numbers of the main dialog: 1048 is the
 // password edit there, 1049.. the radio buttons.

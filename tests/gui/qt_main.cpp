@@ -6,6 +6,7 @@
 int runQtWindowTests(int argc, char** argv);
 int runQtMainDialogTests(int argc, char** argv);
 int runQtProgramTests(int argc, char** argv);
+int runQtClassesTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
     int failed = runQtWindowTests(argc, argv);
     failed |= runQtMainDialogTests(argc, argv);
     failed |= runQtProgramTests(argc, argv);
+    failed |= runQtClassesTests(argc, argv);
     return failed;
 }

@@ -208,8 +208,9 @@ private slots:
         }
         QVERIFY(qobject_cast<QPushButton*>(qtui::findControl(&window, ids::kIdMakePdb))->isDefault());
         QCOMPARE(accessibleName(window.findChild<QWidget*>(QStringLiteral("preview"))), QStringLiteral("Preview"));
-        QCOMPARE(window.actions().size(), 1);
-        QCOMPARE(window.actions().front()->text(), QStringLiteral("About Plotvane (&A)..."));
+        QCOMPARE(window.actions().size(), 2);
+        QCOMPARE(window.actions().front()->text(), QStringLiteral("Make classes from one picture..."));
+        QCOMPARE(window.actions().back()->text(), QStringLiteral("About Plotvane (&A)..."));
     }
 
     // The font has the pitch the layout was drawn for and the katakana of
@@ -306,8 +307,9 @@ private slots:
             {390, 160, app::kLeftButton, 0}, {311, 81, app::kRightButton, app::kShiftKey | app::kControlKey}};
         QCOMPARE(controller.presses, presses);
 
+        window.actions().back()->trigger();
         window.actions().front()->trigger();
-        QCOMPARE(controller.systemCommands, std::vector<int>{ids::kSysCommandAbout});
+        QCOMPARE(controller.systemCommands, (std::vector<int>{ids::kSysCommandAbout, ids::kSysCommandMakeClasses}));
 
         QTest::keyClick(&window, Qt::Key_Escape);
         QCOMPARE(controller.closes, 1);

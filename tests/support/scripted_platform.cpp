@@ -260,4 +260,21 @@ void ScriptedPlatform::endMainDialog() {
     log_.push_back("main dialog ended");
 }
 
+std::optional<ui::ClassesChoice> ScriptedPlatform::classesDialog(const ui::ClassesDialogRequest& request) {
+    classesDialogs_.emplace_back(request.initial, request.describe ? request.describe(request.initial) : "");
+    log_.push_back("classesDialog");
+    if (classesAnswers_.empty()) {
+        ADD_FAILURE() << "a classes dialog opened with no answer queued";
+        return std::nullopt;
+    }
+    auto answer = classesAnswers_.front();
+    classesAnswers_.pop_front();
+    return answer;
+}
+
+bool ScriptedPlatform::progress(std::string_view, double fraction) {
+    progress_.push_back(fraction);
+    return !(cancelAt_ && progress_.size() == *cancelAt_ + 1);
+}
+
 }  // namespace plotvane::test

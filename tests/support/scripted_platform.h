@@ -55,7 +55,11 @@ public:
     // Queues actions for the dialogs the next commands open.
     void queue(UserAction action) { actions_.push_back(std::move(action)); }
     void queue(std::initializer_list<UserAction> actions);
-    bool allActionsPlayed() const { return actions_.empty(); }
+    bool allActionsPlayed() const { return actions_.empty() && classesAnswers_.empty(); }
+    // The answer to the next classes dialog: the choice, or nullopt to cancel.
+    void queueClassesAnswer(std::optional<ui::ClassesChoice> answer) { classesAnswers_.push_back(std::move(answer)); }
+    // The progress dialog's Cancel is pressed at report `n` (0-based).
+    void cancelProgressAt(std::size_t n) { cancelAt_ = n; }
     // Types into a control as a user would, with the widget's filters.
     // Typing replaces the whole text. Returns what the edit now holds.
     std::string typeInto(ui::DialogId dialog, int id, const std::string& text);
@@ -77,6 +81,10 @@ public:
     // Dialogs opened by runModal, in order.
     const std::vector<ui::DialogId>& dialogsShown() const { return dialogsShown_; }
     int aboutBoxes() const { return aboutBoxes_; }
+    // What the classes dialogs showed first: the initial values and the sizes for them.
+    const std::vector<std::pair<ui::ClassesChoice, std::string>>& classesDialogs() const { return classesDialogs_; }
+    const std::vector<double>& progressReports() const { return progress_; }
+    int progressEnds() const { return progressEnds_; }
     int busyDepth() const { return busyDepth_; }
     int busyCalls() const { return busyCalls_; }
     const std::vector<ui::Region>& repaints() const { return repaints_; }
@@ -104,6 +112,9 @@ public:
     ui::DialogResult runModal(ui::DialogId dialog, ui::ModalDialog& controller) override;
     void endModal(ui::DialogId dialog, ui::DialogResult result) override;
     void showAbout() override;
+    std::optional<ui::ClassesChoice> classesDialog(const ui::ClassesDialogRequest& request) override;
+    bool progress(std::string_view what, double fraction) override;
+    void endProgress() override { ++progressEnds_; }
     void setBusy(bool busy) override;
     void repaint(ui::Region region) override;
     void endMainDialog() override;
@@ -124,6 +135,11 @@ private:
     // the result they were ended with.
     std::vector<std::pair<ui::DialogId, std::optional<ui::DialogResult>>> open_;
     int aboutBoxes_ = 0;
+    std::deque<std::optional<ui::ClassesChoice>> classesAnswers_;
+    std::vector<std::pair<ui::ClassesChoice, std::string>> classesDialogs_;
+    std::vector<double> progress_;
+    std::optional<std::size_t> cancelAt_;
+    int progressEnds_ = 0;
     int busyDepth_ = 0;
     int busyCalls_ = 0;
     bool mainEnded_ = false;

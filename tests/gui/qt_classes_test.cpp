@@ -1,0 +1,129 @@
+// "Make classes from one picture..." through the real widgets: the context
+// menu item, the classes dialog, the rows filled; the progress dialog and
+// its Cancel.
+#include <QAction>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+#include "app/main_dialog.h"
+#include "gui/dialog_builder.h"
+#include "project/control_ids.h"
+#include "qt_fixtures.h"
+#include "scene/map_scene.h"
+
+using namespace plotvane;
+
+namespace {
+
+struct Window {
+    explicit Window(const std::filesystem::path& work) : dialog(platform, work, clock) {
+        dialog.create();
+        controller = std::make_unique<qtui::MainControllerOf<app::MainDialog>>(dialog);
+        window = std::make_unique<qtui::MainWindow>(*controller);
+        platform.attachMain(window.get());
+        window->show();
+        window->initialise();
+    }
+    ~Window() {
+        platform.attachMain(nullptr);
+        window.reset();
+        dialog.destroy();
+    }
+    std::string text(int id) const { return platform.controlText(ui::DialogId::Main, id); }
+
+    test::TestQtPlatform platform;
+    SystemClock clock;
+    app::MainDialog dialog;
+    std::unique_ptr<qtui::MainControllerOf<app::MainDialog>> controller;
+    std::unique_ptr<qtui::MainWindow> window;
+};
+
+QAction* menuItem(QWidget* window, const QString& text) {
+    for (QAction* action : window->actions())
+        if (action->text() == text) return action;
+    return nullptr;
+}
+
+}  // namespace
+
+class QtClassesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void classesFromOnePictureFillTheRows() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const std::filesystem::path work = dir.path().toStdString();
+        QVERIFY(scene::writeSceneBmp(work / "scan.bmp", 601, 421, 24));
+        Window live(work);
+        QVERIFY(QTest::qWaitForWindowExposed(live.window.get()));
+        QAction* item = menuItem(live.window.get(), QStringLiteral("Make classes from one picture..."));
+        QVERIFY(item != nullptr);
+        QCOMPARE(live.window->actions().indexOf(item) + 1,
+                 live.window->actions().indexOf(menuItem(live.window.get(), QStringLiteral("About Plotvane (&A)..."))));
+
+        live.platform.fileAnswers.push_back((work / "scan.bmp").string());
+        QString sizes;
+        bool answered = false;
+        QTimer::singleShot(50, [&] {
+            auto* dialog = QApplication::activeModalWidget();
+            QVERIFY(dialog != nullptr && dialog->objectName() == QStringLiteral("classesDialog"));
+            dialog->findChild<QSpinBox*>(QStringLiteral("classCount"))->setValue(2);
+            sizes = dialog->findChild<QLabel*>(QStringLiteral("sizes"))->text();
+            const QString folder = qEnvironmentVariable("PLOTVANE_SCREENSHOT_DIR", QDir::currentPath());
+            QVERIFY(dialog->grab().toImage().save(folder + QStringLiteral("/qt_classes_dialog.png")));
+            QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+            answered = true;
+        });
+        item->trigger();
+        QVERIFY(answered);
+        QCOMPARE(sizes, QStringLiteral("In 1BPP mode:\nClass 1: 302 x 212, 1 record\nClass 2: 604 x 424, 1 record\n"
+                                       "Added 3 pixels of white on the right and 3 pixels at the bottom of the 601 x "
+                                       "421 picture (604 x 424)."));
+        QCOMPARE(live.platform.messages.size(), std::size_t{0});
+        QCOMPARE(live.text(ids::kIdClassFileName[0]), (work / "class1.bmp").string());
+        QCOMPARE(live.text(ids::kIdClassWidth[1]), std::string("604"));
+        QCOMPARE(live.text(ids::kIdClassTopxN[1]), std::string("2"));
+        QVERIFY(live.platform.progressDialog() == nullptr);
+    }
+
+    // The dialog shows once the work has taken half a second; its Cancel is
+    // the answer to the next report.
+    void progressDialogCancels() {
+        test::TestQtPlatform platform;
+        QVERIFY(platform.progress("Building classes", 0.0));
+        QProgressDialog* dialog = platform.progressDialog();
+        QVERIFY(dialog != nullptr);
+        QElapsedTimer clock;
+        clock.start();
+        double fraction = 0;
+        while (!dialog->isVisible() && clock.elapsed() < 5000) {
+            QTest::qWait(20);
+            fraction += 0.001;
+            QVERIFY(platform.progress("Building classes", fraction));
+        }
+        QVERIFY(dialog->isVisible());
+        QVERIFY(clock.elapsed() >= 500);
+        QCOMPARE(dialog->labelText(), QStringLiteral("Building classes"));
+        QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
+        QVERIFY(!platform.progress("Building classes", fraction + 0.001));
+        platform.endProgress();
+        QVERIFY(platform.progressDialog() == nullptr);
+    }
+};
+
+int runQtClassesTests(int argc, char** argv) {
+    QtClassesTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "qt_classes_test.moc"
