@@ -2,11 +2,16 @@
 // picture made in the test.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/cli_fixtures.h"
+#include "support/database_fixtures.h"
+#include "support/output_cases.h"
 
 namespace plotvane::test {
 namespace {
@@ -90,6 +95,45 @@ TEST(ClassesCommand, ProgressLineOnlyWhenAskedOffATerminal) {
     const ProcessResult quiet =
         box.run({"classes", master.string(), "-o", folder, "--classes", "1", "--progress", "--quiet"});
     EXPECT_EQ(quiet.err, "");
+}
+
+// An interrupt while the classes are written removes the unfinished ones
+// and leaves the folder as it was.
+TEST(ClassesCommand, InterruptLeavesTheFolderAsItWas) {
+    CliSandbox box(kCli);
+    const auto master = box.writeColourBmp("scan.bmp", 2400, 2000, scan);
+    const auto folder = box.output("classes");
+    const auto reset = [&] {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directory(folder);
+        writeFile(folder / "class1.bmp", {'o', 'l', 'd'});
+    };
+    reset();
+    const auto before = folderSnapshot(folder);
+    bool interrupted = false;
+    for (int attempt = 0; attempt < 10 && !interrupted; ++attempt) {
+        RunningProcess process(kCli, {"classes", master.string(), "-o", folder.string(), "--mode", "1"},
+                               {{"TMPDIR", box.temp().string()}}, {}, box.work().string());
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        bool started = false;
+        while (!started && std::chrono::steady_clock::now() < deadline) {
+            started = folderEntries(folder).size() > 1;
+            if (!started) std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        ASSERT_TRUE(started) << "no unfinished class picture appeared";
+        process.sendSignal(SIGINT);
+        const ProcessResult run = process.wait(std::chrono::seconds(30));
+        ASSERT_FALSE(run.timedOut);
+        if (run.exitCode == 0) {
+            reset();
+            continue;
+        }
+        interrupted = true;
+        EXPECT_EQ(run.exitCode, 128 + SIGINT) << run.err;
+        EXPECT_EQ(folderSnapshot(folder), before);
+        EXPECT_TRUE(box.strayFiles().empty());
+    }
+    EXPECT_TRUE(interrupted) << "every run ended before the interrupt";
 }
 
 }  // namespace
