@@ -12,7 +12,7 @@ namespace plotvane::app {
 namespace {
 
 const ui::FileDialogRequest kMasterDialog{
-    "pictures (*.tif;*.tiff;*.png;*.jpg;*.jpeg;*.gif;*.bmp)|*.tif;*.tiff;*.png;*.jpg;*.jpeg;*.gif;*.bmp|"
+    "pictures (*.tif *.tiff *.png *.jpg *.jpeg *.gif *.bmp)|*.tif;*.tiff;*.png;*.jpg;*.jpeg;*.gif;*.bmp|"
     "all files (*)|*||",
     "", false};
 

@@ -90,6 +90,10 @@ private slots:
                                        "Added 3 pixels of white on the right and 3 pixels at the bottom of the 601 x "
                                        "421 picture (604 x 424)."));
         QCOMPARE(live.platform.messages.size(), std::size_t{0});
+        // The file dialog names each pattern once.
+        QCOMPARE(qtui::toNameFilters(live.platform.fileRequests.at(0).filter),
+                 (QStringList{QStringLiteral("pictures (*.tif *.tiff *.png *.jpg *.jpeg *.gif *.bmp)"),
+                              QStringLiteral("all files (*)")}));
         QCOMPARE(live.text(ids::kIdClassFileName[0]), (work / "class1.bmp").string());
         QCOMPARE(live.text(ids::kIdClassWidth[1]), std::string("604"));
         QCOMPARE(live.text(ids::kIdClassTopxN[1]), std::string("2"));
