@@ -161,7 +161,8 @@ std::string alternatives(std::uint32_t masterWidth, std::uint32_t masterHeight, 
         ClassRequest fewer = request;
         fewer.classCount = n;
         if (!fits(masterWidth, masterHeight, fewer)) continue;
-        text += "\n" + classesWord(n) + " would fit in " + modeName(request.mode) + " mode.";
+        text += '\n';
+        text += classesWord(n) + " would fit in " + modeName(request.mode) + " mode.";
         break;
     }
     std::vector<std::string> modes;
@@ -171,8 +172,10 @@ std::string alternatives(std::uint32_t masterWidth, std::uint32_t masterHeight, 
         other.mode = mode;
         if (fits(masterWidth, masterHeight, other)) modes.push_back(modeName(mode));
     }
-    if (!modes.empty())
-        text += "\n" + classesWord(request.classCount) + " would fit in " + joined(modes, ", ", " or ") + " mode.";
+    if (!modes.empty()) {
+        text += '\n';
+        text += classesWord(request.classCount) + " would fit in " + joined(modes, ", ", " or ") + " mode.";
+    }
     if (text.empty()) text = "\nNo fewer classes and no other colour mode would fit either.";
     return text;
 }
@@ -180,7 +183,7 @@ std::string alternatives(std::uint32_t masterWidth, std::uint32_t masterHeight, 
 std::string magnificationList(const ClassRequest& request) {
     std::vector<std::string> words;
     for (int k = 0; k + 1 < request.classCount; ++k)
-        words.push_back("x" + std::to_string(request.magnifications[static_cast<std::size_t>(k)]));
+        words.push_back(std::string(1, 'x') + std::to_string(request.magnifications[static_cast<std::size_t>(k)]));
     return joined(words, ", ", " and ");
 }
 
