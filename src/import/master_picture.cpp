@@ -80,7 +80,7 @@ std::unique_ptr<MasterPicture> MasterPicture::open(const std::filesystem::path& 
     const std::string name = path.string();
     GdalMessages messages;
     std::unique_ptr<void, DatasetCloser> dataset(
-        GDALOpenEx(name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+        GDALOpenEx(name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr, nullptr, nullptr));
     if (!dataset) {
         feedback.show(warning(withReason("Error : Cannot read the picture " + name + ".", messages.last())));
         return nullptr;
