@@ -102,10 +102,21 @@ std::unique_ptr<MasterPicture> MasterPicture::open(const std::filesystem::path& 
         return nullptr;
     }
 
+    // A row of the master is held in memory several times over; a side
+    // beyond this would ask for gigabytes on the word of a file header.
+    const int width = GDALGetRasterXSize(ds);
+    const int height = GDALGetRasterYSize(ds);
+    if (width > kMaxMasterSide || height > kMaxMasterSide) {
+        feedback.show(warning("Error : The picture " + name + " is " + std::to_string(width) + " x " +
+                              std::to_string(height) + " pixels; a master picture can have at most " +
+                              std::to_string(kMaxMasterSide) + " pixels a side."));
+        return nullptr;
+    }
+
     std::unique_ptr<MasterPicture> master(new MasterPicture);
     master->path_ = path;
-    master->width_ = static_cast<std::uint32_t>(GDALGetRasterXSize(ds));
-    master->height_ = static_cast<std::uint32_t>(GDALGetRasterYSize(ds));
+    master->width_ = static_cast<std::uint32_t>(width);
+    master->height_ = static_cast<std::uint32_t>(height);
     auto gdal = std::make_unique<Gdal>();
     gdal->bands = bandCount;
     gdal->alpha = bandCount == 2 || bandCount == 4;

@@ -12,6 +12,9 @@
 
 namespace plotvane::import {
 
+// The longest side a master picture may have: 256 times the largest class.
+inline constexpr int kMaxMasterSide = 1048576;
+
 // What the classes of a master become: 1-bit pictures with the master's
 // two colours, 8-bit grey, or 24-bit colour.
 enum class MasterKind { OneBit, Grey, Colour };

@@ -325,6 +325,12 @@ TEST(ClassBuilder, RefusesBeforeWritingAnything) {
     colour.pixel = mottled;
     test::writeFile(dir / "colour.bmp", test::makeBmp(colour));
     test::writeFile(dir / "text.bmp", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'});
+    test::BmpRecipe wide;
+    wide.width = kMaxMasterSide + 1;
+    wide.height = 1;
+    wide.bitCount = 1;
+    wide.palette = test::blackWhitePalette();
+    test::writeFile(dir / "wide.bmp", test::makeBmp(wide));
     struct Case {
         const char* file;
         std::uint8_t mode;
@@ -336,6 +342,9 @@ TEST(ClassBuilder, RefusesBeforeWritingAnything) {
              " gives 24-bit colour classes."},
         {"text.bmp", 8, 1, "Error : Cannot read the picture " + (dir / "text.bmp").string() + "."},
         {"missing.bmp", 8, 1, "Error : Cannot read the picture " + (dir / "missing.bmp").string() + "."},
+        {"wide.bmp", 8, 1,
+         "Error : The picture " + (dir / "wide.bmp").string() +
+             " is 1048577 x 1 pixels; a master picture can have at most 1048576 pixels a side."},
     };
     for (const Case& c : cases) {
         test::TempDir out;
