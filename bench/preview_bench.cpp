@@ -151,7 +151,7 @@ bool run(const std::filesystem::path& work, int topSide, int side, bool colour) 
             ControlUpdates updates;
             RasterRequest request;
             request.classIndex = 1;
-            request.mode = 8;
+            request.mode = ColourMode::Bpp8;
             request.source = big;
             request.raster = work / "bench.$$$";
             // One conversion varies by more than the paint costs, and so does

@@ -63,13 +63,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     removeIfExists(raster);
     plotvane::test::writeFile(source, std::vector<std::uint8_t>(data, data + size));
 
-    static constexpr std::uint8_t kModes[] = {0, 1, 2, 4, 8};
     MapProject project;
     SilentFeedback feedback;
     checkClassBitmapHeaders(project, 0, source, feedback);
     ControlUpdates updates;
     RasterRequest request;
-    request.mode = kModes[size % 5];
+    request.mode = kColourModes[size % kColourModes.size()];
     request.source = source;
     request.raster = raster;
     request.ditherChecked = (size / 5) % 2 == 1;

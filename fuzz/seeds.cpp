@@ -66,7 +66,7 @@ test::BmpRecipe classRecipe(std::uint16_t depth, int size, int seed) {
 }
 
 struct DatabaseRecipe {
-    std::uint8_t mode;
+    ColourMode mode;
     bool compress;
     bool texts;
     bool corners;
@@ -80,7 +80,7 @@ Bytes makeDatabase(const std::filesystem::path& folder, const DatabaseRecipe& d)
     project.colourMode = project.requestedColourMode = d.mode;
     for (int k = 0; k < 2; ++k) {
         const auto path = folder / ("class" + std::to_string(k) + ".bmp");
-        test::writeFile(path, test::makeBmp(classRecipe(d.mode == 0 ? 1 : 24, 160 << k, k)));
+        test::writeFile(path, test::makeBmp(classRecipe(d.mode == ColourMode::Original ? 1 : 24, 160 << k, k)));
         ControlUpdates updates;
         if (checkClassBitmap(project, path, k, d.compress, feedback, updates) != 0) return {};
         project.classes[static_cast<std::size_t>(k)].fileName.assign(path.string());
@@ -111,11 +111,15 @@ Bytes makeDatabase(const std::filesystem::path& folder, const DatabaseRecipe& d)
 }
 
 constexpr DatabaseRecipe kDatabases[] = {
-    {0, false, true, true, "", 0},          {1, false, false, false, "", 0},
-    {1, true, true, false, "Abcd1234", 5},  {2, false, false, true, "", 0},
-    {2, true, true, true, "", 0},           {4, false, true, false, "Q1w2E3r4", 2},
-    {4, true, false, false, "", 0},         {8, false, false, true, "", 0},
-    {8, true, true, true, "Zz9Yy8Xx", 3},
+    {ColourMode::Original, false, true, true, "", 0},
+    {ColourMode::Bpp1, false, false, false, "", 0},
+    {ColourMode::Bpp1, true, true, false, "Abcd1234", 5},
+    {ColourMode::Bpp2, false, false, true, "", 0},
+    {ColourMode::Bpp2, true, true, true, "", 0},
+    {ColourMode::Bpp4, false, true, false, "Q1w2E3r4", 2},
+    {ColourMode::Bpp4, true, false, false, "", 0},
+    {ColourMode::Bpp8, false, false, true, "", 0},
+    {ColourMode::Bpp8, true, true, true, "Zz9Yy8Xx", 3},
 };
 
 // Tile data for the grids of `p` in `mode`: pixel x of tile row y stores

@@ -134,7 +134,7 @@ void fileLoadCommand(MapProject& project, FileLoadContext& context) {
 
     DialogUpdate(project, context.platform).run();
     // The preview shows the loaded map, not the raster of the one before.
-    if (project.colourMode != 0) context.rebuildWorkRaster(project.colourMode);
+    if (project.colourMode != ColourMode::Original) context.rebuildWorkRaster(project.colourMode);
     context.platform.repaint(ui::Region::ClassIndicator);
     context.platform.repaint(ui::Region::PreviewArea);
 }

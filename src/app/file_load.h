@@ -21,7 +21,7 @@ struct FileLoadContext {
     PictureCache& pictures;
     // Rebuilds the preview's working raster of the class shown in `mode`;
     // 0 on success.
-    std::function<int(std::uint8_t mode)> rebuildWorkRaster;
+    std::function<int(ColourMode mode)> rebuildWorkRaster;
 };
 
 // "File Load" (button 1031): asks for a database, checks its header and

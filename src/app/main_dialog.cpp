@@ -45,12 +45,12 @@ std::string storedInfoText(std::string_view utf8) {
     return out.substr(0, kInfoTextBytes);
 }
 
-std::uint8_t nextColourMode(std::uint8_t mode) {
+ColourMode nextColourMode(ColourMode mode) {
     switch (mode) {
-    case 8: return 4;
-    case 4: return 2;
-    case 2: return 1;
-    default: return 8;  // after Original, 1 and anything else
+    case ColourMode::Bpp8: return ColourMode::Bpp4;
+    case ColourMode::Bpp4: return ColourMode::Bpp2;
+    case ColourMode::Bpp2: return ColourMode::Bpp1;
+    default: return ColourMode::Bpp8;  // after Original, 1 and anything else
     }
 }
 
@@ -96,9 +96,9 @@ void MainDialog::initialise() {
     platform_.setChecked(kMain, ids::kIdDithering, false);
     platform_.setChecked(kMain, ids::kIdCompress, false);
 
-    project_.colourMode = 0;
+    project_.colourMode = ColourMode::Original;
     project_.sourceBitDepth = 24;
-    project_.requestedColourMode = 0;
+    project_.requestedColourMode = ColourMode::Original;
     project_.systemPalette = systemPaletteTable();
     pictures_.clear();
 }
@@ -183,7 +183,7 @@ bool MainDialog::pickClass(int classIndex, const std::string& path) {
     project_.previewCentreX = 80;
     project_.previewCentreY = 80;
     // The preview never shows the raster of the class shown before.
-    if (project_.colourMode != 0) rebuildWorkRaster(project_.requestedColourMode);
+    if (project_.colourMode != ColourMode::Original) rebuildWorkRaster(project_.requestedColourMode);
     platform_.repaint(ui::Region::ClassIndicator);
     platform_.repaint(ui::Region::PreviewArea);
     return true;
@@ -234,7 +234,7 @@ void MainDialog::zoomOut() {
 
 void MainDialog::cycleColourMode() {
     if (project_.previewClass < 1) return;
-    const std::uint8_t mode = nextColourMode(project_.colourMode);
+    const ColourMode mode = nextColourMode(project_.colourMode);
     project_.requestedColourMode = mode;
     if (mode != project_.colourMode) {
         if (rebuildWorkRaster(mode) != 0) project_.requestedColourMode = project_.colourMode;
@@ -244,7 +244,7 @@ void MainDialog::cycleColourMode() {
 }
 
 void MainDialog::ditheringToggled() {
-    if (project_.previewClass < 1 || project_.requestedColourMode == 0) return;
+    if (project_.previewClass < 1 || project_.requestedColourMode == ColourMode::Original) return;
     const bool box = checked(ids::kIdDithering);
     if (box != (project_.ditherFlag != 0)) {
         if (rebuildWorkRaster(project_.requestedColourMode) == 0) project_.ditherFlag = box ? 1 : 0;
@@ -326,7 +326,7 @@ void MainDialog::makeDatabase() {
 
 void MainDialog::loadDatabase() {
     FileLoadContext context{platform_, feedback_, workDir_, pictures_,
-                            [this](std::uint8_t mode) { return rebuildWorkRaster(mode); }};
+                            [this](ColourMode mode) { return rebuildWorkRaster(mode); }};
     fileLoadCommand(project_, context);
 }
 
@@ -346,7 +346,7 @@ PreviewDescription MainDialog::describePreview(bool minimised, int clientWidth, 
     const int shown = project_.previewClass;
     if (shown >= 1 && shown <= project_.classCount && shown <= kClassSlots) {
         std::filesystem::path file;
-        if (project_.colourMode == 0) {
+        if (project_.colourMode == ColourMode::Original) {
             file = project_.classes[static_cast<std::size_t>(shown - 1)].fileName.str();
         } else {
             // Whether or not the rebuild succeeds, the raster file is what is shown.
@@ -380,7 +380,7 @@ void MainDialog::applyInfoButtonAccess() {
     platform_.setEnabled(kMain, ids::kIdInfoTextButton, false);
 }
 
-int MainDialog::rebuildWorkRaster(std::uint8_t mode) {
+int MainDialog::rebuildWorkRaster(ColourMode mode) {
     const int shown = project_.previewClass;
     if (shown < 1 || shown > kClassSlots) return kNoSuchClass;
     RasterRequest request;

@@ -74,7 +74,7 @@ private:
     void clearInfoSelection();
     void applyInfoButtonAccess();
     // 0 on success, and `colourMode` is then `mode`.
-    int rebuildWorkRaster(std::uint8_t mode);
+    int rebuildWorkRaster(ColourMode mode);
     // Writes back what a record division changed; `rows` false leaves the
     // UseRec edits alone (a refused class choice keeps its row as it was).
     void applyControlUpdates(const ControlUpdates& updates, bool rows = true);

@@ -30,12 +30,12 @@ int classIndicatorDigit(std::int32_t previewClass) {
     return 4;
 }
 
-std::string colourIndicatorCaption(std::uint8_t colourMode) {
+std::string colourIndicatorCaption(ColourMode colourMode) {
     switch (colourMode) {
-    case 1: return "1BPP";
-    case 2: return "2BPP";
-    case 4: return "4BPP";
-    case 8: return "8BPP";
+    case ColourMode::Bpp1: return "1BPP";
+    case ColourMode::Bpp2: return "2BPP";
+    case ColourMode::Bpp4: return "4BPP";
+    case ColourMode::Bpp8: return "8BPP";
     default: return "Original";
     }
 }

@@ -86,7 +86,7 @@ void placeMinimisedIcon(PreviewDescription& description, int clientWidth, int cl
 // 0 (blank) for class 0, 1..3, and 4 for any other value.
 int classIndicatorDigit(std::int32_t previewClass);
 // "1BPP", "2BPP", "4BPP", "8BPP", or "Original" for any other mode.
-std::string colourIndicatorCaption(std::uint8_t colourMode);
+std::string colourIndicatorCaption(ColourMode colourMode);
 // The ClassIndicator as a screen reader says it: "Class 2"; empty when blank.
 std::string classIndicatorSpoken(int classDigit);
 // The preview as a screen reader says it, e.g. "Class 2, 8BPP, centre 80, 80",

@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "project/colour_mode.h"
 #include "project/feedback.h"
 
 namespace plotvane::cli {
@@ -20,6 +21,9 @@ public:
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitRefused = 1;
 inline constexpr int kExitUsage = 2;
+
+// The mode an accepted --mode value names: "original" or its number.
+ColourMode colourModeOfOption(const std::string& text);
 
 // Each subcommand registers itself on the application and stores the
 // action to run when it was the one chosen.

@@ -26,9 +26,9 @@ std::string hemisphereText(std::uint8_t hemisphere) {
     return buffer;
 }
 
-std::string modeName(std::uint8_t mode) {
+std::string modeName(ColourMode mode) {
     const char* name = colourModeName(mode);
-    return name != nullptr ? name : "unknown (" + std::to_string(mode) + ")";
+    return name != nullptr ? name : "unknown (" + std::to_string(colourModeByte(mode)) + ")";
 }
 
 const char* compressionText(MapDescription::Compression c) {
@@ -86,7 +86,7 @@ std::string infoText(const MapDescription& d) {
     std::string out;
     appendf(out, "Name:         %s\n", escapeControls(d.name).c_str());
     appendf(out, "Version:      %s\n", escapeControls(d.version).c_str());
-    appendf(out, "Colour mode:  %s (%u)\n", modeName(d.colourMode).c_str(), d.colourMode);
+    appendf(out, "Colour mode:  %s (%u)\n", modeName(d.colourMode).c_str(), colourModeByte(d.colourMode));
     appendf(out, "Compressed:   %s\n", compressionText(d.compression));
     appendf(out, "Classes:      %u\n", d.classCount);
     for (const MapDescription::Class& c : d.classes)
@@ -119,7 +119,7 @@ std::string infoJson(const MapDescription& d) {
     nlohmann::ordered_json out;
     out["name"] = d.name;
     out["version"] = d.version;
-    out["colourMode"] = d.colourMode;
+    out["colourMode"] = colourModeByte(d.colourMode);
     out["colourModeName"] = modeName(d.colourMode);
     out["compressed"] = compressionText(d.compression);
     out["classCount"] = d.classCount;

@@ -79,11 +79,6 @@ bool holdsControlCharacter(std::string_view windows1252) {
     return false;
 }
 
-std::uint8_t modeValue(const std::string& mode) {
-    if (mode == "original") return 0;
-    return static_cast<std::uint8_t>(std::stoi(mode));
-}
-
 // "D:M:S" or "D:M:S.F" into the four edit texts of one angle. The parts go
 // into the edits as typed; the coordinate rule then refuses what is not a
 // number, exactly as in the dialog. A part longer than its edit is a usage
@@ -331,7 +326,7 @@ int runMake(const MakeOptions& options) {
     }
 
     MapProject project;
-    const std::uint8_t mode = modeValue(options.mode);
+    const ColourMode mode = colourModeOfOption(options.mode);
     project.colourMode = mode;
     project.requestedColourMode = mode;
     bool compressChecked = options.compress;

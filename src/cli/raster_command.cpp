@@ -11,6 +11,11 @@
 
 namespace plotvane::cli {
 
+ColourMode colourModeOfOption(const std::string& text) {
+    if (text == "original") return ColourMode::Original;
+    return colourModeOfByte(static_cast<std::uint8_t>(std::stoi(text)));
+}
+
 namespace {
 
 struct RasterOptions {
@@ -20,11 +25,6 @@ struct RasterOptions {
     bool dither = false;
 };
 
-std::uint8_t modeValue(const std::string& text) {
-    if (text == "original") return 0;
-    return static_cast<std::uint8_t>(std::stoi(text));
-}
-
 int runRaster(const RasterOptions& options) {
     const std::filesystem::path output = options.output;
     if (output.filename().empty()) throw UsageError("-o names a folder, not a file: " + options.output);
@@ -33,7 +33,7 @@ int runRaster(const RasterOptions& options) {
     OutputFile raster(output, {options.source});
     RasterRequest request;
     request.classIndex = 0;
-    request.mode = modeValue(options.mode);
+    request.mode = colourModeOfOption(options.mode);
     request.source = options.source;
     request.output = &raster;
     request.ditherChecked = options.dither;

@@ -19,25 +19,22 @@ constexpr std::uint32_t kRestoreResolution = 2834;  // pixels per metre
 
 Message cannotMakeBmp() { return error("Cannot make bmp-file.", Icon::Exclamation); }
 
-bool knownMode(std::uint8_t mode) { return restoreBitDepth(mode) != 0; }
 
-// Bits of one stored tile pixel.
-std::uint32_t tilePixelBits(std::uint8_t mode) { return mode == 0 ? 1 : mode; }
 
 // The value a tile stores for a raster value: the grey modes store the
 // darkness (the raster keeps the brightness), mode 8 the index itself.
-std::uint8_t storedOfRaster(std::uint8_t mode, std::uint8_t raster) {
-    if (mode == 8) return raster;
+std::uint8_t storedOfRaster(ColourMode mode, std::uint8_t raster) {
+    if (mode == ColourMode::Bpp8) return raster;
     const auto darkest = static_cast<std::uint8_t>((1u << tilePixelBits(mode)) - 1u);
     return static_cast<std::uint8_t>(darkest - raster);
 }
 
-std::uint8_t storedOfColour(std::uint8_t mode, const Rgb& c) {
+std::uint8_t storedOfColour(ColourMode mode, const Rgb& c) {
     return storedOfRaster(mode, plainRasterValue(mode, c[0], c[1], c[2]));
 }
 
 // Bytes of a RestoreFile pixel row, padded to 4 bytes.
-std::uint32_t restoreRowStride(std::uint8_t mode, std::uint32_t width) {
+std::uint32_t restoreRowStride(ColourMode mode, std::uint32_t width) {
     return (width * restoreBitDepth(mode) + 31) / 32 * 4;
 }
 
@@ -203,7 +200,7 @@ public:
     bool tileRow(const ClassTiles& tiles, const TileRow& row) override {
         const MapClassEntry& cls = project_.classes[static_cast<std::size_t>(tiles.classIndex)];
         line_.assign(restoreRowStride(mode_, cls.width), 0);
-        widened_.resize(mode_ == 2 ? (tiles.tileWidth + 1) / 2 : 0);
+        widened_.resize(mode_ == ColourMode::Bpp2 ? (tiles.tileWidth + 1) / 2 : 0);
         for (std::uint32_t y = tiles.tileHeight; y-- > 0;) {
             const std::uint32_t used = assembleLine(tiles, row, y);
             std::fill(line_.begin() + used, line_.end(), std::uint8_t{0});
@@ -244,7 +241,7 @@ private:
         appender_.start(line_.data());
         for (std::uint32_t k = 0; k < tiles.columns; ++k) {
             const std::uint8_t* source = row.pixels[k] + std::size_t{y} * tiles.rowBytes;
-            if (mode_ != 2) {
+            if (mode_ != ColourMode::Bpp2) {
                 appender_.append(source, tiles.tileWidth * tilePixelBits(mode_), tiles.rowBytes);
                 continue;
             }
@@ -257,7 +254,7 @@ private:
     MapProject& project_;
     RestoreOutput& output_;
     Feedback& feedback_;
-    std::uint8_t mode_ = 0;
+    ColourMode mode_ = ColourMode::Original;
     int result_ = 0;
     bool classOpen_ = false;
     std::vector<std::uint8_t> line_;
@@ -268,27 +265,27 @@ private:
 }  // namespace
 
 
-std::uint16_t restoreBitDepth(std::uint8_t mode) {
+std::uint16_t restoreBitDepth(ColourMode mode) {
     switch (mode) {
-        case 0:
-        case 1: return 1;
-        case 2:
-        case 4: return 4;
-        case 8: return 8;
+        case ColourMode::Original:
+        case ColourMode::Bpp1: return 1;
+        case ColourMode::Bpp2:
+        case ColourMode::Bpp4: return 4;
+        case ColourMode::Bpp8: return 8;
         default: return 0;
     }
 }
 
-std::vector<Rgb> restoreColourTable(std::uint8_t mode) {
-    if (!knownMode(mode)) return {};
+std::vector<Rgb> restoreColourTable(ColourMode mode) {
+    if (!isColourMode(mode)) return {};
     // The colours the preview gives the raster values: the working
     // raster's own table.
-    const std::vector<std::uint8_t> raster = workRasterPrefix(BmpHeaders{}, mode == 0 ? 1 : mode, systemPaletteTable());
+    const std::vector<std::uint8_t> raster = workRasterPrefix(BmpHeaders{}, mode == ColourMode::Original ? ColourMode::Bpp1 : mode, systemPaletteTable());
     const std::size_t rasterColours = (raster.size() - kBmpHeaderBytes) / 4;
-    const std::size_t values = mode == 8 ? 256 : std::size_t{1} << tilePixelBits(mode);
+    const std::size_t values = mode == ColourMode::Bpp8 ? 256 : std::size_t{1} << tilePixelBits(mode);
     std::vector<Rgb> table(values, Rgb{0, 0, 0});
     for (std::size_t v = 0; v < values; ++v) {
-        const std::size_t r = mode == 8 ? v : values - 1 - v;
+        const std::size_t r = mode == ColourMode::Bpp8 ? v : values - 1 - v;
         if (r >= rasterColours) continue;  // black, as the handheld shows indices past its table
         const std::uint8_t* e = raster.data() + kBmpHeaderBytes + 4 * r;
         table[v] = {e[2], e[1], e[0]};
@@ -313,7 +310,7 @@ std::vector<Rgb> restoreColourTable(std::uint8_t mode) {
     return table;
 }
 
-std::vector<std::uint8_t> restoreFileHeader(std::uint8_t mode, std::uint32_t width, std::uint32_t height) {
+std::vector<std::uint8_t> restoreFileHeader(ColourMode mode, std::uint32_t width, std::uint32_t height) {
     const std::uint16_t depth = restoreBitDepth(mode);
     if (depth == 0) return {};
     const std::uint32_t entries = 1u << depth;

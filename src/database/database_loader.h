@@ -21,7 +21,7 @@ namespace plotvane {
 
 // Bits per pixel of the RestoreFiles of a database in colour mode `mode`:
 // 1 for modes 0 and 1, 4 for 2 and 4, 8 for 8; 0 for any other mode.
-std::uint16_t restoreBitDepth(std::uint8_t mode);
+std::uint16_t restoreBitDepth(ColourMode mode);
 
 // The colour table of a mode's RestoreFiles: entry v, for every value v a
 // tile can store, is the colour the handheld shows for v (white to black
@@ -30,13 +30,13 @@ std::uint16_t restoreBitDepth(std::uint8_t mode);
 // dithering, would store another value, the entry is the nearest grey
 // that it takes back to v; a value that no colour gives (225 and 231 to
 // 255 in mode 8) keeps the shown colour. Empty for an unknown mode.
-std::vector<Rgb> restoreColourTable(std::uint8_t mode);
+std::vector<Rgb> restoreColourTable(ColourMode mode);
 
 // The BMP headers and colour table of a RestoreFile for a class of
 // `width` x `height` pixels (rows bottom-up, no compression, 2834 pixels
 // per metre, colours used 0): 62, 118 or 1078 bytes, which is also its
 // pixel data offset.
-std::vector<std::uint8_t> restoreFileHeader(std::uint8_t mode, std::uint32_t width, std::uint32_t height);
+std::vector<std::uint8_t> restoreFileHeader(ColourMode mode, std::uint32_t width, std::uint32_t height);
 
 // Where a restore writes its class bitmaps, one after the other.
 class RestoreOutput {

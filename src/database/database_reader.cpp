@@ -11,12 +11,6 @@ namespace {
 
 Refusal pdbFileData(DamagedPart part) { return {error("PDB file data", Icon::Information), part}; }
 
-// The five pixel formats a database can be in.
-bool knownMode(std::uint8_t mode) { return tileRowBytes(mode, 1) != 0; }
-
-// Bits of one stored tile pixel.
-std::uint32_t tilePixelBits(std::uint8_t mode) { return mode == 0 ? 1 : mode; }
-
 // Bounds-checked access to the database bytes: every read goes through `at`.
 class DatabaseBytes {
 public:
@@ -65,7 +59,7 @@ private:
     // The rows, grids and RestoreFiles have room for four classes of one
     // of the five pixel formats; anything else is damage.
     std::optional<Refusal> checkClassesAndMode() const {
-        if (header_.classCount < 1 || header_.classCount > kClassSlots || !knownMode(header_.colourMode))
+        if (header_.classCount < 1 || header_.classCount > kClassSlots || !isColourMode(header_.colourMode))
             return pdbFileData(DamagedPart::MapHeader);
         return std::nullopt;
     }
@@ -194,7 +188,7 @@ private:
     // The tiles must fill the class exactly, in the mode's format, for
     // their rows to make whole rows of the class.
     std::optional<Refusal> readTileFormat(ClassTiles& tiles) const {
-        const std::uint8_t mode = header_.colourMode;
+        const ColourMode mode = header_.colourMode;
         const RestoredClass& cls = grid_.classes[static_cast<std::size_t>(tiles.classIndex)];
         const std::uint8_t* corner = db_.at(tiles.offsets[std::size_t{tiles.rows - 1} * tiles.columns], kTileHeaderSize);
         if (corner == nullptr) return pdbFileData(DamagedPart::Tiles);

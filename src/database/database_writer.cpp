@@ -225,7 +225,7 @@ int writeMapDatabase(MapProject& project, const WriteRequest& request, const Clo
     project.recordCounter = 0;
     project.recordSizes.clear();
     // Original mode stores the class bitmaps as they are, never compressed.
-    const bool compress = request.compress && request.colourMode != 0;
+    const bool compress = request.compress && request.colourMode != ColourMode::Original;
     WriteRequest effective = request;
     effective.classCount = std::clamp(request.classCount, 0, kClassSlots);
 

@@ -28,7 +28,7 @@ public:
 struct WriteRequest {
     std::filesystem::path outputPath;
     int classCount = 0;
-    std::uint8_t colourMode = 0;
+    ColourMode colourMode = ColourMode::Original;
     bool compress = false;
     bool ditherChecked = false;     // the DITHERING box, for the conversions
     bool compressChecked = false;   // the COMPRESS box, for the conversions' record count

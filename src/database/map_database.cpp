@@ -39,13 +39,13 @@ std::uint32_t safeDiv(std::uint32_t a, std::uint32_t b) { return b == 0 ? 0 : a 
 
 // ---- Pure layout rules -------------------------------------------------
 
-std::uint32_t tileRowBytes(std::uint8_t mode, std::uint32_t width) {
+std::uint32_t tileRowBytes(ColourMode mode, std::uint32_t width) {
     switch (mode) {
-        case 0:
-        case 1: return (width + 15) / 16 * 2;
-        case 2: return (width + 7) / 8 * 2;
-        case 4: return (width + 3) / 4 * 2;
-        case 8: return (width + 1) / 2 * 2;
+        case ColourMode::Original:
+        case ColourMode::Bpp1: return (width + 15) / 16 * 2;
+        case ColourMode::Bpp2: return (width + 7) / 8 * 2;
+        case ColourMode::Bpp4: return (width + 3) / 4 * 2;
+        case ColourMode::Bpp8: return (width + 1) / 2 * 2;
         default: return 0;
     }
 }
@@ -152,7 +152,7 @@ DatabaseHeader makeDatabaseHeader(const MapProject& project, std::uint32_t write
 }
 
 MapHeaderRecord makeMapHeaderRecord(const MapProject& project, int classCount,
-                                    std::uint8_t colourMode) {
+                                    ColourMode colourMode) {
     MapHeaderRecord r;
     for (std::size_t i = 0; i < 16; ++i) r.name[i] = static_cast<std::uint8_t>(project.databaseName.bytes[i]);
     for (std::size_t i = 0; i < 8; ++i)
@@ -200,13 +200,13 @@ InfoTextRecord makeInfoTextRecord(const MapProject& project) {
 }
 
 TileBitmapHeader makeTileBitmapHeader(std::uint16_t width, std::uint16_t height,
-                                      std::uint8_t colourMode, bool compressed) {
+                                      ColourMode colourMode, bool compressed) {
     TileBitmapHeader h;
     h.width = width;
     h.height = height;
     h.rowBytes = static_cast<std::uint16_t>(tileRowBytes(colourMode, width));
-    if (colourMode == 0) return h;
-    h.pixelSize = colourMode;
+    if (colourMode == ColourMode::Original) return h;
+    h.pixelSize = colourModeByte(colourMode);
     h.version = 2;
     if (compressed) {
         h.flagsHigh = kTileCompressedFlag;
@@ -265,7 +265,7 @@ void appendMapHeaderFixed(std::vector<std::uint8_t>& out, const MapHeaderRecord&
     p[57] = r.firstDataIndex;
     p[58] = r.classCount;
     p[59] = r.constant;
-    p[60] = r.colourMode;
+    p[60] = colourModeByte(r.colourMode);
     copyBytes(p + 61, r.reserved);
 }
 
@@ -412,7 +412,7 @@ MapHeaderRecord parseMapHeaderFixed(std::span<const std::uint8_t, kMapHeaderFixe
     r.firstDataIndex = p[57];
     r.classCount = p[58];
     r.constant = p[59];
-    r.colourMode = p[60];
+    r.colourMode = colourModeOfByte(p[60]);
     r.reserved = takeBytes<3>(p + 61);
     return r;
 }

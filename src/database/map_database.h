@@ -101,7 +101,7 @@ struct MapHeaderRecord {
     std::uint8_t firstDataIndex = 1;
     std::uint8_t classCount = 0;
     std::uint8_t constant = 2;
-    std::uint8_t colourMode = 0;
+    ColourMode colourMode = ColourMode::Original;
     std::array<std::uint8_t, 3> reserved{};
     std::vector<RecordDirectoryEntry> directory;
 
@@ -152,7 +152,7 @@ struct TileBitmapHeader {
 // ---- Pure layout rules -------------------------------------------------
 
 // Bytes of one packed tile row of `width` pixels: whole 16-bit words.
-std::uint32_t tileRowBytes(std::uint8_t mode, std::uint32_t width);
+std::uint32_t tileRowBytes(ColourMode mode, std::uint32_t width);
 
 // Number of data records of the classes in use (sum of columns x rows).
 std::uint64_t dataRecordCount(const MapProject& project, int classCount);
@@ -183,10 +183,10 @@ std::uint32_t makeWriteStamp(std::int64_t secondsSince1970);
 DatabaseHeader makeDatabaseHeader(const MapProject& project, std::uint32_t writeStamp,
                                   std::uint16_t recordCount);
 MapHeaderRecord makeMapHeaderRecord(const MapProject& project, int classCount,
-                                    std::uint8_t colourMode);
+                                    ColourMode colourMode);
 InfoTextRecord makeInfoTextRecord(const MapProject& project);
 TileBitmapHeader makeTileBitmapHeader(std::uint16_t width, std::uint16_t height,
-                                      std::uint8_t colourMode, bool compressed);
+                                      ColourMode colourMode, bool compressed);
 
 // ---- Serialiser: appends the stored bytes ------------------------------
 

@@ -118,13 +118,13 @@ int describeMapDatabaseFile(const std::filesystem::path& path, Feedback& feedbac
     return describeRead(bytes.bytes(), summary, feedback, description);
 }
 
-const char* colourModeName(std::uint8_t mode) {
+const char* colourModeName(ColourMode mode) {
     switch (mode) {
-        case 0: return "Original";
-        case 1: return "1BPP";
-        case 2: return "2BPP";
-        case 4: return "4BPP";
-        case 8: return "8BPP";
+        case ColourMode::Original: return "Original";
+        case ColourMode::Bpp1: return "1BPP";
+        case ColourMode::Bpp2: return "2BPP";
+        case ColourMode::Bpp4: return "4BPP";
+        case ColourMode::Bpp8: return "8BPP";
         default: return nullptr;
     }
 }

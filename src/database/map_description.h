@@ -35,7 +35,7 @@ struct MapDescription {
 
     std::string name;     // UTF-8, from Windows-1252
     std::string version;  // the five digits after the leading "0"
-    std::uint8_t colourMode = 0;
+    ColourMode colourMode = ColourMode::Original;
     Compression compression = Compression::No;
     unsigned classCount = 0;  // as record 0 states it
     std::vector<Class> classes;  // as File Load rebuilds them from the directory
@@ -69,6 +69,6 @@ int describeMapDatabaseBytes(std::span<const std::uint8_t> bytes, Feedback& feed
 // cannot be opened or is damaged, each after File Load's message.
 int describeMapDatabaseFile(const std::filesystem::path& path, Feedback& feedback, MapDescription& description);
 
-const char* colourModeName(std::uint8_t mode);  // "Original", "1BPP", ...; null for others
+const char* colourModeName(ColourMode mode);  // "Original", "1BPP", ...; null for others
 
 }  // namespace plotvane

@@ -19,10 +19,6 @@ constexpr std::size_t kReadBlock = 256u << 10;
 // plus slack for the neighbouring byte of a shifted read.
 constexpr std::size_t kRowTail = 16;
 
-bool knownMode(std::uint8_t mode) {
-    return mode == 0 || mode == 1 || mode == 2 || mode == 4 || mode == 8;
-}
-
 struct RowSource {
     std::span<const std::uint8_t> row;
     std::uint8_t at(std::size_t i) const { return i < row.size() ? row[i] : 0; }
@@ -41,7 +37,7 @@ std::uint8_t greyPairOf4(std::uint8_t s) {
 
 }  // namespace
 
-std::uint32_t sourceRowStride(std::uint8_t mode, std::uint32_t width) {
+std::uint32_t sourceRowStride(ColourMode mode, std::uint32_t width) {
     // The working raster's rows; in mode 0 the 1-bit class bitmap's rows,
     // which are laid out as a mode-1 raster's.
     if (!isColourMode(mode) || width > static_cast<std::uint32_t>(INT32_MAX)) return 0;
@@ -107,18 +103,18 @@ void packEightBitRow(std::span<const std::uint8_t> sourceRow, std::uint32_t firs
 
 }  // namespace
 
-void packTileRow(std::uint8_t mode, std::span<const std::uint8_t> sourceRow, std::uint32_t firstPixel,
+void packTileRow(ColourMode mode, std::span<const std::uint8_t> sourceRow, std::uint32_t firstPixel,
                  bool keepOriginalBits, std::span<std::uint8_t> packed) {
     switch (mode) {
-        case 0:
-        case 1: {
-            const std::uint8_t flip = (mode == 0 && keepOriginalBits) ? 0x00 : 0xFF;
+        case ColourMode::Original:
+        case ColourMode::Bpp1: {
+            const std::uint8_t flip = (mode == ColourMode::Original && keepOriginalBits) ? 0x00 : 0xFF;
             packOneBitRow(sourceRow, firstPixel, flip, packed);
             return;
         }
-        case 2: packTwoBitRow(sourceRow, firstPixel, packed); return;
-        case 4: packFourBitRow(sourceRow, firstPixel, packed); return;
-        case 8: packEightBitRow(sourceRow, firstPixel, packed); return;
+        case ColourMode::Bpp2: packTwoBitRow(sourceRow, firstPixel, packed); return;
+        case ColourMode::Bpp4: packFourBitRow(sourceRow, firstPixel, packed); return;
+        case ColourMode::Bpp8: packEightBitRow(sourceRow, firstPixel, packed); return;
         default: std::fill(packed.begin(), packed.end(), std::uint8_t{0}); return;
     }
 }
@@ -213,7 +209,7 @@ namespace {
 // One pass over one class; the public function wraps it with the clean-up.
 class ClassPass {
 public:
-    ClassPass(MapProject& project, int classIndex, std::uint8_t mode, bool compress,
+    ClassPass(MapProject& project, int classIndex, ColourMode mode, bool compress,
               const CompressionRequest& request, Feedback& feedback, ControlUpdates& updates)
         : project_(project),
           classIndex_(classIndex),
@@ -271,7 +267,7 @@ private:
 
     int prepareSource() {
         MapClassEntry& cls = project_.classes[static_cast<std::size_t>(classIndex_)];
-        if (mode_ == 0) {
+        if (mode_ == ColourMode::Original) {
             if (cls.bitDepth != 1)
                 return fail("Error : Original bitmap file format support 1bits/pixel mode only.",
                             Icon::Information, 1);
@@ -282,7 +278,7 @@ private:
         const RasterRequest raster{classIndex_,        mode_,
                                    cls.fileName.str(), rasterPath_,
                                    request_.ditherChecked, request_.compressChecked};
-        if (!knownMode(mode_) || convertToWorkRaster(project_, raster, feedback_, updates_) != 0)
+        if (!isColourMode(mode_) || convertToWorkRaster(project_, raster, feedback_, updates_) != 0)
             return fail("Error : This bitmap file cannot change color mode.", Icon::Information, 1);
         sourcePath_ = rasterPath_;
         return 0;
@@ -332,9 +328,9 @@ private:
         takeGeometry(cls);
         source_ = openFile(sourcePath_, "rb");
         if (!source_) return fail("Error : Cannot open bmp-file.", Icon::Information, 2);
-        dataOffset_ = mode_ == 0 ? cls.pixelDataOffset : project_.rasterDataOffset;
+        dataOffset_ = mode_ == ColourMode::Original ? cls.pixelDataOffset : project_.rasterDataOffset;
         // The working raster is always bottom-up; a class bitmap is read as stored.
-        topDown_ = mode_ == 0 && cls.topDown != 0;
+        topDown_ = mode_ == ColourMode::Original && cls.topDown != 0;
         planColumnGroups(cls.recordColumns);
 
         std::size_t counter = project_.recordCounter;
@@ -361,7 +357,7 @@ private:
         tileHeight_ = ny == 0 ? 0 : height_ / ny;
         stride_ = sourceRowStride(mode_, width_);
         rowBytes_ = tileRowBytes(mode_, tileWidth_);
-        keepOriginalBits_ = mode_ == 0 && cls.invertedPolarity == 1;
+        keepOriginalBits_ = mode_ == ColourMode::Original && cls.invertedPolarity == 1;
         row_.assign(std::size_t{stride_} + kRowTail, 0);
         packed_.assign(rowBytes_, 0);
     }
@@ -417,7 +413,7 @@ private:
 
     MapProject& project_;
     const int classIndex_;
-    const std::uint8_t mode_;
+    const ColourMode mode_;
     const bool compress_;
     const CompressionRequest& request_;
     Feedback& feedback_;
@@ -449,7 +445,7 @@ private:
 
 }  // namespace
 
-int compressClassRecords(MapProject& project, int classIndex, std::uint8_t mode, bool compress,
+int compressClassRecords(MapProject& project, int classIndex, ColourMode mode, bool compress,
                          const CompressionRequest& request, Feedback& feedback, ControlUpdates& updates) {
     if (classIndex < 0 || classIndex >= kClassSlots) return 1;
     ClassPass pass(project, classIndex, mode, compress, request, feedback, updates);

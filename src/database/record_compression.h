@@ -17,7 +17,7 @@ inline constexpr std::uint8_t kMaxRunLength = 160;
 
 // Bytes of one stored source row (BMP rows padded to 4 bytes): the class
 // bitmap in mode 0, the working raster otherwise.
-std::uint32_t sourceRowStride(std::uint8_t mode, std::uint32_t width);
+std::uint32_t sourceRowStride(ColourMode mode, std::uint32_t width);
 
 // Packs one tile row. `sourceRow` is a stored source row followed by at
 // least 4 zero bytes (more zero bytes are harmless); output pixel x is
@@ -26,7 +26,7 @@ std::uint32_t sourceRowStride(std::uint8_t mode, std::uint32_t width);
 // the bits when `keepOriginalBits` (the class's `invertedPolarity` is 1),
 // else inverts them; mode 1 always inverts; mode 2 stores 3 minus the low
 // two bits of a nibble, mode 4 15 minus the nibble, mode 8 the byte.
-void packTileRow(std::uint8_t mode, std::span<const std::uint8_t> sourceRow, std::uint32_t firstPixel,
+void packTileRow(ColourMode mode, std::span<const std::uint8_t> sourceRow, std::uint32_t firstPixel,
                  bool keepOriginalBits, std::span<std::uint8_t> packed);
 
 // Appends the run-length code of one packed row: (count, value) pairs,
@@ -61,7 +61,7 @@ struct CompressionRequest {
 // tile's data length in `recordSizes` at `recordCounter`, which it
 // advances. Returns 0, or 1, 2 or 4 after showing the failure's message;
 // "tempcomp.$$$" is deleted on every failure after it was created.
-int compressClassRecords(MapProject& project, int classIndex, std::uint8_t mode, bool compress,
+int compressClassRecords(MapProject& project, int classIndex, ColourMode mode, bool compress,
                          const CompressionRequest& request, Feedback& feedback, ControlUpdates& updates);
 
 }  // namespace plotvane

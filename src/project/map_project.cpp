@@ -58,9 +58,9 @@ void MapProject::reset() {
     access.loadedFlag = 0;
     ditherFlag = 0;
     compressFlag = 0;
-    colourMode = 0;
+    colourMode = ColourMode::Original;
     sourceBitDepth = 24;
-    requestedColourMode = 0;
+    requestedColourMode = ColourMode::Original;
     systemPalette = systemPaletteTable();
 }
 

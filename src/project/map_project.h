@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "project/colour_mode.h"
+
 namespace plotvane {
 
 inline constexpr int kClassSlots = 4;
@@ -121,8 +123,8 @@ struct MapProject {
     std::int32_t gpsEnabled = 0;
     GeoBounds geo;
 
-    std::uint8_t colourMode = 0;
-    std::uint8_t requestedColourMode = 0;
+    ColourMode colourMode = ColourMode::Original;
+    ColourMode requestedColourMode = ColourMode::Original;
     std::uint8_t ditherFlag = 0;
     std::uint8_t compressFlag = 0;
     std::uint32_t rasterDataOffset = 0;

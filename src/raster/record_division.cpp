@@ -131,14 +131,14 @@ const char* hierarchyRefusal(const MapClassEntry& entry, const MapClassEntry& up
 
 }  // namespace
 
-std::uint32_t recordPixelLimit(std::uint8_t mode) {
+std::uint32_t recordPixelLimit(ColourMode mode) {
     switch (mode) {
-        case 0:
-        case 1:
+        case ColourMode::Original:
+        case ColourMode::Bpp1:
             return 512000;
-        case 2:
+        case ColourMode::Bpp2:
             return 256000;
-        case 4:
+        case ColourMode::Bpp4:
             return 128000;
         default:
             // Mode 8, and the smallest record for anything unknown.
@@ -146,12 +146,12 @@ std::uint32_t recordPixelLimit(std::uint8_t mode) {
     }
 }
 
-int divideRecords(MapProject& project, int classIndex, std::uint8_t mode, bool compressChecked,
+int divideRecords(MapProject& project, int classIndex, ColourMode mode, bool compressChecked,
                   Feedback& feedback, ControlUpdates& updates) {
     if (!isClassIndex(classIndex)) return kNoSuchClass;
 
     project.compressFlag = compressChecked ? 1 : 0;
-    if (mode == 0 && project.compressFlag != 0) {
+    if (mode == ColourMode::Original && project.compressFlag != 0) {
         feedback.show(warning(kOriginalModeNoCompress));
         project.compressFlag = 0;
         updates.uncheckCompress = true;
@@ -197,7 +197,7 @@ int checkClassBitmap(MapProject& project, const std::filesystem::path& path, int
     return divideRecords(project, classIndex, project.colourMode, compressChecked, feedback, updates);
 }
 
-int recomputeRecordDivisions(MapProject& project, std::uint8_t mode, bool compressChecked,
+int recomputeRecordDivisions(MapProject& project, ColourMode mode, bool compressChecked,
                              Feedback& feedback, ControlUpdates& updates) {
     const int count = loadedClasses(project);
     for (int k = 0; k < count; ++k) {

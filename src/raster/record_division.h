@@ -15,13 +15,13 @@ inline constexpr int kHierarchyRefused = 8;  // the class does not fit the class
 inline constexpr int kNoSuchClass = 9;       // class index the operation does not accept
 
 // Pixels one record may hold in colour mode `mode` (64000 bytes of pixels).
-std::uint32_t recordPixelLimit(std::uint8_t mode);
+std::uint32_t recordPixelLimit(ColourMode mode);
 
 // Record division of class `classIndex` (0-based) for colour mode `mode`.
 // `compressChecked` is the COMPRESS box as the caller sees it now; the
 // result in `updates` says whether it must be unchecked. Sets
 // `project.compressFlag`. Returns 0 or kDivisionFailed (Class 1 only).
-int divideRecords(MapProject& project, int classIndex, std::uint8_t mode, bool compressChecked,
+int divideRecords(MapProject& project, int classIndex, ColourMode mode, bool compressChecked,
                   Feedback& feedback, ControlUpdates& updates);
 
 // Hierarchy check of class `classIndex` > 0 against the class above; 0 or non-zero.
@@ -36,7 +36,7 @@ int checkClassBitmap(MapProject& project, const std::filesystem::path& path, int
 // Before a working raster is built: record division of every loaded class,
 // Class 1 first, in the requested mode, stopping at the first failure with
 // "Error : Cannot calc record number". 0 on success, 1 on failure.
-int recomputeRecordDivisions(MapProject& project, std::uint8_t mode, bool compressChecked,
+int recomputeRecordDivisions(MapProject& project, ColourMode mode, bool compressChecked,
                              Feedback& feedback, ControlUpdates& updates);
 
 // The COMPRESS box was toggled: every loaded class in the current mode;

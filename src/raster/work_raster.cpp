@@ -51,10 +51,10 @@ private:
 // Turns source rows into raster rows for one conversion.
 class PixelConverter {
 public:
-    PixelConverter(const BmpHeaders& h, const ColourTable& table, std::uint8_t mode, bool dither, bool inverted)
+    PixelConverter(const BmpHeaders& h, const ColourTable& table, ColourMode mode, bool dither, bool inverted)
         : width_(h.biWidth),
           depth_(h.biBitCount),
-          mode_(mode == 0 ? 1 : mode),
+          mode_(mode == ColourMode::Original ? ColourMode::Bpp1 : mode),
           dither_(dither),
           inverted_(inverted),
           stride_(rasterRowBytes(h.biWidth, mode)),
@@ -69,7 +69,7 @@ public:
 
     // A 1-bit source keeps its two levels, so only deeper sources diffuse.
     bool needsDiffusion() const { return dither_ && depth_ != 1; }
-    int diffusionBits() const { return mode_ == 1 ? 1 : (mode_ == 2 ? 2 : 4); }
+    int diffusionBits() const { return mode_ == ColourMode::Bpp1 ? 1 : (mode_ == ColourMode::Bpp2 ? 2 : 4); }
     std::uint32_t stride() const { return stride_; }
 
     void brightnessRow(const std::uint8_t* src, double* out) const {
@@ -92,7 +92,7 @@ public:
     // One raster row, padding included. `levels` holds the dithered levels
     // of the row when the source diffuses, else it is not read.
     void convertRow(const std::uint8_t* src, const std::uint8_t* levels, std::uint8_t* dst) {
-        if (depth_ == 1 && mode_ == 1 && !dither_) {
+        if (depth_ == 1 && mode_ == ColourMode::Bpp1 && !dither_) {
             copyBilevelRow(src, dst);
             return;
         }
@@ -135,9 +135,9 @@ private:
     void bilevelValues(const std::uint8_t* src) {
         std::uint8_t white = 1;
         std::uint8_t black = 0;
-        if (mode_ == 2) white = 3;
-        if (mode_ == 4) white = 15;
-        if (mode_ == 8) {
+        if (mode_ == ColourMode::Bpp2) white = 3;
+        if (mode_ == ColourMode::Bpp4) white = 15;
+        if (mode_ == ColourMode::Bpp8) {
             white = 0;
             black = 230;
         }
@@ -160,7 +160,7 @@ private:
             default:
                 for (int x = 0; x < width_; ++x) {
                     const std::uint8_t* p = src + 3 * x;
-                    v[x] = mode_ == 8 ? plainColour(p[2], p[1], p[0]) : plainValue(p[2], p[1], p[0]);
+                    v[x] = mode_ == ColourMode::Bpp8 ? plainColour(p[2], p[1], p[0]) : plainValue(p[2], p[1], p[0]);
                 }
                 return;
         }
@@ -169,13 +169,13 @@ private:
     void ditheredValues(const std::uint8_t* src, const std::uint8_t* levels) {
         std::uint8_t* v = values_.data();
         switch (mode_) {
-            case 1:
+            case ColourMode::Bpp1:
                 for (int x = 0; x < width_; ++x) v[x] = levels[x] > 128 ? 1 : 0;
                 return;
-            case 2:
+            case ColourMode::Bpp2:
                 for (int x = 0; x < width_; ++x) v[x] = static_cast<std::uint8_t>(levels[x] / 64);
                 return;
-            case 4:
+            case ColourMode::Bpp4:
                 for (int x = 0; x < width_; ++x) v[x] = static_cast<std::uint8_t>(levels[x] / 16);
                 return;
             default: break;
@@ -200,12 +200,12 @@ private:
         const std::uint8_t* v = values_.data();
         std::fill(dst, dst + stride_, std::uint8_t{0});
         switch (mode_) {
-            case 1:
+            case ColourMode::Bpp1:
                 for (int x = 0; x < width_; ++x)
                     dst[x / 8] = static_cast<std::uint8_t>(dst[x / 8] | (v[x] << (7 - x % 8)));
                 return;
-            case 2:
-            case 4:
+            case ColourMode::Bpp2:
+            case ColourMode::Bpp4:
                 for (int x = 0; x < width_; ++x)
                     dst[x / 2] = static_cast<std::uint8_t>(dst[x / 2] | (v[x] << (x % 2 == 0 ? 4 : 0)));
                 return;
@@ -215,7 +215,7 @@ private:
 
     int width_;
     std::uint16_t depth_;
-    std::uint8_t mode_;
+    ColourMode mode_;
     bool dither_;
     bool inverted_;
     std::uint32_t stride_;
@@ -428,43 +428,41 @@ void putEntry(std::vector<std::uint8_t>& out, int index, std::uint8_t red, std::
 
 }  // namespace
 
-std::uint8_t plainRasterValue(std::uint8_t mode, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+std::uint8_t plainRasterValue(ColourMode mode, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     const int sum = greySum(red, green, blue);
     const int limited = std::min(sum, 25500);
     switch (mode) {
-        case 0:
-        case 1: return sum > 12800 ? 1 : 0;
-        case 2: return static_cast<std::uint8_t>(limited / 6400);
-        case 4: return static_cast<std::uint8_t>(limited / 1600);
+        case ColourMode::Original:
+        case ColourMode::Bpp1: return sum > 12800 ? 1 : 0;
+        case ColourMode::Bpp2: return static_cast<std::uint8_t>(limited / 6400);
+        case ColourMode::Bpp4: return static_cast<std::uint8_t>(limited / 1600);
         default: return colourMapping(red, green, blue, limited / 1600);
     }
 }
 
-bool isColourMode(std::uint8_t mode) { return mode == 0 || mode == 1 || mode == 2 || mode == 4 || mode == 8; }
-
-std::uint16_t rasterBitCount(std::uint8_t mode) {
+std::uint16_t rasterBitCount(ColourMode mode) {
     switch (mode) {
-        case 2:
-        case 4: return 4;
-        case 8: return 8;
+        case ColourMode::Bpp2:
+        case ColourMode::Bpp4: return 4;
+        case ColourMode::Bpp8: return 8;
         default: return 1;
     }
 }
 
-std::uint32_t rasterPixelOffset(std::uint8_t mode) {
+std::uint32_t rasterPixelOffset(ColourMode mode) {
     switch (mode) {
-        case 2:
-        case 4: return 118;
-        case 8: return 978;
+        case ColourMode::Bpp2:
+        case ColourMode::Bpp4: return 118;
+        case ColourMode::Bpp8: return 978;
         default: return 62;
     }
 }
 
-std::uint32_t rasterRowBytes(std::int32_t width, std::uint8_t mode) {
+std::uint32_t rasterRowBytes(std::int32_t width, ColourMode mode) {
     return static_cast<std::uint32_t>(pixelRowStride(width, rasterBitCount(mode)));
 }
 
-std::vector<std::uint8_t> workRasterPrefix(const BmpHeaders& source, std::uint8_t mode, const Palette& palette) {
+std::vector<std::uint8_t> workRasterPrefix(const BmpHeaders& source, ColourMode mode, const Palette& palette) {
     const std::uint32_t offset = rasterPixelOffset(mode);
     const std::int64_t rows = pictureHeight(source);
     const std::uint32_t height = rows <= kMaxBmpSide ? static_cast<std::uint32_t>(rows) : 0;
@@ -483,23 +481,23 @@ std::vector<std::uint8_t> workRasterPrefix(const BmpHeaders& source, std::uint8_
     writeLe32(info + 8, height);
     writeLe16(info + 14, rasterBitCount(mode));
     // Mode 8 states its image size without the row padding.
-    writeLe32(info + 20, mode == 8 ? width * height : rowBytes * height);
-    const std::uint32_t colours = mode == 8 ? kPaletteSize : 0;
+    writeLe32(info + 20, mode == ColourMode::Bpp8 ? width * height : rowBytes * height);
+    const std::uint32_t colours = mode == ColourMode::Bpp8 ? kPaletteSize : 0;
     writeLe32(info + 32, colours);
     writeLe32(info + 36, colours);
 
     switch (mode) {
-        case 2:
+        case ColourMode::Bpp2:
             // The other 12 entries stay zero.
             for (int k = 0; k < 4; ++k) putEntry(out, k, kGreyRampOfMode2[k], kGreyRampOfMode2[k], kGreyRampOfMode2[k]);
             break;
-        case 4:
+        case ColourMode::Bpp4:
             for (int k = 0; k < 16; ++k) {
                 const auto g = static_cast<std::uint8_t>(17 * k);
                 putEntry(out, k, g, g, g);
             }
             break;
-        case 8:
+        case ColourMode::Bpp8:
             for (int k = 0; k < kPaletteSize; ++k) {
                 const Rgb& c = palette[static_cast<std::size_t>(k)];
                 putEntry(out, k, c[0], c[1], c[2]);

@@ -14,7 +14,7 @@ namespace plotvane {
 
 struct RasterRequest {
     int classIndex = 0;                 // class whose polarity is refreshed, 0-based
-    std::uint8_t mode = 1;              // 0 (converted as 1), 1, 2, 4 or 8
+    ColourMode mode = ColourMode::Bpp1;  // Original is converted as Bpp1
     std::filesystem::path source;       // the class bitmap
     std::filesystem::path raster;       // the working raster to write
     bool ditherChecked = false;         // the DITHERING box
@@ -31,24 +31,23 @@ inline constexpr int kRasterUnknownMode = 10;
 // The conversion's work areas could not be obtained ("allocdmatrix error").
 inline constexpr int kRasterNoMemory = 11;
 
-bool isColourMode(std::uint8_t mode);
 // Bits per pixel of the raster file (mode 2 is stored with 4 bits).
-std::uint16_t rasterBitCount(std::uint8_t mode);
+std::uint16_t rasterBitCount(ColourMode mode);
 // Offset of the pixel rows: 62, 118 or 978.
-std::uint32_t rasterPixelOffset(std::uint8_t mode);
+std::uint32_t rasterPixelOffset(ColourMode mode);
 // Bytes of one raster row, padded to a multiple of 4.
-std::uint32_t rasterRowBytes(std::int32_t width, std::uint8_t mode);
+std::uint32_t rasterRowBytes(std::int32_t width, ColourMode mode);
 
 // The raster value of a colour in `mode` without dithering: mode 1 (and 0)
 // 1 for light and 0 for dark, mode 2 0..3 and mode 4 0..15 from dark to
 // light, mode 8 the index into the 231-colour table.
-std::uint8_t plainRasterValue(std::uint8_t mode, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+std::uint8_t plainRasterValue(ColourMode mode, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 
 // The raster's headers and colour table, `rasterPixelOffset(mode)` bytes:
 // the source's file header and the first 40 bytes of its information header
 // with the sizes, depth and colour counts of the mode (and `biSize` 40);
 // the height is positive, since the raster is always stored bottom-up.
-std::vector<std::uint8_t> workRasterPrefix(const BmpHeaders& source, std::uint8_t mode, const Palette& palette);
+std::vector<std::uint8_t> workRasterPrefix(const BmpHeaders& source, ColourMode mode, const Palette& palette);
 
 // Converts a class bitmap into the working raster of a colour mode.
 // Runs the header checks in the working-raster order (including the

@@ -279,16 +279,16 @@ TEST_F(MainDialogTest, ALoadInAColourModeShowsTheLoadedMapsRaster) {
     ASSERT_TRUE(pickClass(0, bitmap("before.bmp", oneBitClass(320, 320))));
     ASSERT_TRUE(click(ids::kIdColour));  // 8
     ASSERT_TRUE(click(ids::kIdColour));  // 4
-    ASSERT_EQ(project().colourMode, 4);
+    ASSERT_EQ(project().colourMode, ColourMode::Bpp4);
     platform.queue(chooseFile(makeMap(inputs, "map", {2, false, 0, nullptr}).string()));
     ASSERT_TRUE(click(ids::kIdFileLoad));
-    EXPECT_EQ(project().colourMode, 4);
+    EXPECT_EQ(project().colourMode, ColourMode::Bpp4);
 
     MapProject reference = project();
     RecordingFeedback feedback;
     ControlUpdates updates;
     RasterRequest request;
-    request.mode = 4;
+    request.mode = ColourMode::Bpp4;
     request.source = work("mktempfl.001");
     request.raster = dir.path() / "reference.bmp";
     ASSERT_EQ(convertToWorkRaster(reference, request, feedback, updates), 0);

@@ -43,8 +43,8 @@ TEST_F(MainDialogTest, StartStateOfTheControls) {
     EXPECT_FALSE(platform.checked(1054));
     EXPECT_FALSE(platform.checked(1055));
     EXPECT_EQ(project().previewClass, 0);
-    EXPECT_EQ(project().colourMode, 0);
-    EXPECT_EQ(project().requestedColourMode, 0);
+    EXPECT_EQ(project().colourMode, ColourMode::Original);
+    EXPECT_EQ(project().requestedColourMode, ColourMode::Original);
     EXPECT_EQ(project().sourceBitDepth, 24);
     EXPECT_EQ(project().access.fullEdit, 1);
     EXPECT_TRUE(platform.messages().empty());

@@ -51,8 +51,8 @@ TEST(MakeFlowCommandLine, WritesTheWindowsBytesForAProjectWithEveryFeature) {
     // four class buttons, two texts, GPS ON and the edits typed.
     ScriptedPlatform platform;
     MapProject project;
-    project.colourMode = 2;
-    project.requestedColourMode = 2;
+    project.colourMode = ColourMode::Bpp2;
+    project.requestedColourMode = ColourMode::Bpp2;
     platform.setChecked(DialogId::Main, ids::kIdDithering, true);
     platform.setChecked(DialogId::Main, ids::kIdCompress, true);
     RecordingFeedback checks;

@@ -367,8 +367,8 @@ TEST_F(MakeFlow, WrittenDatabaseCarriesThePasswordForTheMapsBinding) {
 TEST_F(MakeFlow, WriterDivisionsRewriteUseRec) {
     addOneBitClass(project, 0, dir / "class1.bmp", 320, 320, 1, 1, [](int x, int y) { return (x ^ y) % 5 == 0; });
     project.classCount = 1;
-    project.colourMode = 8;
-    project.requestedColourMode = 8;
+    project.colourMode = ColourMode::Bpp8;
+    project.requestedColourMode = ColourMode::Bpp8;
     typeIdentity("Map", "01234");
     platform.setControlText(kMain, ids::kIdClassUseRec[0], "1");
     queueFixedPassword();

@@ -43,7 +43,7 @@ TEST_F(MainDialogTest, MakePdbWritesWhatTheCommandLineWrites) {
     ASSERT_TRUE(pickClass(1, c2.string()));
     ASSERT_TRUE(click(ids::kIdZoomOut));
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(click(ids::kIdColour));  // 8, 4, 2
-    ASSERT_EQ(project().colourMode, 2);
+    ASSERT_EQ(project().colourMode, ColourMode::Bpp2);
     ASSERT_TRUE(click(ids::kIdDithering));
     ASSERT_TRUE(click(ids::kIdCompress));
     for (const auto& [x, y, text] : {std::tuple{100, 40, "Lighthouse"}, std::tuple{318, 2, "Caf\xC3\xA9"}}) {

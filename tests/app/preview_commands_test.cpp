@@ -43,7 +43,7 @@ TEST_F(MainDialogTest, NothingMovesWithoutAClass) {
     press(390, 100);
     EXPECT_EQ(centreOf(project()), (Centre{80, 80}));
     EXPECT_EQ(project().previewClass, 0);
-    EXPECT_EQ(project().requestedColourMode, 0);
+    EXPECT_EQ(project().requestedColourMode, ColourMode::Original);
     EXPECT_TRUE(platform.repaints().empty());
     EXPECT_TRUE(platform.messages().empty());
     EXPECT_FALSE(std::filesystem::exists(work("temporbl.$$$")));
@@ -139,18 +139,18 @@ TEST_F(MainDialogTest, ZoomKeepsTheMapPointInTheCentre) {
     EXPECT_EQ(centreOf(project()), (Centre{1592, 1592}));
     ASSERT_TRUE(click(ids::kIdZoomOut));
     EXPECT_EQ(centreOf(project()), (Centre{796, 796}));
-    EXPECT_EQ(project().colourMode, 0);
+    EXPECT_EQ(project().colourMode, ColourMode::Original);
     EXPECT_TRUE(platform.messages().empty());
 }
 
 TEST_F(MainDialogTest, ColourButtonCyclesAndEachModeRebuildsTheRaster) {
     ASSERT_TRUE(pickClass(0, bitmap("top.bmp", greyRamp(320, 240))));
     struct Press {
-        std::uint8_t mode;
+        ColourMode mode;
         const char* caption;
         std::uint16_t rasterBits;
     };
-    const Press presses[] = {{8, "8BPP", 8}, {4, "4BPP", 4}, {2, "2BPP", 4}, {1, "1BPP", 1}, {8, "8BPP", 8}};
+    const Press presses[] = {{ColourMode::Bpp8, "8BPP", 8}, {ColourMode::Bpp4, "4BPP", 4}, {ColourMode::Bpp2, "2BPP", 4}, {ColourMode::Bpp1, "1BPP", 1}, {ColourMode::Bpp8, "8BPP", 8}};
     EXPECT_EQ(dialog.describePreview(false, 491, 368, 32, 32).colourCaption, "Original");
     for (const Press& p : presses) {
         platform.clearRepaints();
@@ -173,8 +173,8 @@ TEST_F(MainDialogTest, FailedColourChangeKeepsTheOldMode) {
     std::filesystem::remove(path);
     ASSERT_TRUE(click(ids::kIdColour));
     EXPECT_EQ(platform.messageTexts(), std::vector<std::string>{"Error : Cannot find bmp-file"});
-    EXPECT_EQ(project().colourMode, 8);
-    EXPECT_EQ(project().requestedColourMode, 8);
+    EXPECT_EQ(project().colourMode, ColourMode::Bpp8);
+    EXPECT_EQ(project().requestedColourMode, ColourMode::Bpp8);
 }
 
 TEST_F(MainDialogTest, ChoosingAClassInAColourModeShowsItsOwnRaster) {
@@ -182,7 +182,7 @@ TEST_F(MainDialogTest, ChoosingAClassInAColourModeShowsItsOwnRaster) {
     ASSERT_TRUE(click(ids::kIdColour));
     ASSERT_TRUE(pickClass(1, bitmap("lower.bmp", greyRamp(640, 640))));
     EXPECT_EQ(headersOf(work("temporbl.$$$")).biWidth, 640);
-    EXPECT_EQ(project().colourMode, 8);
+    EXPECT_EQ(project().colourMode, ColourMode::Bpp8);
     const app::PreviewDescription d = dialog.describePreview(false, 491, 368, 32, 32);
     ASSERT_TRUE(d.picture);
     EXPECT_EQ(d.picture->file, work("temporbl.$$$"));

@@ -154,7 +154,7 @@ TEST_F(Preview, IndicatorsAndTheMinimisedIcon) {
     };
     for (const Caption c : {Caption{0, "Original"}, Caption{1, "1BPP"}, Caption{2, "2BPP"}, Caption{3, "Original"},
                             Caption{4, "4BPP"}, Caption{8, "8BPP"}, Caption{255, "Original"}})
-        EXPECT_EQ(app::colourIndicatorCaption(c.mode), c.caption) << int(c.mode);
+        EXPECT_EQ(app::colourIndicatorCaption(colourModeOfByte(c.mode)), c.caption) << int(c.mode);
 
     EXPECT_EQ(app::previewSpoken(0, "Original", 80, 80), "No class shown");
     EXPECT_EQ(app::previewSpoken(2, "8BPP", 160, 7), "Class 2, 8BPP, centre 160, 7");

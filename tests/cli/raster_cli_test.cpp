@@ -73,7 +73,7 @@ std::vector<std::uint8_t> previewRaster(const std::filesystem::path& source, std
     RecordingFeedback feedback;
     ControlUpdates updates;
     RasterRequest request;
-    request.mode = mode;
+    request.mode = colourModeOfByte(mode);
     request.source = source;
     request.raster = dir / kPreviewRasterName;
     request.ditherChecked = dither;

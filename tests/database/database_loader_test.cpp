@@ -34,7 +34,7 @@ using test::parseMapDatabase;
 using test::Bytes;
 using PixelValue = std::function<unsigned(int classIndex, int x, int y)>;
 
-unsigned pixelBits(std::uint8_t mode) { return mode == 0 ? 1 : mode; }
+unsigned pixelBits(ColourMode mode) { return mode == ColourMode::Original ? 1 : colourModeByte(mode); }
 
 // Pixel (x, y), y from the top, of a BMP held in memory, at its own depth.
 unsigned bmpPixel(const Bytes& bmp, int x, int y) {
@@ -66,7 +66,7 @@ void setClassRow(MapProject& p, int k, int width, int height, int columns, int r
 
 // The data of every record of the project's grids, pixel (x, y) of class
 // k being `value(k, x, y)`; the padding bits of each row are `padding`.
-std::vector<Bytes> tileData(const MapProject& p, std::uint8_t mode, bool compressed, const PixelValue& value,
+std::vector<Bytes> tileData(const MapProject& p, ColourMode mode, bool compressed, const PixelValue& value,
                             std::uint8_t padding = 0) {
     const unsigned bits = pixelBits(mode);
     std::vector<Bytes> data;
@@ -141,7 +141,7 @@ unsigned harbour(int k, int x, int y) { return static_cast<unsigned>(((x / 3) ^ 
 
 struct ExactCase {
     const char* name;
-    std::uint8_t mode;
+    ColourMode mode;
     int width;
     int columns;
 };
@@ -170,9 +170,9 @@ TEST_P(RestoreExact, WritesTheLayoutByteForByte) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Layout, RestoreExact,
-                         ::testing::Values(ExactCase{"oneTile200Original", 0, 200, 1},
-                                           ExactCase{"twoTilesOf100Mode1", 1, 200, 2},
-                                           ExactCase{"threeTilesOf168Mode1", 1, 504, 3}),
+                         ::testing::Values(ExactCase{"oneTile200Original", ColourMode::Original, 200, 1},
+                                           ExactCase{"twoTilesOf100Mode1", ColourMode::Bpp1, 200, 2},
+                                           ExactCase{"threeTilesOf168Mode1", ColourMode::Bpp1, 504, 3}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 struct ClassRow {
@@ -182,7 +182,7 @@ struct ClassRow {
 struct LayoutCase {
     const char* name;
     std::vector<ClassRow> classes;
-    std::uint8_t mode;
+    ColourMode mode;
     bool compressed;
     bool texts;
 };
@@ -239,8 +239,8 @@ TEST_P(RestoreLayout, RestoresEveryClassWhole) {
 INSTANTIATE_TEST_SUITE_P(
     Grids, RestoreLayout,
     ::testing::Values(LayoutCase{"threeClassesOfSeveralTiles",
-                                 {{320, 320, 2, 2, 1}, {640, 640, 4, 4, 2}, {2560, 2560, 8, 8, 4}}, 1, true, false},
-                      LayoutCase{"twoHundredRecords", {{3200, 1600, 20, 10, 1}}, 0, false, true}),
+                                 {{320, 320, 2, 2, 1}, {640, 640, 4, 4, 2}, {2560, 2560, 8, 8, 4}}, ColourMode::Bpp1, true, false},
+                      LayoutCase{"twoHundredRecords", {{3200, 1600, 20, 10, 1}}, ColourMode::Original, false, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Colour tables ---------------------------------------------------------
@@ -249,9 +249,9 @@ INSTANTIATE_TEST_SUITE_P(
 // converted again in the same mode without dithering, except the mode-8
 // values that no colour is ever converted to.
 TEST(RestoreColours, EveryStoredValueSurvivesTheConversionBack) {
-    for (std::uint8_t mode : {0, 1, 2, 4, 8}) {
-        SCOPED_TRACE("mode " + std::to_string(mode));
-        const unsigned values = mode == 8 ? 256 : 1u << pixelBits(mode);
+    for (const ColourMode mode : kColourModes) {
+        SCOPED_TRACE("mode " + std::to_string(colourModeByte(mode)));
+        const unsigned values = mode == ColourMode::Bpp8 ? 256 : 1u << pixelBits(mode);
         const PixelValue value = [values](int, int x, int y) { return static_cast<unsigned>(x + 3 * y) % values; };
         MapProject p = namedProject();
         setClassRow(p, 0, 256, 160, 1, 1);
@@ -264,12 +264,12 @@ TEST(RestoreColours, EveryStoredValueSurvivesTheConversionBack) {
         ASSERT_EQ(restoreDatabaseBytes(db, loaded, out, feedback), 0);
         const MapClassEntry& row = loaded.classes[0];
         EXPECT_EQ(row.bitDepth, restoreBitDepth(mode));
-        EXPECT_EQ(row.pixelDataOffset, mode == 8 ? 1078u : mode >= 2 ? 118u : 62u);
+        EXPECT_EQ(row.pixelDataOffset, mode == ColourMode::Bpp8 ? 1078u : pixelBits(mode) >= 2 ? 118u : 62u);
 
         // The source rows the compression pass would pack for this class.
         Bytes source = test::readFile(row.fileName.str());
         std::uint32_t offset = row.pixelDataOffset;
-        if (mode != 0) {
+        if (mode != ColourMode::Original) {
             ControlUpdates updates;
             RasterRequest request{0, mode, row.fileName.str(), dir / kPreviewRasterName, false, false};
             ASSERT_EQ(convertToWorkRaster(loaded, request, feedback, updates), 0);
@@ -294,7 +294,7 @@ TEST(RestoreColours, EveryStoredValueSurvivesTheConversionBack) {
             }
         }
         std::set<unsigned> unreachable;
-        if (mode == 8) {
+        if (mode == ColourMode::Bpp8) {
             unreachable.insert(225);
             for (unsigned v = 231; v < 256; ++v) unreachable.insert(v);
         }
@@ -304,25 +304,25 @@ TEST(RestoreColours, EveryStoredValueSurvivesTheConversionBack) {
 
 TEST(RestoreColours, ShownColoursMoveOnlyWhereTheConversionWouldMisreadThem) {
     const auto grey = [](int g) { return Rgb{static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(g)}; };
-    EXPECT_EQ(restoreColourTable(0), (std::vector<Rgb>{grey(255), grey(0)}));
-    EXPECT_EQ(restoreColourTable(2), (std::vector<Rgb>{grey(255), grey(171), grey(86), grey(0)}));
+    EXPECT_EQ(restoreColourTable(ColourMode::Original), (std::vector<Rgb>{grey(255), grey(0)}));
+    EXPECT_EQ(restoreColourTable(ColourMode::Bpp2), (std::vector<Rgb>{grey(255), grey(171), grey(86), grey(0)}));
     std::vector<Rgb> sixteen;
     for (int v = 0; v < 16; ++v) sixteen.push_back(grey(255 - 17 * v));
     sixteen[1] = grey(237);  // 238 would be read as white
-    EXPECT_EQ(restoreColourTable(4), sixteen);
-    const std::vector<Rgb> eight = restoreColourTable(8);
+    EXPECT_EQ(restoreColourTable(ColourMode::Bpp4), sixteen);
+    const std::vector<Rgb> eight = restoreColourTable(ColourMode::Bpp8);
     ASSERT_EQ(eight.size(), 256u);
     for (std::size_t v = 0; v < 231; ++v)
         EXPECT_EQ(eight[v], v == 224 ? grey(237) : systemPaletteTable()[v]) << "entry " << v;
     for (std::size_t v = 231; v < 256; ++v) EXPECT_EQ(eight[v], grey(0)) << "entry " << v;
-    EXPECT_TRUE(restoreColourTable(3).empty());
+    EXPECT_TRUE(restoreColourTable(colourModeOfByte(3)).empty());
 }
 
 // ---- Round trips through the writer ------------------------------------
 
 struct RoundTripCase {
     const char* name;
-    std::uint8_t mode;
+    ColourMode mode;
     bool compress;
     bool dither;
     const char* password;  // empty: Non Password + Read Only
@@ -335,12 +335,12 @@ class RestoreRoundTrip : public ::testing::TestWithParam<RoundTripCase> {
 protected:
     // Two classes of 320 and 640 pixels square: 1-bit for the original
     // mode, else a 24-bit picture of many colours and greys.
-    void chooseClasses(std::uint8_t mode) {
+    void chooseClasses(ColourMode mode) {
         for (int k = 0; k < 2; ++k) {
             const int size = 320 << k;
             test::BmpRecipe recipe;
             recipe.width = recipe.height = size;
-            if (mode == 0) {
+            if (mode == ColourMode::Original) {
                 recipe.bitCount = 1;
                 recipe.palette = test::blackWhitePalette();
                 recipe.pixel = [k](int x, int y) { return harbour(k, x, y); };
@@ -383,7 +383,7 @@ std::vector<Bytes> decodedTiles(const Bytes& db, ParsedMapDatabase& parsed) {
 }
 
 // Calls `each(k, x, y, tileValue)` for every pixel of every class.
-void forEachTilePixel(const MapProject& p, const std::vector<Bytes>& tiles, std::uint8_t mode,
+void forEachTilePixel(const MapProject& p, const std::vector<Bytes>& tiles, ColourMode mode,
                       const std::function<void(int, int, int, unsigned)>& each) {
     std::size_t record = 0;
     for (int k = 0; k < p.classCount; ++k) {
@@ -501,7 +501,7 @@ TEST_P(RestoreRoundTrip, LoadsBackTheProjectAndTheTilesAndMakesThemAgain) {
     // The original mode packs only 1-bit class bitmaps.
     if (restoreBitDepth(c.mode) != 1) {
         feedback.messages.clear();
-        loaded.colourMode = 0;
+        loaded.colourMode = ColourMode::Original;
         EXPECT_FALSE(saveMapDatabase(loaded, againDir / "original.pdb", {false, false, againDir.path()}, clock,
                                      feedback, updates));
         ASSERT_FALSE(feedback.messages.empty());
@@ -517,16 +517,16 @@ constexpr AccessMode kReadOnlyAll{1, 0, 2};
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, RestoreRoundTrip,
-    ::testing::Values(RoundTripCase{"original", 0, false, false, "", kReadOnly, true, true},
-                      RoundTripCase{"original_password", 0, false, false, "Abcd1234", kFullInformation, false, false},
-                      RoundTripCase{"mode1", 1, false, true, "", kReadOnly, false, true},
-                      RoundTripCase{"mode1_compressed", 1, true, false, "Zz9Yy8Xx", kFullAll, true, false},
-                      RoundTripCase{"mode2", 2, false, true, "Abcd1234", kReadOnlyAll, true, true},
-                      RoundTripCase{"mode2_compressed", 2, true, false, "", kReadOnly, false, false},
-                      RoundTripCase{"mode4", 4, false, false, "Q1w2E3r4", kFullInformation, false, true},
-                      RoundTripCase{"mode4_compressed", 4, true, false, "", kReadOnly, true, false},
-                      RoundTripCase{"mode8", 8, false, true, "", kReadOnly, true, true},
-                      RoundTripCase{"mode8_compressed", 8, true, false, "Abcd1234", kFullAll, false, false}),
+    ::testing::Values(RoundTripCase{"original", ColourMode::Original, false, false, "", kReadOnly, true, true},
+                      RoundTripCase{"original_password", ColourMode::Original, false, false, "Abcd1234", kFullInformation, false, false},
+                      RoundTripCase{"mode1", ColourMode::Bpp1, false, true, "", kReadOnly, false, true},
+                      RoundTripCase{"mode1_compressed", ColourMode::Bpp1, true, false, "Zz9Yy8Xx", kFullAll, true, false},
+                      RoundTripCase{"mode2", ColourMode::Bpp2, false, true, "Abcd1234", kReadOnlyAll, true, true},
+                      RoundTripCase{"mode2_compressed", ColourMode::Bpp2, true, false, "", kReadOnly, false, false},
+                      RoundTripCase{"mode4", ColourMode::Bpp4, false, false, "Q1w2E3r4", kFullInformation, false, true},
+                      RoundTripCase{"mode4_compressed", ColourMode::Bpp4, true, false, "", kReadOnly, true, false},
+                      RoundTripCase{"mode8", ColourMode::Bpp8, false, true, "", kReadOnly, true, true},
+                      RoundTripCase{"mode8_compressed", ColourMode::Bpp8, true, false, "Abcd1234", kFullAll, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Refusals --------------------------------------------------------------
@@ -540,7 +540,7 @@ Bytes refusalDatabase(bool compressed) {
     p.setInfoText(0, {"one", 1, 2, 3, 4});
     p.setInfoText(1, {"two", 5, 6, 7, 8});
     p.infoTextCount = 2;
-    return test::layOutDatabase(p, 1, compressed, tileData(p, 1, compressed, harbour));
+    return test::layOutDatabase(p, ColourMode::Bpp1, compressed, tileData(p, ColourMode::Bpp1, compressed, harbour));
 }
 
 constexpr std::size_t kRecordZero = 78 + 8 * 12 + 2;
@@ -573,7 +573,7 @@ TEST_P(RestoreRefusal, ShowsItsMessageAndEndsTheLoad) {
     if (c.setup) c.setup(work, database);
 
     MapProject project;
-    project.colourMode = 4;
+    project.colourMode = ColourMode::Bpp4;
     test::RecordingFeedback feedback;
     EXPECT_EQ(restoreDatabase(database, work.path(), project, feedback), c.result);
     EXPECT_EQ(feedback.messages, std::vector<Message>{c.expected});
@@ -585,7 +585,7 @@ TEST_P(RestoreRefusal, ShowsItsMessageAndEndsTheLoad) {
         EXPECT_TRUE(feedback.problems.empty());
     }
     EXPECT_EQ(feedback.busyDepth, 0);
-    EXPECT_EQ(project.colourMode, 4);
+    EXPECT_EQ(project.colourMode, ColourMode::Bpp4);
     EXPECT_EQ(project.access.loadedFlag, 0);
 }
 
@@ -692,7 +692,7 @@ Bytes robustnessDatabase() {
     p.geo.bottomRightLatTotal = 127800000;
     const EncodedPassword e = encodePassword(kFixedReadOnlyPassword, 0, mapBindingOf(p));
     std::copy(e.begin(), e.end(), p.access.encodedPassword.begin());
-    return test::layOutDatabase(p, 1, true, tileData(p, 1, true, [](int k, int x, int y) {
+    return test::layOutDatabase(p, ColourMode::Bpp1, true, tileData(p, ColourMode::Bpp1, true, [](int k, int x, int y) {
         return static_cast<unsigned>(x > y / (k + 1) + 40);
     }));
 }
@@ -712,7 +712,7 @@ void loadDamaged(const test::TempDir& root, const Bytes& bytes) {
     test::writeFile(in / "map.pdb", bytes);
 
     MapProject project;
-    project.colourMode = 2;
+    project.colourMode = ColourMode::Bpp2;
     project.databaseName.assign("BEFORE");
     project.classCount = 1;
     project.classes[0].width = 777;
@@ -742,7 +742,7 @@ void loadDamaged(const test::TempDir& root, const Bytes& bytes) {
             }
         }
     }
-    EXPECT_EQ(project.colourMode, 2);
+    EXPECT_EQ(project.colourMode, ColourMode::Bpp2);
     EXPECT_EQ(project.access.loadedFlag, 0);
     EXPECT_EQ(feedback.busyDepth, 0);
     EXPECT_EQ(test::folderEntries(root.path()), (std::vector<std::string>{"in", "work"}));

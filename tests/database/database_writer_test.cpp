@@ -110,7 +110,7 @@ protected:
     }
 
     WriteRequest request(const std::filesystem::path& output) const {
-        return WriteRequest{output, project.classCount, project.colourMode, compressChecked && project.colourMode != 0,
+        return WriteRequest{output, project.classCount, project.colourMode, compressChecked && project.colourMode != ColourMode::Original,
                             false, compressChecked, dir.path()};
     }
 
@@ -149,7 +149,7 @@ TEST_F(DatabaseWriterTest, OriginalModeDatabaseIsByteExact) {
 
 TEST_F(DatabaseWriterTest, CompressedOneBitDatabaseIsByteExact) {
     compressChecked = true;
-    project.colourMode = 1;
+    project.colourMode = ColourMode::Bpp1;
     chooseClass(0, 160, 160, mapPattern);
     const auto out = dir / "map.pdb";
     ASSERT_EQ(write(out), 0) << ::testing::PrintToString(feedback.messages);
@@ -246,7 +246,7 @@ class DatabaseWriterSizeLimit : public DatabaseWriterTest, public ::testing::Wit
 
 TEST_P(DatabaseWriterSizeLimit, CompressedRecordMustFit64000Bytes) {
     compressChecked = true;
-    project.colourMode = 1;
+    project.colourMode = ColourMode::Bpp1;
     chooseClass(0, 1600, 160, pairCountPattern(GetParam().pairs));
     ASSERT_EQ(project.classes[0].recordColumns * project.classes[0].recordRows, 1);
     const auto out = dir / "map.pdb";
@@ -363,7 +363,7 @@ TEST_F(DatabaseWriterTest, CompressionFailureStopsBeforeAnyFile) {
 
 TEST_F(DatabaseWriterTest, SaveRemovesTheTemporaryFilesOnSuccess) {
     compressChecked = true;
-    project.colourMode = 1;
+    project.colourMode = ColourMode::Bpp1;
     chooseClass(0, 160, 160, mapPattern);
     const auto out = dir / "map.pdb";
     EXPECT_TRUE(save(out));

@@ -44,7 +44,7 @@ void addTexts(MapProject& p, int count) {
 }
 
 // A whole database whose record data are distinct byte patterns of `lengths`.
-Bytes buildDatabase(const MapProject& p, std::uint8_t mode, bool compressed,
+Bytes buildDatabase(const MapProject& p, ColourMode mode, bool compressed,
                     const std::vector<std::uint32_t>& lengths, std::uint32_t stamp = 0x12345678) {
     std::vector<Bytes> data;
     for (std::size_t i = 0; i < lengths.size(); ++i) {
@@ -61,7 +61,7 @@ TEST(MapDatabaseLayout, OneClassOneTileWithoutTextHasTwoRecords) {
     EXPECT_EQ(recordCountOf(layout), 2u);
     EXPECT_EQ(recordOffsets(layout), (std::vector<std::uint32_t>{96, 176}));
 
-    const Bytes db = buildDatabase(p, 0, false, lengths);
+    const Bytes db = buildDatabase(p, ColourMode::Original, false, lengths);
     EXPECT_EQ(readBe16(db.data() + 76), 2);
     EXPECT_EQ(readBe32(db.data() + 78), 96u);
     EXPECT_EQ(db[82], 0x40);
@@ -76,7 +76,7 @@ TEST(MapDatabaseLayout, OneClassOneTileWithoutTextHasTwoRecords) {
 TEST(MapDatabaseLayout, TextRecordShiftsTheDataRecords) {
     MapProject p = oneClassProject(320, 160, 2, 1);
     addTexts(p, 1);
-    const MapHeaderRecord zero = makeMapHeaderRecord(p, 1, 1);
+    const MapHeaderRecord zero = makeMapHeaderRecord(p, 1, ColourMode::Bpp1);
     EXPECT_EQ(zero.textRecordPresent, 1);
     EXPECT_EQ(zero.firstDataIndex, 2);
     ASSERT_EQ(zero.directory.size(), 2u);
@@ -117,7 +117,7 @@ TEST(MapDatabaseLayout, SpareCountIsWrittenAsZeroAndItsLowByte) {
 }
 
 struct RowBytesCase {
-    std::uint8_t mode;
+    ColourMode mode;
     std::uint32_t width;
     std::uint32_t expected;
 };
@@ -129,11 +129,11 @@ TEST_P(MapDatabaseRowBytes, PadsToWholeWords) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, MapDatabaseRowBytes,
-                         ::testing::Values(RowBytesCase{0, 200, 26}, RowBytesCase{1, 200, 26},
-                                           RowBytesCase{2, 200, 50}, RowBytesCase{4, 200, 100},
-                                           RowBytesCase{8, 200, 200}, RowBytesCase{1, 160, 20},
-                                           RowBytesCase{1, 161, 22}, RowBytesCase{2, 213, 54},
-                                           RowBytesCase{4, 161, 82}, RowBytesCase{8, 161, 162}));
+                         ::testing::Values(RowBytesCase{ColourMode::Original, 200, 26}, RowBytesCase{ColourMode::Bpp1, 200, 26},
+                                           RowBytesCase{ColourMode::Bpp2, 200, 50}, RowBytesCase{ColourMode::Bpp4, 200, 100},
+                                           RowBytesCase{ColourMode::Bpp8, 200, 200}, RowBytesCase{ColourMode::Bpp1, 160, 20},
+                                           RowBytesCase{ColourMode::Bpp1, 161, 22}, RowBytesCase{ColourMode::Bpp2, 213, 54},
+                                           RowBytesCase{ColourMode::Bpp4, 161, 82}, RowBytesCase{ColourMode::Bpp8, 161, 162}));
 
 TEST(MapDatabaseLayout, CompressedSizeWordIsLowByteFirst) {
     Bytes out;
@@ -143,9 +143,9 @@ TEST(MapDatabaseLayout, CompressedSizeWordIsLowByteFirst) {
 
 TEST(MapDatabaseLayout, TileHeaderPerMode) {
     Bytes out;
-    appendTileBitmapHeader(out, makeTileBitmapHeader(200, 160, 0, false));
-    appendTileBitmapHeader(out, makeTileBitmapHeader(200, 160, 4, true));
-    appendTileBitmapHeader(out, makeTileBitmapHeader(200, 160, 8, false));
+    appendTileBitmapHeader(out, makeTileBitmapHeader(200, 160, ColourMode::Original, false));
+    appendTileBitmapHeader(out, makeTileBitmapHeader(200, 160, ColourMode::Bpp4, true));
+    appendTileBitmapHeader(out, makeTileBitmapHeader(200, 160, ColourMode::Bpp8, false));
     EXPECT_EQ(out, (Bytes{0, 200, 0, 160, 0, 26, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,        //
                           0, 200, 0, 160, 0, 100, 0x80, 0, 4, 2, 0, 0, 0, 1, 0, 0,  //
                           0, 200, 0, 160, 0, 200, 0, 0, 8, 2, 0, 0, 0, 0, 0, 0}));
@@ -155,7 +155,7 @@ TEST(MapDatabaseLayout, GpsClearLeavesBytes31To51Zero) {
     MapProject p = oneClassProject();
     p.geo.upperLeftLatTotal = 128412500;  // kept but not written while GPS is off
     Bytes out;
-    appendMapHeaderFixed(out, makeMapHeaderRecord(p, 1, 0));
+    appendMapHeaderFixed(out, makeMapHeaderRecord(p, 1, ColourMode::Original));
     ASSERT_EQ(out.size(), 64u);
     EXPECT_TRUE(std::all_of(out.begin() + 31, out.begin() + 52, [](std::uint8_t b) { return b == 0; }));
 }
@@ -168,7 +168,7 @@ TEST(MapDatabaseLayout, GpsSetWritesHemisphereTotalsAndFlag) {
     p.geo.upperLeftLongTotal = 500000000;
     p.geo.bottomRightLongTotal = 500100000;
     Bytes out;
-    appendMapHeaderFixed(out, makeMapHeaderRecord(p, 1, 2));
+    appendMapHeaderFixed(out, makeMapHeaderRecord(p, 1, ColourMode::Bpp2));
     EXPECT_EQ(out[31], 'N');
     EXPECT_EQ(readBe32(out.data() + 32), 500000000u);
     EXPECT_EQ(readBe32(out.data() + 36), 128412500u);
@@ -179,7 +179,7 @@ TEST(MapDatabaseLayout, GpsSetWritesHemisphereTotalsAndFlag) {
 
     p.geo.bottomRightLatTotal = p.geo.upperLeftLatTotal;  // not smaller: southern
     Bytes south;
-    appendMapHeaderFixed(south, makeMapHeaderRecord(p, 1, 2));
+    appendMapHeaderFixed(south, makeMapHeaderRecord(p, 1, ColourMode::Bpp2));
     EXPECT_EQ(south[31], 'S');
 }
 
@@ -195,7 +195,7 @@ TEST(MapDatabaseLayout, FifteenCharacterNameFillsFifteenBytes) {
     EXPECT_EQ(readBe32(header.data() + 40), 7u);
 
     Bytes zero;
-    appendMapHeaderFixed(zero, makeMapHeaderRecord(p, 1, 0));
+    appendMapHeaderFixed(zero, makeMapHeaderRecord(p, 1, ColourMode::Original));
     EXPECT_EQ((Bytes{zero.begin(), zero.begin() + 16}), (Bytes{header.begin(), header.begin() + 16}));
     EXPECT_EQ(std::string(zero.begin() + 24, zero.begin() + 30), "012345");
 }
@@ -286,21 +286,21 @@ MapProject richProject() {
 TEST(MapDatabaseParser, RoundTripsEveryRecord) {
     const MapProject p = richProject();
     const std::vector<std::uint32_t> lengths{40, 6};
-    const Bytes db = buildDatabase(p, 2, true, lengths, 0xCAFEBABE);
+    const Bytes db = buildDatabase(p, ColourMode::Bpp2, true, lengths, 0xCAFEBABE);
 
     ParsedMapDatabase parsed;
     ASSERT_EQ(parseMapDatabase(db, parsed), kParseOk);
     EXPECT_EQ(parsed.header, makeDatabaseHeader(p, 0xCAFEBABE, 4));
     ASSERT_EQ(parsed.records.size(), 4u);
     EXPECT_EQ(parsed.records[0].offset, 112u);
-    EXPECT_EQ(parsed.mapHeader, makeMapHeaderRecord(p, 1, 2));
+    EXPECT_EQ(parsed.mapHeader, makeMapHeaderRecord(p, 1, ColourMode::Bpp2));
     ASSERT_TRUE(parsed.infoText.has_value());
     EXPECT_EQ(*parsed.infoText, makeInfoTextRecord(p));
     ASSERT_EQ(parsed.dataRecords.size(), 2u);
     for (std::size_t i = 0; i < 2; ++i) {
         const DataRecordInfo& r = parsed.dataRecords[i];
         EXPECT_EQ(r.recordIndex, 2 + i);
-        EXPECT_EQ(r.header, makeTileBitmapHeader(160, 160, 2, true));
+        EXPECT_EQ(r.header, makeTileBitmapHeader(160, 160, ColourMode::Bpp2, true));
         EXPECT_EQ(r.sizeWord, lengths[i] + 2);
         EXPECT_EQ(r.dataLength, lengths[i]);
         EXPECT_EQ(r.dataOffset, parsed.records[2 + i].offset + 18);
@@ -309,7 +309,7 @@ TEST(MapDatabaseParser, RoundTripsEveryRecord) {
 
 TEST(MapDatabaseParser, RoundTripsWithoutTextUncompressed) {
     const MapProject p = oneClassProject(160, 320, 1, 2);
-    const Bytes db = buildDatabase(p, 0, false, {3200, 3200});
+    const Bytes db = buildDatabase(p, ColourMode::Original, false, {3200, 3200});
     ParsedMapDatabase parsed;
     ASSERT_EQ(parseMapDatabase(db, parsed), kParseOk);
     EXPECT_FALSE(parsed.infoText.has_value());
@@ -331,7 +331,7 @@ class MapDatabaseDamage : public ::testing::TestWithParam<DamageCase> {};
 TEST_P(MapDatabaseDamage, IsRefusedWithItsCode) {
     // Layout: header 0..77, list 78..109 (4 entries), gap, record 0 at 112
     // (96 bytes), text record at 208 (272 bytes), first tile at 480.
-    Bytes db = buildDatabase(richProject(), 2, true, {40, 6});
+    Bytes db = buildDatabase(richProject(), ColourMode::Bpp2, true, {40, 6});
     db[GetParam().at] = GetParam().value;
     ParsedMapDatabase parsed;
     EXPECT_EQ(parseMapDatabase(db, parsed), GetParam().expected);
@@ -358,7 +358,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(MapDatabaseParser, RefusesEveryTruncation) {
     for (const bool compressed : {false, true}) {
-        const Bytes db = buildDatabase(richProject(), compressed ? 2 : 1, compressed,
+        const Bytes db = buildDatabase(richProject(), compressed ? ColourMode::Bpp2 : ColourMode::Bpp1, compressed,
                                        compressed ? std::vector<std::uint32_t>{40, 6}
                                                   : std::vector<std::uint32_t>{20 * 160, 20 * 160});
         for (std::size_t size = 0; size < db.size(); ++size) {
@@ -371,7 +371,7 @@ TEST(MapDatabaseParser, RefusesEveryTruncation) {
 }
 
 TEST(MapDatabaseParser, SurvivesEveryByteFlipOfTheLayout) {
-    const Bytes db = buildDatabase(richProject(), 2, true, {40, 6});
+    const Bytes db = buildDatabase(richProject(), ColourMode::Bpp2, true, {40, 6});
     const std::size_t layoutEnd = 480 + 18 + 40 + 18;  // through the second tile's size word
     for (std::size_t at = 0; at < layoutEnd; ++at) {
         for (const std::uint8_t mask : {0x01, 0x80, 0xFF}) {
@@ -399,7 +399,7 @@ TEST(MapDatabaseHeaderCheck, FillsPasswordAndBinding) {
     test::TempDir dir;
     MapProject p = richProject();
     p.classes[0].width = 0x0140;
-    const Bytes db = buildDatabase(p, 2, true, {40, 6});
+    const Bytes db = buildDatabase(p, ColourMode::Bpp2, true, {40, 6});
     test::writeFile(dir / "map.pdb", db);
 
     MapProject target;
@@ -423,7 +423,7 @@ class MapDatabaseHeaderFile : public ::testing::TestWithParam<HeaderFileCase> {}
 
 TEST_P(MapDatabaseHeaderFile, ShowsItsMessage) {
     test::TempDir dir;
-    Bytes db = buildDatabase(richProject(), 2, true, {40, 6});
+    Bytes db = buildDatabase(richProject(), ColourMode::Bpp2, true, {40, 6});
     GetParam().damage(db);
     test::writeFile(dir / "map.pdb", db);
     test::RecordingFeedback feedback;
@@ -458,7 +458,7 @@ TEST(MapDatabaseHeaderCheck, MissingFileIsAWarning) {
 }
 
 TEST(MapDatabaseHeaderCheck, NoTextHeaderWhenRecordOneOffsetIsZero) {
-    Bytes db = buildDatabase(richProject(), 2, true, {40, 6});
+    Bytes db = buildDatabase(richProject(), ColourMode::Bpp2, true, {40, 6});
     writeBe32(db.data() + 86, 0);
     db[208] = 'x';  // would be refused if it were read
     DatabaseHeaderSummary summary;

@@ -22,7 +22,7 @@ bool tilePattern(int x, int y) {
 // Expected packed row of a 1-bit tile whose pixels all lie inside the
 // picture: a black pixel is stored as 1 in Original mode.
 Bytes expectedRow(int x0, int y, int width, const std::function<bool(int, int)>& black) {
-    Bytes row(tileRowBytes(0, static_cast<std::uint32_t>(width)), 0);
+    Bytes row(tileRowBytes(ColourMode::Original, static_cast<std::uint32_t>(width)), 0);
     for (int x = 0; x < width; ++x)
         if (black(x0 + x, y)) row[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
     return row;
@@ -30,7 +30,7 @@ Bytes expectedRow(int x0, int y, int width, const std::function<bool(int, int)>&
 
 class RecordCompressionTest : public ::testing::Test {
 protected:
-    int pass(int classIndex, std::uint8_t mode, bool compress, std::uint64_t budget = std::uint64_t{8} << 20) {
+    int pass(int classIndex, ColourMode mode, bool compress, std::uint64_t budget = std::uint64_t{8} << 20) {
         CompressionRequest request{dir.path(), false, false, budget};
         return compressClassRecords(project, classIndex, mode, compress, request, feedback, updates);
     }
@@ -45,7 +45,7 @@ protected:
 TEST_F(RecordCompressionTest, TwoByTwoClassGivesFourRecordsInReadingOrder) {
     test::addOneBitClass(project, 0, dir / "class1.bmp", 320, 320, 2, 2, tilePattern);
     project.recordCounter = 5;  // the counter runs on from earlier classes
-    ASSERT_EQ(pass(0, 0, false), 0);
+    ASSERT_EQ(pass(0, ColourMode::Original, false), 0);
     EXPECT_TRUE(feedback.messages.empty());
     EXPECT_EQ(project.recordCounter, 9);
     ASSERT_GE(project.recordSizes.size(), 9u);
@@ -63,13 +63,13 @@ TEST_F(RecordCompressionTest, TwoByTwoClassGivesFourRecordsInReadingOrder) {
 
 TEST_F(RecordCompressionTest, PolarityOfTheColourTableDoesNotChangeTheStoredBits) {
     test::addOneBitClass(project, 0, dir / "black_first.bmp", 160, 160, 1, 1, tilePattern, false);
-    ASSERT_EQ(pass(0, 0, false), 0);
+    ASSERT_EQ(pass(0, ColourMode::Original, false), 0);
     const Bytes blackFirst = compressionFile();
 
     project.recordCounter = 0;
     test::addOneBitClass(project, 0, dir / "white_first.bmp", 160, 160, 1, 1, tilePattern, true);
     ASSERT_EQ(project.classes[0].invertedPolarity, 1);
-    ASSERT_EQ(pass(0, 0, false), 0);
+    ASSERT_EQ(pass(0, ColourMode::Original, false), 0);
     EXPECT_EQ(compressionFile(), blackFirst);
 
     Bytes expected;
@@ -95,13 +95,13 @@ TEST_P(RecordCompressionEdge, BitsPastTheTileAreTheNextSourceBits) {
     const auto black = [](int x, int y) { return (x + y) % 3 == 0; };
     test::addOneBitClass(project, 0, dir / "edge.bmp", e.width, 160, e.columns, 1, black, e.whiteFirst,
                          e.paddingFill);
-    ASSERT_EQ(pass(0, 0, false), 0);
+    ASSERT_EQ(pass(0, ColourMode::Original, false), 0);
 
     // Source bits as stored: the picture (black is 1 after the polarity),
     // zero bits up to the byte end, padding bytes, then zero bytes.
     const int w = e.width / e.columns;
-    const std::size_t rowBytes = tileRowBytes(0, static_cast<std::uint32_t>(w));
-    const int storedBits = static_cast<int>(sourceRowStride(0, static_cast<std::uint32_t>(e.width))) * 8;
+    const std::size_t rowBytes = tileRowBytes(ColourMode::Original, static_cast<std::uint32_t>(w));
+    const int storedBits = static_cast<int>(sourceRowStride(ColourMode::Original, static_cast<std::uint32_t>(e.width))) * 8;
     const int usedBits = (e.width + 7) / 8 * 8;
     Bytes expected;
     for (int c = 0; c < e.columns; ++c)
@@ -139,11 +139,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RecordCompressionTest, CompressedRecordsAreTheSumOfTheirRowCodes) {
     test::addOneBitClass(project, 0, dir / "class1.bmp", 320, 320, 2, 2, tilePattern);
-    ASSERT_EQ(pass(0, 0, false), 0);
+    ASSERT_EQ(pass(0, ColourMode::Original, false), 0);
     const Bytes plain = compressionFile();
 
     project.recordCounter = 0;
-    ASSERT_EQ(pass(0, 0, true), 0);
+    ASSERT_EQ(pass(0, ColourMode::Original, true), 0);
     const Bytes coded = compressionFile();
     ASSERT_EQ(project.recordCounter, 4);
 
@@ -175,7 +175,7 @@ TEST_F(RecordCompressionTest, OutputDoesNotDependOnTheMemoryBudget) {
         for (const std::uint64_t budget : {std::uint64_t{8} << 20, std::uint64_t{2 * 160 * 20 * 2}, std::uint64_t{1}}) {
             project.recordCounter = 0;
             project.recordSizes.clear();
-            ASSERT_EQ(pass(0, 0, compress, budget), 0);
+            ASSERT_EQ(pass(0, ColourMode::Original, compress, budget), 0);
             files.push_back(compressionFile());
             sizes.push_back(project.recordSizes);
         }
@@ -189,8 +189,8 @@ TEST_F(RecordCompressionTest, OutputDoesNotDependOnTheMemoryBudget) {
 TEST_F(RecordCompressionTest, LaterClassesAppendAndTheCounterRunsOn) {
     test::addOneBitClass(project, 0, dir / "class1.bmp", 160, 160, 1, 1, tilePattern);
     test::addOneBitClass(project, 1, dir / "class2.bmp", 320, 320, 2, 2, tilePattern);
-    ASSERT_EQ(pass(0, 0, false), 0);
-    ASSERT_EQ(pass(1, 0, false), 0);
+    ASSERT_EQ(pass(0, ColourMode::Original, false), 0);
+    ASSERT_EQ(pass(1, ColourMode::Original, false), 0);
     EXPECT_EQ(project.recordCounter, 5);
     EXPECT_EQ(compressionFile().size(), 5u * 3200u);
 }
@@ -198,7 +198,7 @@ TEST_F(RecordCompressionTest, LaterClassesAppendAndTheCounterRunsOn) {
 TEST_F(RecordCompressionTest, ModeOneStoresBlackAsOne) {
     const auto black = [](int x, int y) { return (x / 3 + y) % 4 == 0; };
     test::addOneBitClass(project, 0, dir / "class1.bmp", 160, 160, 1, 1, black);
-    ASSERT_EQ(pass(0, 1, true), 0) << ::testing::PrintToString(feedback.messages);
+    ASSERT_EQ(pass(0, ColourMode::Bpp1, true), 0) << ::testing::PrintToString(feedback.messages);
     Bytes rows;
     ASSERT_EQ(decodeRunLength(compressionFile(), 20, 160, rows), kDecodeOk);
     Bytes expected;
@@ -216,7 +216,7 @@ struct FailureCase {
     const char* name;
     std::function<void(MapProject&, const std::filesystem::path& dir)> arrange;
     int classIndex;
-    std::uint8_t mode;
+    ColourMode mode;
     Message expected;  // the last message shown
     int code;
     bool compressionFileRemains;
@@ -243,38 +243,38 @@ const auto noChange = [](MapProject&, const std::filesystem::path&) {};
 INSTANTIATE_TEST_SUITE_P(
     Table, RecordCompressionFailure,
     ::testing::Values(
-        FailureCase{"compressionFileCannotBeMade", noChange, 0, 0,
+        FailureCase{"compressionFileCannotBeMade", noChange, 0, ColourMode::Original,
                     warning("Error : Cannot make  compression temp file.", Icon::Exclamation), 1, false},
-        FailureCase{"compressionFileMissingForLaterClass", noChange, 1, 0,
+        FailureCase{"compressionFileMissingForLaterClass", noChange, 1, ColourMode::Original,
                     warning("Error : Cannot open  compression temp file.", Icon::Exclamation), 1, false},
         FailureCase{"classBitmapNotOneBit",
-                    [](MapProject& p, const std::filesystem::path&) { p.classes[0].bitDepth = 4; }, 0, 0,
+                    [](MapProject& p, const std::filesystem::path&) { p.classes[0].bitDepth = 4; }, 0, ColourMode::Original,
                     warning("Error : Original bitmap file format support 1bits/pixel mode only."), 1, false},
         FailureCase{"laterClassNotOneBit",
                     [](MapProject& p, const std::filesystem::path& d) {
                         test::writeFile(d / kCompressionFileName, {1, 2, 3});
                         p.classes[1].bitDepth = 8;
                     },
-                    1, 0, warning("Error : Original bitmap file format support 1bits/pixel mode only."), 1, false},
+                    1, ColourMode::Original, warning("Error : Original bitmap file format support 1bits/pixel mode only."), 1, false},
         FailureCase{"classFileDeleted",
                     [](MapProject&, const std::filesystem::path& d) { std::filesystem::remove(d / "class1.bmp"); },
-                    0, 0, warning("Error : Cannot open bmp-file."), 2, false},
+                    0, ColourMode::Original, warning("Error : Cannot open bmp-file."), 2, false},
         FailureCase{"classFileTruncated",
                     [](MapProject&, const std::filesystem::path& d) {
                         std::filesystem::resize_file(d / "class1.bmp", 62 + 40 * 300);
                     },
-                    0, 0, warning("Error : Cannot read bmp-file."), 4, false},
+                    0, ColourMode::Original, warning("Error : Cannot read bmp-file."), 4, false},
         FailureCase{"conversionFails",
                     [](MapProject&, const std::filesystem::path& d) { std::filesystem::remove(d / "class1.bmp"); },
-                    0, 1, warning("Error : This bitmap file cannot change color mode."), 1, false}),
+                    0, ColourMode::Bpp1, warning("Error : This bitmap file cannot change color mode."), 1, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RecordCompressionTest, FailureOfALaterClassRemovesTheFileOfEarlierOnes) {
     test::addOneBitClass(project, 0, dir / "class1.bmp", 160, 160, 1, 1, tilePattern);
     test::addOneBitClass(project, 1, dir / "class2.bmp", 320, 320, 2, 2, tilePattern);
-    ASSERT_EQ(pass(0, 0, false), 0);
+    ASSERT_EQ(pass(0, ColourMode::Original, false), 0);
     std::filesystem::remove(dir / "class2.bmp");
-    EXPECT_EQ(pass(1, 0, false), 2);
+    EXPECT_EQ(pass(1, ColourMode::Original, false), 2);
     EXPECT_EQ(feedback.messages, std::vector<Message>{warning("Error : Cannot open bmp-file.")});
     EXPECT_FALSE(fileExists(dir / kCompressionFileName));
 }

@@ -143,10 +143,10 @@ Bytes patternRow(std::size_t size, unsigned seed) {
 }
 
 TEST(RecordCompressionPacking, MatchesPixelByPixelPackingAtEveryStartPixel) {
-    for (const std::uint8_t mode : {0, 1, 2, 4, 8}) {
+    for (const ColourMode mode : kColourModes) {
         const std::uint32_t width = 413;
         const std::uint32_t stride = sourceRowStride(mode, width);
-        Bytes row = patternRow(stride, mode);
+        Bytes row = patternRow(stride, colourModeByte(mode));
         row.insert(row.end(), 4, 0);  // the zero bytes after the stored row
         for (std::uint32_t tileWidth : {160u, 161u, 163u, 167u, 206u}) {
             for (std::uint32_t first = 0; first + tileWidth <= width; first += tileWidth / 2 + 1) {
@@ -154,8 +154,8 @@ TEST(RecordCompressionPacking, MatchesPixelByPixelPackingAtEveryStartPixel) {
                 for (const bool keep : {false, true}) {
                     Bytes packed(rowBytes);
                     packTileRow(mode, row, first, keep, packed);
-                    EXPECT_EQ(packed, referencePack(mode, row, first, rowBytes, keep))
-                        << "mode " << int(mode) << " width " << tileWidth << " first " << first;
+                    EXPECT_EQ(packed, referencePack(colourModeByte(mode), row, first, rowBytes, keep))
+                        << "mode " << int(colourModeByte(mode)) << " width " << tileWidth << " first " << first;
                 }
             }
         }
@@ -166,12 +166,12 @@ TEST(RecordCompressionPacking, ModeTwoTileStartsAtItsOwnLeftEdge) {
     // Nibble i of the raster row holds i mod 4 in its low bits; a tile 213
     // pixels wide in column 1 begins with source pixel 213 (213 mod 4 = 1).
     const std::uint32_t width = 426;
-    Bytes row(sourceRowStride(2, width) + 4, 0);
+    Bytes row(sourceRowStride(ColourMode::Bpp2, width) + 4, 0);
     for (std::uint32_t i = 0; i < width; ++i)
         row[i / 2] |= static_cast<std::uint8_t>((0x4 | (i % 4)) << (i % 2 == 0 ? 4 : 0));
-    Bytes packed(tileRowBytes(2, 213));
+    Bytes packed(tileRowBytes(ColourMode::Bpp2, 213));
     ASSERT_EQ(packed.size(), 54u);
-    packTileRow(2, row, 213, false, packed);
+    packTileRow(ColourMode::Bpp2, row, 213, false, packed);
     // Pixels 213, 214, 215, 216 -> 3 - (1, 2, 3, 0) = 2, 1, 0, 3.
     EXPECT_EQ(packed[0], 0b10010011);
     EXPECT_EQ(packed[1], 0b10010011);
@@ -185,9 +185,9 @@ TEST(RecordCompressionPacking, BitsPastTheRowAreZeroBytesInverted) {
     // byte reaches 4 bits into the zero bytes that follow the row.
     const Bytes row{0x0F, 0xF0, 0x00, 0x00, 0x00, 0x00};
     Bytes packed(2);
-    packTileRow(1, row, 4, false, packed);
+    packTileRow(ColourMode::Bpp1, row, 4, false, packed);
     EXPECT_EQ(packed, (Bytes{0x00, 0xFF}));
-    packTileRow(0, row, 4, true, packed);
+    packTileRow(ColourMode::Original, row, 4, true, packed);
     EXPECT_EQ(packed, (Bytes{0xFF, 0x00}));
 }
 
@@ -195,16 +195,16 @@ TEST(RecordCompressionPacking, ReadsNothingPastTheGivenRow) {
     // A row shorter than the packed width is treated as zero past its end.
     const Bytes row{0xAB};
     Bytes packed(4);
-    packTileRow(8, row, 0, false, packed);
+    packTileRow(ColourMode::Bpp8, row, 0, false, packed);
     EXPECT_EQ(packed, (Bytes{0xAB, 0, 0, 0}));
 }
 
 TEST(RecordCompressionPacking, SourceStridePerMode) {
-    EXPECT_EQ(sourceRowStride(0, 161), 24u);
-    EXPECT_EQ(sourceRowStride(1, 160), 20u);
-    EXPECT_EQ(sourceRowStride(2, 161), 84u);
-    EXPECT_EQ(sourceRowStride(4, 160), 80u);
-    EXPECT_EQ(sourceRowStride(8, 161), 164u);
+    EXPECT_EQ(sourceRowStride(ColourMode::Original, 161), 24u);
+    EXPECT_EQ(sourceRowStride(ColourMode::Bpp1, 160), 20u);
+    EXPECT_EQ(sourceRowStride(ColourMode::Bpp2, 161), 84u);
+    EXPECT_EQ(sourceRowStride(ColourMode::Bpp4, 160), 80u);
+    EXPECT_EQ(sourceRowStride(ColourMode::Bpp8, 161), 164u);
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ protected:
 // Two classes of several tiles each, two texts and corner coordinates:
 // the whole file against bytes built here from the layout rules alone.
 TEST_F(WriterEndToEnd, TwoClassesWithTextsAndCornersAreByteExact) {
-    project.colourMode = 0;
+    project.colourMode = ColourMode::Original;
     const ClassFile top = chooseClass(0, 810, 640);
     const ClassFile lower = chooseClass(1, 1620, 1280);
     ASSERT_EQ(project.classes[0].recordColumns, 5);
@@ -129,7 +129,7 @@ TEST_F(WriterEndToEnd, TwoClassesWithTextsAndCornersAreByteExact) {
 
     const auto output = dir / "bay.pdb";
     test::FixedClock clock(kSpring2024);
-    const WriteRequest request{output, 2, 0, false, false, false, dir.path()};
+    const WriteRequest request{output, 2, ColourMode::Original, false, false, false, dir.path()};
     ASSERT_EQ(writeMapDatabase(project, request, clock, feedback, updates), 0);
     EXPECT_TRUE(feedback.messages.empty());
 
@@ -341,7 +341,7 @@ namespace {
 // The longest names a folder takes are still written: the new file made
 // beside the output before the rename must fit the same limit.
 TEST_F(WriterEndToEnd, OutputNameOfTheLongestLengthIsWritten) {
-    project.colourMode = 0;
+    project.colourMode = ColourMode::Original;
     chooseClass(0, 160, 160);
     project.databaseName.assign("Long");
     project.versionText.assign("012345");
@@ -358,7 +358,7 @@ TEST_F(WriterEndToEnd, OutputNameOfTheLongestLengthIsWritten) {
 struct TwinCase {
     const char* name;
     std::uint16_t depth;
-    std::uint8_t mode;
+    ColourMode mode;
     bool compress;
     bool dither;
 };
@@ -407,9 +407,9 @@ TEST_P(TopDownDatabase, EqualsTheBottomUpTwins) {
 
 INSTANTIATE_TEST_SUITE_P(
     Twins, TopDownDatabase,
-    ::testing::Values(TwinCase{"original", 1, 0, false, false}, TwinCase{"oneBitMode1", 1, 1, true, false},
-                      TwinCase{"fourBitMode2", 4, 2, false, true}, TwinCase{"eightBitMode8", 8, 8, true, false},
-                      TwinCase{"colourMode4", 24, 4, true, true}),
+    ::testing::Values(TwinCase{"original", 1, ColourMode::Original, false, false}, TwinCase{"oneBitMode1", 1, ColourMode::Bpp1, true, false},
+                      TwinCase{"fourBitMode2", 4, ColourMode::Bpp2, false, true}, TwinCase{"eightBitMode8", 8, ColourMode::Bpp8, true, false},
+                      TwinCase{"colourMode4", 24, ColourMode::Bpp4, true, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -112,7 +112,7 @@ TEST_P(BmpRefusal, WorkRasterOrderShowsOneMessage) {
     RecordingFeedback feedback;
     ControlUpdates updates;
     RasterRequest request;
-    request.mode = 8;
+    request.mode = ColourMode::Bpp8;
     request.source = path;
     request.raster = dir_ / kPreviewRasterName;
     EXPECT_EQ(convertToWorkRaster(project, request, feedback, updates), c.rasterCode);

@@ -14,7 +14,7 @@ using namespace test;
 
 // Sends the file at `source` through both check orders and a conversion.
 // Each must come back; a refusal must have said exactly one thing.
-void exercise(const TempDir& dir, const std::filesystem::path& source, std::uint8_t mode, bool dither) {
+void exercise(const TempDir& dir, const std::filesystem::path& source, ColourMode mode, bool dither) {
     {
         MapProject project;
         RecordingFeedback feedback;
@@ -49,11 +49,10 @@ TEST_P(BmpRobustness, EveryTruncationReturns) {
     TempDir dir;
     const auto source = dir / "cut.bmp";
     writeFile(source, valid);
-    const std::uint8_t modes[] = {0, 1, 2, 4, 8};
     // Longest first, so that each length is one cut of the same file.
     for (std::size_t length = valid.size() + 1; length-- > 0;) {
         std::filesystem::resize_file(source, length);
-        exercise(dir, source, modes[length % 5], length % 2 == 0);
+        exercise(dir, source, kColourModes[length % kColourModes.size()], length % 2 == 0);
         if (HasFatalFailure()) FAIL() << "length " << length;
     }
 }
@@ -75,7 +74,7 @@ TEST_P(BmpRobustness, EveryHeaderAndColourTableByteFlipReturns) {
             const auto source = dir / ("flip" + std::to_string(at) + "-" + std::to_string(flip) + ".bmp");
             writeFile(source, bytes);
             const bool header = at < kBmpHeaderBytes;
-            exercise(dir, source, header ? (flip == 0x01 ? 2 : 8) : static_cast<std::uint8_t>(at % 9 == 0 ? 4 : 8),
+            exercise(dir, source, header ? (flip == 0x01 ? ColourMode::Bpp2 : ColourMode::Bpp8) : (at % 9 == 0 ? ColourMode::Bpp4 : ColourMode::Bpp8),
                      header ? flip != 0x80 : at % 7 == 0);
             std::filesystem::remove(source);
             if (HasFatalFailure()) FAIL() << "byte " << at << " flipped by " << int(flip);

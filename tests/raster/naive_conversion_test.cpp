@@ -174,7 +174,7 @@ Converted convertBytes(const std::vector<std::uint8_t>& source, std::uint8_t mod
     RecordingFeedback feedback;
     ControlUpdates updates;
     RasterRequest request;
-    request.mode = mode;
+    request.mode = colourModeOfByte(mode);
     request.source = dir / "map.bmp";
     request.raster = dir / kPreviewRasterName;
     request.ditherChecked = dither;

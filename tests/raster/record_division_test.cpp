@@ -68,7 +68,7 @@ TEST_P(RecordDivisionTopClass, DividesWithoutMessages) {
     RecordingFeedback feedback;
     ControlUpdates updates;
 
-    ASSERT_EQ(divideRecords(project, 0, c.mode, false, feedback, updates), 0);
+    ASSERT_EQ(divideRecords(project, 0, colourModeOfByte(c.mode), false, feedback, updates), 0);
 
     EXPECT_EQ(grid(project.classes[0]), c.expectedGrid);
     EXPECT_TRUE(feedback.messages.empty());
@@ -123,7 +123,7 @@ TEST_P(RecordDivisionTopFailure, RefusesAndClearsGeometry) {
     RecordingFeedback feedback;
     ControlUpdates updates;
 
-    EXPECT_EQ(divideRecords(project, 0, c.mode, false, feedback, updates), kDivisionFailed);
+    EXPECT_EQ(divideRecords(project, 0, colourModeOfByte(c.mode), false, feedback, updates), kDivisionFailed);
 
     ASSERT_EQ(feedback.messages.size(), 1u);
     EXPECT_EQ(feedback.messages[0], warning(kCannotDivide, Icon::Information));
@@ -170,7 +170,7 @@ TEST_P(RecordDivisionCompress, ShowsOnlyTheAdviceDue) {
     RecordingFeedback feedback;
     ControlUpdates updates;
 
-    EXPECT_EQ(divideRecords(project, 0, c.mode, c.checked, feedback, updates), 0);
+    EXPECT_EQ(divideRecords(project, 0, colourModeOfByte(c.mode), c.checked, feedback, updates), 0);
 
     EXPECT_EQ(feedback.texts(), c.expectedTexts);
     for (const Message& m : feedback.messages) {
@@ -205,7 +205,7 @@ TEST(RecordDivisionCompress, FailureShowsNoOverflowAdvice) {
     setClass(project, 0, 4096, 4096);
     RecordingFeedback feedback;
     ControlUpdates updates;
-    EXPECT_EQ(divideRecords(project, 0, 8, true, feedback, updates), kDivisionFailed);
+    EXPECT_EQ(divideRecords(project, 0, ColourMode::Bpp8, true, feedback, updates), kDivisionFailed);
     EXPECT_EQ(feedback.texts(), std::vector<std::string>{kCannotDivide});
     EXPECT_EQ(project.compressFlag, 1);
 }
@@ -257,7 +257,7 @@ TEST(RecordDivisionLowerClass, FactorAtEveryBandBoundary) {
                     SCOPED_TRACE("mode " + std::to_string(ms.mode) + " M " + std::to_string(row.magnification) +
                                  " size " + std::to_string(w) + "x" + std::to_string(height));
 
-                    ASSERT_EQ(divideRecords(project, 1, ms.mode, ms.mode != 0, feedback, updates), 0);
+                    ASSERT_EQ(divideRecords(project, 1, colourModeOfByte(ms.mode), ms.mode != 0, feedback, updates), 0);
                     EXPECT_EQ(project.classes[1].recordColumns, 2 * f);
                     EXPECT_EQ(project.classes[1].recordRows, 3 * f);
                     EXPECT_TRUE(feedback.messages.empty());
@@ -275,12 +275,12 @@ TEST(RecordDivisionIndex, RefusesAnIndexOutsideTheRows) {
     setClass(project, 0, 4096, 4096);
     RecordingFeedback feedback;
     ControlUpdates updates;
-    EXPECT_EQ(divideRecords(project, 4, 8, true, feedback, updates), kNoSuchClass);
-    EXPECT_EQ(divideRecords(project, -1, 8, true, feedback, updates), kNoSuchClass);
+    EXPECT_EQ(divideRecords(project, 4, ColourMode::Bpp8, true, feedback, updates), kNoSuchClass);
+    EXPECT_EQ(divideRecords(project, -1, ColourMode::Bpp8, true, feedback, updates), kNoSuchClass);
     EXPECT_EQ(checkHierarchy(project, 0, feedback), kNoSuchClass);
     EXPECT_EQ(checkClassBitmap(project, "unread.bmp", 4, true, feedback, updates), kNoSuchClass);
     // Nothing loaded: nothing to divide.
-    EXPECT_EQ(recomputeRecordDivisions(project, 8, true, feedback, updates), 0);
+    EXPECT_EQ(recomputeRecordDivisions(project, ColourMode::Bpp8, true, feedback, updates), 0);
     redivideAfterCompressToggle(project, true, feedback, updates);
     EXPECT_TRUE(feedback.messages.empty());
     EXPECT_EQ(project.compressFlag, 0);
@@ -379,17 +379,17 @@ TEST(RecordDivisionAll, RecomputesEveryClassInTheRequestedMode) {
     for (const Row& row : rows) {
         SCOPED_TRACE("mode " + std::to_string(row.mode));
         MapProject project = threeClasses();
-        project.colourMode = 0;
+        project.colourMode = ColourMode::Original;
         RecordingFeedback feedback;
         ControlUpdates updates;
-        EXPECT_EQ(recomputeRecordDivisions(project, row.mode, false, feedback, updates), 0);
+        EXPECT_EQ(recomputeRecordDivisions(project, colourModeOfByte(row.mode), false, feedback, updates), 0);
         EXPECT_EQ((std::vector<std::string>{grid(project.classes[0]), grid(project.classes[1]),
                                             grid(project.classes[2])}),
                   row.grids);
         EXPECT_TRUE(feedback.messages.empty());
         EXPECT_TRUE(updates.useRecChanged[0] && updates.useRecChanged[1] && updates.useRecChanged[2]);
         EXPECT_FALSE(updates.useRecChanged[3]);
-        EXPECT_EQ(project.colourMode, 0);
+        EXPECT_EQ(project.colourMode, ColourMode::Original);
     }
 }
 
@@ -402,7 +402,7 @@ TEST(RecordDivisionAll, StopsAtTheFirstFailure) {
     RecordingFeedback feedback;
     ControlUpdates updates;
 
-    EXPECT_EQ(recomputeRecordDivisions(project, 8, false, feedback, updates), 1);
+    EXPECT_EQ(recomputeRecordDivisions(project, ColourMode::Bpp8, false, feedback, updates), 1);
 
     ASSERT_EQ(feedback.messages.size(), 2u);
     EXPECT_EQ(feedback.messages[0], warning(kCannotDivide));
@@ -417,7 +417,7 @@ TEST(RecordDivisionAll, OriginalModeNoticeShownOnce) {
     MapProject project = threeClasses();
     RecordingFeedback feedback;
     ControlUpdates updates;
-    EXPECT_EQ(recomputeRecordDivisions(project, 0, true, feedback, updates), 0);
+    EXPECT_EQ(recomputeRecordDivisions(project, ColourMode::Original, true, feedback, updates), 0);
     EXPECT_EQ(feedback.messages, std::vector<Message>{warning(kOriginalModeNoCompress)});
     EXPECT_TRUE(updates.uncheckCompress);
     EXPECT_EQ(project.compressFlag, 0);
@@ -428,7 +428,7 @@ TEST(RecordDivisionAll, OverflowAdviceOnlyForTheTopClass) {
     MapProject project = threeClasses();
     RecordingFeedback feedback;
     ControlUpdates updates;
-    EXPECT_EQ(recomputeRecordDivisions(project, 8, true, feedback, updates), 0);
+    EXPECT_EQ(recomputeRecordDivisions(project, ColourMode::Bpp8, true, feedback, updates), 0);
     EXPECT_EQ(feedback.texts(), std::vector<std::string>{kOverflowRisk});
     EXPECT_EQ(project.compressFlag, 1);
     EXPECT_FALSE(updates.uncheckCompress);
@@ -439,7 +439,7 @@ TEST(RecordDivisionToggle, UsesTheCurrentModeAndGoesOnAfterAFailure) {
     setClass(project, 0, 512, 512);
     setClass(project, 1, 1024, 1024, 2);
     project.classCount = 2;
-    project.colourMode = 8;
+    project.colourMode = ColourMode::Bpp8;
     RecordingFeedback feedback;
     ControlUpdates updates;
 
@@ -457,7 +457,7 @@ TEST(RecordDivisionToggle, UsesTheCurrentModeAndGoesOnAfterAFailure) {
 
 TEST(RecordDivisionToggle, TurningCompressOnInOriginalModeIsUndone) {
     MapProject project = threeClasses();
-    project.colourMode = 0;
+    project.colourMode = ColourMode::Original;
     RecordingFeedback feedback;
     ControlUpdates updates;
     redivideAfterCompressToggle(project, true, feedback, updates);
@@ -469,7 +469,7 @@ TEST(RecordDivisionToggle, TurningCompressOnInOriginalModeIsUndone) {
 
 TEST(RecordDivisionToggle, TurningCompressOnWarnsOfOverflowAndOff) {
     MapProject project = threeClasses();
-    project.colourMode = 8;
+    project.colourMode = ColourMode::Bpp8;
     RecordingFeedback feedback;
     ControlUpdates updates;
     redivideAfterCompressToggle(project, true, feedback, updates);
@@ -518,7 +518,7 @@ TEST_F(ClassBitmapCheck, TopClassIsDividedInTheCurrentMode) {
     for (const auto& [mode, expected] : rows) {
         SCOPED_TRACE("mode " + std::to_string(mode));
         MapProject fresh;
-        fresh.colourMode = mode;
+        fresh.colourMode = colourModeOfByte(mode);
         RecordingFeedback seen;
         ControlUpdates out;
         ASSERT_EQ(checkClassBitmap(fresh, path, 0, false, seen, out), 0);
@@ -532,7 +532,7 @@ TEST_F(ClassBitmapCheck, TopClassIsDividedInTheCurrentMode) {
 }
 
 TEST_F(ClassBitmapCheck, LowerClassGetsItsMagnificationAndGrid) {
-    project.colourMode = 8;
+    project.colourMode = ColourMode::Bpp8;
     ASSERT_EQ(checkClassBitmap(project, bitmap("c1.bmp", 800, 640), 0, false, feedback, updates), 0);
     ASSERT_EQ(checkClassBitmap(project, bitmap("c2.bmp", 1600, 1280), 1, false, feedback, updates), 0);
     ASSERT_EQ(checkClassBitmap(project, bitmap("c3.bmp", 3200, 2560), 2, false, feedback, updates), 0);
@@ -544,7 +544,7 @@ TEST_F(ClassBitmapCheck, LowerClassGetsItsMagnificationAndGrid) {
 }
 
 TEST_F(ClassBitmapCheck, HeaderRefusalStopsBeforeTheOtherChecks) {
-    project.colourMode = 0;
+    project.colourMode = ColourMode::Original;
     project.compressFlag = 1;
     project.classes[0].recordColumns = 3;
     const int result = checkClassBitmap(project, dir / "missing.bmp", 0, true, feedback, updates);
@@ -559,7 +559,7 @@ TEST_F(ClassBitmapCheck, HeaderRefusalStopsBeforeTheOtherChecks) {
 
 TEST_F(ClassBitmapCheck, HierarchyRefusalClearsTheNewRowOnly) {
     chooseSmallTop();
-    project.colourMode = 0;
+    project.colourMode = ColourMode::Original;
     const int result = checkClassBitmap(project, bitmap("c2.bmp", 320, 480), 1, true, feedback, updates);
     EXPECT_EQ(result, kHierarchyRefused);
     EXPECT_EQ(feedback.messages, std::vector<Message>{warning(kMagnificationDiffers)});
@@ -573,7 +573,7 @@ TEST_F(ClassBitmapCheck, HierarchyRefusalClearsTheNewRowOnly) {
 }
 
 TEST_F(ClassBitmapCheck, TopClassThatCannotBeDivided) {
-    project.colourMode = 8;
+    project.colourMode = ColourMode::Bpp8;
     const int result = checkClassBitmap(project, bitmap("top.bmp", 167, 4093), 0, true, feedback, updates);
     EXPECT_EQ(result, kDivisionFailed);
     EXPECT_EQ(feedback.messages, std::vector<Message>{warning(kCannotDivide)});
@@ -583,7 +583,7 @@ TEST_F(ClassBitmapCheck, TopClassThatCannotBeDivided) {
 }
 
 TEST_F(ClassBitmapCheck, CompressionAdviceFollowsTheBox) {
-    project.colourMode = 8;
+    project.colourMode = ColourMode::Bpp8;
     ASSERT_EQ(checkClassBitmap(project, bitmap("top.bmp", 800, 640), 0, true, feedback, updates), 0);
     EXPECT_EQ(feedback.messages, std::vector<Message>{warning(kOverflowRisk)});
     EXPECT_EQ(project.compressFlag, 1);

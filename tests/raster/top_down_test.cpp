@@ -29,7 +29,7 @@ protected:
         writeFile(topDown, makeBmp(flipped));
     }
 
-    std::vector<std::uint8_t> raster(const std::filesystem::path& source, std::uint8_t mode, bool dither) {
+    std::vector<std::uint8_t> raster(const std::filesystem::path& source, ColourMode mode, bool dither) {
         MapProject project;
         RecordingFeedback feedback;
         ControlUpdates updates;
@@ -82,10 +82,10 @@ TEST_P(TopDownTwin, PassesTheClassBitmapCheckWithTheSameRow) {
 TEST_P(TopDownTwin, PixelReaderGivesTheSameMatrix) { EXPECT_EQ(brightness(topDown), brightness(bottomUp)); }
 
 TEST_P(TopDownTwin, GivesTheSameBottomUpRasterInEveryMode) {
-    for (const std::uint8_t mode : {0, 1, 2, 4, 8}) {
+    for (const ColourMode mode : kColourModes) {
         for (const bool dither : {false, true}) {
             const auto expected = raster(bottomUp, mode, dither);
-            EXPECT_EQ(raster(topDown, mode, dither), expected) << "mode " << int(mode) << " dither " << dither;
+            EXPECT_EQ(raster(topDown, mode, dither), expected) << "mode " << int(colourModeByte(mode)) << " dither " << dither;
         }
     }
 }

@@ -29,7 +29,7 @@ Converted convert(const std::vector<std::uint8_t>& source, std::uint8_t mode, bo
     ControlUpdates updates;
     RasterRequest request;
     request.classIndex = classIndex;
-    request.mode = mode;
+    request.mode = colourModeOfByte(mode);
     request.source = dir / "source.bmp";
     request.raster = dir / kPreviewRasterName;
     request.ditherChecked = dither;
@@ -53,7 +53,8 @@ std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) { return 
 std::uint16_t le16(const std::vector<std::uint8_t>& b, std::size_t at) { return readLe16(b.data() + at); }
 
 // Raster value of pixel x of file row r.
-int pixelValue(const std::vector<std::uint8_t>& raster, int width, std::uint8_t mode, int r, int x) {
+int pixelValue(const std::vector<std::uint8_t>& raster, int width, std::uint8_t modeNumber, int r, int x) {
+    const ColourMode mode = colourModeOfByte(modeNumber);
     const std::uint32_t offset = rasterPixelOffset(mode);
     const std::size_t stride = rasterRowBytes(width, mode);
     const std::uint8_t* row = raster.data() + offset + stride * static_cast<std::size_t>(r);
@@ -278,7 +279,7 @@ TEST(WorkRaster, UnknownModeIsRefusedBeforeAnyFile) {
     RecordingFeedback feedback;
     ControlUpdates updates;
     RasterRequest request;
-    request.mode = 3;
+    request.mode = colourModeOfByte(3);
     request.source = dir / "absent.bmp";
     request.raster = dir / "r.bmp";
     EXPECT_EQ(convertToWorkRaster(project, request, feedback, updates), kRasterUnknownMode);
@@ -290,7 +291,7 @@ TEST(WorkRaster, MissingSourceAndFailedRecordCountComeFirst) {
     RecordingFeedback feedback;
     ControlUpdates updates;
     RasterRequest request;
-    request.mode = 8;
+    request.mode = ColourMode::Bpp8;
     request.source = dir / "absent.bmp";
     request.raster = dir / "r.bmp";
     MapProject project;
@@ -383,7 +384,7 @@ TEST_P(WorkRasterAgainstReference, StreamedRasterEqualsTheWholeMatrixOne) {
     const ComparisonCase c = GetParam();
     TempDir dir;
     writeFile(dir / "source.bmp", makeBmp(comparisonRecipe(c.depth, c.width, c.height, c.header)));
-    const std::vector<std::uint8_t> expected = referenceWorkRaster(dir / "source.bmp", c.mode, c.dither);
+    const std::vector<std::uint8_t> expected = referenceWorkRaster(dir / "source.bmp", colourModeOfByte(c.mode), c.dither);
     const Converted got = convert(readFile(dir / "source.bmp"), c.mode, c.dither);
     ASSERT_EQ(got.result, 0);
     ASSERT_TRUE(got.messages.empty());

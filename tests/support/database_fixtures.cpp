@@ -52,7 +52,7 @@ void addOneBitClass(MapProject& project, int classIndex, const std::filesystem::
     project.classCount = std::max(project.classCount, classIndex + 1);
 }
 
-std::vector<std::uint8_t> layOutDatabase(const MapProject& project, std::uint8_t mode, bool compressed,
+std::vector<std::uint8_t> layOutDatabase(const MapProject& project, ColourMode mode, bool compressed,
                                          const std::vector<std::vector<std::uint8_t>>& data, std::uint32_t stamp) {
     const MapHeaderRecord zero = makeMapHeaderRecord(project, project.classCount, mode);
     const InfoTextRecord text = makeInfoTextRecord(project);

@@ -41,7 +41,7 @@ void addOneBitClass(MapProject& project, int classIndex, const std::filesystem::
 // rows and texts of `project` in colour mode `mode`: the data of record
 // 1 + X + i (after its tile header and, when compressed, its size word) is
 // `data[i]`, one entry per tile of the class grids.
-std::vector<std::uint8_t> layOutDatabase(const MapProject& project, std::uint8_t mode, bool compressed,
+std::vector<std::uint8_t> layOutDatabase(const MapProject& project, ColourMode mode, bool compressed,
                                          const std::vector<std::vector<std::uint8_t>>& data,
                                          std::uint32_t stamp = 0x12345678);
 

@@ -44,7 +44,8 @@ int mapColour(Colour c, int bucket) {
 
 }  // namespace
 
-std::vector<std::uint8_t> referenceWorkRaster(const std::filesystem::path& source, std::uint8_t mode, bool dither) {
+std::vector<std::uint8_t> referenceWorkRaster(const std::filesystem::path& source, ColourMode colourMode, bool dither) {
+    std::uint8_t mode = colourModeByte(colourMode);
     const std::vector<std::uint8_t> file = readFile(source);
     const std::uint8_t* p = file.data();
     const std::uint32_t offBits = readLe32(p + 10);
