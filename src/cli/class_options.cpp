@@ -20,7 +20,7 @@ void addClassOptions(CLI::App& sub, ClassOptions& options) {
     sub.add_flag("--quiet", options.quiet, "Never show how far the work is");
 }
 
-import::ClassRequest classRequest(const ClassOptions& options, std::uint8_t mode, bool textRecord) {
+import::ClassRequest classRequest(const ClassOptions& options, ColourMode mode, bool textRecord) {
     import::ClassRequest request;
     request.mode = mode;
     request.textRecord = textRecord;

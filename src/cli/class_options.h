@@ -24,7 +24,7 @@ void addClassOptions(CLI::App& sub, ClassOptions& options);
 
 // The request the options make for colour mode `mode`; a usage error when
 // they do not agree.
-import::ClassRequest classRequest(const ClassOptions& options, std::uint8_t mode, bool textRecord);
+import::ClassRequest classRequest(const ClassOptions& options, ColourMode mode, bool textRecord);
 
 // A line on standard error that tells how far a long step is: shown when
 // standard error is a terminal or `force`, never when `quiet`.

@@ -21,10 +21,6 @@ struct ClassesOptions {
     ClassOptions classes;
 };
 
-std::uint8_t modeOf(const std::string& mode) {
-    return mode == "original" ? 0 : static_cast<std::uint8_t>(std::stoi(mode));
-}
-
 const char* bitsOf(import::MasterKind kind) {
     switch (kind) {
         case import::MasterKind::OneBit: return "1 bit per pixel";
@@ -39,7 +35,7 @@ int runClasses(const ClassesOptions& options) {
     std::error_code ec;
     if (std::filesystem::exists(folder, ec) && !std::filesystem::is_directory(folder, ec))
         throw UsageError("-o names a file, not a folder: " + options.folder);
-    const std::uint8_t mode = modeOf(options.mode);
+    const ColourMode mode = colourModeOfOption(options.mode);
     const import::ClassRequest request = classRequest(options.classes, mode, false);
 
     StderrFeedback feedback;

@@ -270,7 +270,7 @@ int makeClassPictures(const std::filesystem::path& masterPath, const std::filesy
                       ClassPicturesMade& made) {
     const auto master = MasterPicture::open(masterPath, feedback);
     if (!master) return kBuildFailed;
-    if (request.mode == 0 && master->kind() != MasterKind::OneBit) {
+    if (request.mode == ColourMode::Original && master->kind() != MasterKind::OneBit) {
         feedback.show(warning("Error : Original Mode takes 1-bit classes, and the picture " + masterPath.string() +
                               " gives " + (master->kind() == MasterKind::Grey ? "8-bit grey" : "24-bit colour") +
                               " classes.\nChoose a colour mode of 1, 2, 4 or 8 bits per pixel."));

@@ -166,8 +166,8 @@ std::string alternatives(std::uint32_t masterWidth, std::uint32_t masterHeight, 
         break;
     }
     std::vector<std::string> modes;
-    for (std::uint8_t mode : {std::uint8_t{1}, std::uint8_t{2}, std::uint8_t{4}, std::uint8_t{8}}) {
-        if (mode == request.mode || (mode == 1 && request.mode == 0)) continue;
+    for (const ColourMode mode : {ColourMode::Bpp1, ColourMode::Bpp2, ColourMode::Bpp4, ColourMode::Bpp8}) {
+        if (mode == request.mode || (mode == ColourMode::Bpp1 && request.mode == ColourMode::Original)) continue;
         ClassRequest other = request;
         other.mode = mode;
         if (fits(masterWidth, masterHeight, other)) modes.push_back(modeName(mode));
@@ -220,9 +220,9 @@ std::uint32_t ClassPlan::boxSide(int classIndex) const {
     return widths[lastClass()] / widths[static_cast<std::size_t>(classIndex)] * reduction;
 }
 
-std::string modeName(std::uint8_t mode) {
-    if (mode == 0) return "Original";
-    return std::to_string(mode) + "BPP";
+std::string modeName(ColourMode mode) {
+    if (mode == ColourMode::Original) return "Original";
+    return std::to_string(colourModeByte(mode)) + "BPP";
 }
 
 std::string requestProblem(const ClassRequest& request) {
@@ -233,8 +233,7 @@ std::string requestProblem(const ClassRequest& request) {
         if (m != 2 && m != 4 && m != 8)
             return "each magnification must be 2, 4 or 8, not " + std::to_string(m);
     }
-    const std::uint8_t mode = request.mode;
-    if (mode != 0 && mode != 1 && mode != 2 && mode != 4 && mode != 8)
+    if (!isColourMode(request.mode))
         return "the colour mode must be Original, 1, 2, 4 or 8";
     return {};
 }

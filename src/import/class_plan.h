@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "project/colour_mode.h"
+
 namespace plotvane::import {
 
 inline constexpr int kMaxClasses = 4;
@@ -15,7 +17,7 @@ struct ClassRequest {
     // magnifications[k] is the factor between Class k + 1 and Class k + 2:
     // 2, 4 or 8.
     std::array<int, kMaxClasses - 1> magnifications{2, 2, 2};
-    std::uint8_t mode = 8;      // the colour mode the map is to be made in
+    ColourMode mode = ColourMode::Bpp8;  // the colour mode the map is to be made in
     bool textRecord = false;    // the map will hold information texts
 };
 
@@ -57,7 +59,7 @@ struct PlanOutcome {
 PlanOutcome planClasses(std::uint32_t masterWidth, std::uint32_t masterHeight, const ClassRequest& request);
 
 // "8BPP", "1BPP", ... or "Original" for mode 0.
-std::string modeName(std::uint8_t mode);
+std::string modeName(ColourMode mode);
 
 // A refusal of the request itself (a count or magnification out of range),
 // or an empty text.

@@ -55,7 +55,7 @@ TEST_P(PlanTable, ChoosesTheSmallestReductionThenTheFewestAddedPixels) {
     ClassRequest request;
     request.classCount = c.classes;
     request.magnifications = c.magnifications;
-    request.mode = c.mode;
+    request.mode = colourModeOfByte(c.mode);
     const PlanOutcome outcome = planClasses(c.width, c.height, request);
     ASSERT_TRUE(outcome.plan) << outcome.refusal;
     const ClassPlan& plan = *outcome.plan;
@@ -101,7 +101,7 @@ TEST_P(RefusalTable, SaysWhyWithTheCountsAndWhatWouldFit) {
     ClassRequest request;
     request.classCount = c.classes;
     request.magnifications = c.magnifications;
-    request.mode = c.mode;
+    request.mode = colourModeOfByte(c.mode);
     request.textRecord = c.textRecord;
     const PlanOutcome outcome = planClasses(c.width, c.height, request);
     EXPECT_FALSE(outcome.plan);
@@ -191,7 +191,7 @@ TEST_P(MasterTable, EveryClassIsTheLinearBoxAverageAndPassesTheClassChecks) {
     ClassRequest request;
     request.classCount = c.classes;
     request.magnifications = c.magnifications;
-    request.mode = c.mode;
+    request.mode = colourModeOfByte(c.mode);
     test::RecordingFeedback feedback;
     ClassPicturesMade made;
     ASSERT_EQ(makeClassPictures(dir / "master.bmp", dir.path(), request, feedback, {}, made), 0) << feedback.texts().at(0);
@@ -204,7 +204,7 @@ TEST_P(MasterTable, EveryClassIsTheLinearBoxAverageAndPassesTheClassChecks) {
         two = test::TwoColours{recipe.palette[whiteFirst ? 1 : 0], recipe.palette[whiteFirst ? 0 : 1]};
     }
     MapProject project;
-    project.colourMode = c.mode;
+    project.colourMode = colourModeOfByte(c.mode);
     for (int k = 0; k < c.classes; ++k) {
         const auto bytes = test::readFile(classPicturePath(dir.path(), k));
         EXPECT_EQ(readLe16(&bytes[28]), c.classBits) << "class " << k + 1;
@@ -349,7 +349,7 @@ TEST(ClassBuilder, RefusesBeforeWritingAnything) {
     for (const Case& c : cases) {
         test::TempDir out;
         ClassRequest request;
-        request.mode = c.mode;
+        request.mode = colourModeOfByte(c.mode);
         request.classCount = c.classes;
         test::RecordingFeedback feedback;
         ClassPicturesMade made;
