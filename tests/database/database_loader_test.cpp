@@ -788,19 +788,19 @@ TEST(RestoreRobustness, EveryFlippedHeaderByteLoadsOrIsRefused) {
 // pixel), Class 2 of 48 x 16 in 2 x 2 tiles; texts in some.
 std::vector<Bytes> agreementDatabases() {
     std::vector<Bytes> databases;
-    for (const std::uint8_t mode : {0, 1, 2, 4, 8}) {
+    for (const ColourMode mode : kColourModes) {
         for (const bool compressed : {false, true}) {
-            if (mode == 0 && compressed) continue;
+            if (mode == ColourMode::Original && compressed) continue;
             MapProject p = namedProject();
             setClassRow(p, 0, 24, 8, 2, 1);
             setClassRow(p, 1, 48, 16, 2, 2, 2);
-            if (compressed != (mode == 2)) {
+            if (compressed != (mode == ColourMode::Bpp2)) {
                 p.setInfoText(0, {"cove", 3, 4, 12, 13});
                 p.infoTextCount = 1;
                 p.spareInfoTextCount = 1;
             }
             const PixelValue value = [mode](int k, int x, int y) {
-                return static_cast<unsigned>((x / 3 + y / 2 + k) % (mode == 8 ? 256 : 1u << pixelBits(mode)));
+                return static_cast<unsigned>((x / 3 + y / 2 + k) % (mode == ColourMode::Bpp8 ? 256 : 1u << pixelBits(mode)));
             };
             databases.push_back(test::layOutDatabase(p, mode, compressed, tileData(p, mode, compressed, value)));
         }
