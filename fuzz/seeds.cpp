@@ -124,8 +124,8 @@ constexpr DatabaseRecipe kDatabases[] = {
 
 // Tile data for the grids of `p` in `mode`: pixel x of tile row y stores
 // (x + y) modulo the mode's values, packed from the high bits.
-std::vector<Bytes> patternTiles(const MapProject& p, std::uint8_t mode, bool compressed) {
-    const unsigned bits = mode == 0 ? 1 : mode;
+std::vector<Bytes> patternTiles(const MapProject& p, ColourMode mode, bool compressed) {
+    const unsigned bits = tilePixelBits(mode);
     std::vector<Bytes> tiles;
     for (int k = 0; k < p.classCount; ++k) {
         const MapClassEntry& c = p.classes[static_cast<std::size_t>(k)];
@@ -157,9 +157,9 @@ std::vector<Bytes> patternTiles(const MapProject& p, std::uint8_t mode, bool com
 // byte; two classes, laid out as the writer lays them out.
 std::vector<Bytes> unalignedTileDatabases() {
     std::vector<Bytes> seeds;
-    for (const std::uint8_t mode : {0, 1, 2, 4}) {
+    for (const ColourMode mode : {ColourMode::Original, ColourMode::Bpp1, ColourMode::Bpp2, ColourMode::Bpp4}) {
         for (const bool compressed : {false, true}) {
-            if (mode == 0 && compressed) continue;
+            if (mode == ColourMode::Original && compressed) continue;
             MapProject p;
             p.databaseName.assign("ODD TILES");
             p.versionText.assign("000002");

@@ -19,7 +19,7 @@ const ui::FileDialogRequest kMasterDialog{
 constexpr const char* kRowsTaken =
     "Error : Classes are already chosen.\nMake classes from one picture fills the class rows from Class 1.";
 
-import::ClassRequest requestOf(const ui::ClassesChoice& choice, std::uint8_t mode) {
+import::ClassRequest requestOf(const ui::ClassesChoice& choice, ColourMode mode) {
     import::ClassRequest request;
     request.classCount = choice.classCount;
     request.magnifications = choice.magnifications;
@@ -54,7 +54,7 @@ void MainDialog::makeClassesFromPicture() {
     if (!path) return;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    std::uint8_t mode = project_.colourMode;
+    ColourMode mode = project_.colourMode;
     {
         const auto master = import::MasterPicture::open(*path, feedback_);
         if (!master) return;
@@ -62,7 +62,7 @@ void MainDialog::makeClassesFromPicture() {
         height = master->height();
         // Original mode divides as 1BPP; a picture that is not 1-bit is
         // sized for it, and its mode is chosen later as for any class.
-        if (mode == 0 && master->kind() != import::MasterKind::OneBit) mode = 1;
+        if (mode == ColourMode::Original && master->kind() != import::MasterKind::OneBit) mode = ColourMode::Bpp1;
     }
 
     ui::ClassesDialogRequest request;
