@@ -33,6 +33,12 @@ std::uint8_t storedOfColour(ColourMode mode, const Rgb& c) {
     return storedOfRaster(mode, plainRasterValue(mode, c[0], c[1], c[2]));
 }
 
+// The headers and colour table of a RestoreFile, which is also its pixel
+// data offset: 62, 118 or 1078 bytes.
+std::uint32_t restoreFileHeaderSize(ColourMode mode) {
+    return static_cast<std::uint32_t>(kBmpHeaderBytes) + 4 * (1u << restoreBitDepth(mode));
+}
+
 // Bytes of a RestoreFile pixel row, padded to 4 bytes.
 std::uint32_t restoreRowStride(ColourMode mode, std::uint32_t width) {
     return (width * restoreBitDepth(mode) + 31) / 32 * 4;
@@ -174,7 +180,7 @@ public:
             row.recordRows = r.recordRows;
             // The row describes the RestoreFile it names, whose first
             // colour is white.
-            row.pixelDataOffset = static_cast<std::uint32_t>(restoreFileHeader(mode_, 0, 0).size());
+            row.pixelDataOffset = restoreFileHeaderSize(mode_);
             row.bitDepth = static_cast<std::uint8_t>(restoreBitDepth(mode_));
             row.invertedPolarity = 1;
         }
@@ -313,8 +319,7 @@ std::vector<Rgb> restoreColourTable(ColourMode mode) {
 std::vector<std::uint8_t> restoreFileHeader(ColourMode mode, std::uint32_t width, std::uint32_t height) {
     const std::uint16_t depth = restoreBitDepth(mode);
     if (depth == 0) return {};
-    const std::uint32_t entries = 1u << depth;
-    const std::uint32_t offset = static_cast<std::uint32_t>(kBmpHeaderBytes) + 4 * entries;
+    const std::uint32_t offset = restoreFileHeaderSize(mode);
     std::vector<std::uint8_t> out(offset, 0);
     std::uint8_t* p = out.data();
     p[0] = 'B';
@@ -328,7 +333,13 @@ std::vector<std::uint8_t> restoreFileHeader(ColourMode mode, std::uint32_t width
     writeLe16(p + 28, depth);
     writeLe32(p + 38, kRestoreResolution);
     writeLe32(p + 42, kRestoreResolution);
-    const std::vector<Rgb> table = restoreColourTable(mode);
+    // The tables never change; each is worked out once.
+    static const std::array<std::vector<Rgb>, 9> tables = [] {
+        std::array<std::vector<Rgb>, 9> all;
+        for (std::uint8_t m = 0; m < all.size(); ++m) all[m] = restoreColourTable(colourModeOfByte(m));
+        return all;
+    }();
+    const std::vector<Rgb>& table = tables[colourModeByte(mode)];
     for (std::size_t i = 0; i < table.size(); ++i) {
         std::uint8_t* e = p + kBmpHeaderBytes + 4 * i;
         e[0] = table[i][2];
