@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/class_rows.h"
 #include "app/password_dialogs.h"
 #include "project/control_ids.h"
 
@@ -52,12 +53,7 @@ std::optional<std::filesystem::path> DialogMakeFrontEnd::chooseOutput() {
 }
 
 void DialogMakeFrontEnd::applyControlUpdates(const MapProject& project, const ControlUpdates& updates) {
-    if (updates.uncheckCompress) platform_.setChecked(kMain, ids::kIdCompress, false);
-    for (int k = 0; k < kClassSlots; ++k) {
-        if (!updates.useRecChanged[static_cast<std::size_t>(k)]) continue;
-        const MapClassEntry& row = project.classes[static_cast<std::size_t>(k)];
-        platform_.setControlText(kMain, ids::kIdClassUseRec[k], std::to_string(row.recordColumns * row.recordRows));
-    }
+    app::applyControlUpdates(platform_, project, updates);
 }
 
 }  // namespace plotvane::app

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "app/class_rows.h"
 #include "app/password_dialogs.h"
 #include "database/database_loader.h"
 #include "database/input_rules.h"
@@ -19,11 +20,22 @@ constexpr ui::DialogId kMain = ui::DialogId::Main;
 const ui::FileDialogRequest kDatabaseDialog{"bitmap (*.pdb)|*.pdb||", ".pdb", false};
 
 // The map's edits, in the order a read-only load locks them.
-constexpr int kLockedEdits[] = {1025, 1026, 1027, 1028, 1029, 1032, 1037, 1038, 1039, 1040,
-                                1033, 1034, 1035, 1036, 1041, 1042, 1043, 1044, 1047};
-// The edits a full-edit load opens again; the name stays locked.
-constexpr int kEditableEdits[] = {1026, 1027, 1028, 1029, 1032, 1033, 1034, 1035, 1036, 1037,
-                                  1038, 1039, 1040, 1041, 1042, 1043, 1044, 1047};
+constexpr int kLockedEdits[] = {
+    ids::kIdDatabaseName,           ids::kIdVersion,
+    ids::kIdUpperLeftLatDegrees,    ids::kIdUpperLeftLatMinutes,     ids::kIdUpperLeftLatSeconds,
+    ids::kIdUpperLeftLatFraction,   ids::kIdBottomRightLatDegrees,   ids::kIdBottomRightLatMinutes,
+    ids::kIdBottomRightLatSeconds,  ids::kIdBottomRightLatFraction,  ids::kIdUpperLeftLongDegrees,
+    ids::kIdUpperLeftLongMinutes,   ids::kIdUpperLeftLongSeconds,    ids::kIdUpperLeftLongFraction,
+    ids::kIdBottomRightLongDegrees, ids::kIdBottomRightLongMinutes,  ids::kIdBottomRightLongSeconds,
+    ids::kIdBottomRightLongFraction, ids::kIdInfoTextEdit};
+// The edits a full-edit load opens again, in numeric order; the name stays locked.
+constexpr int kEditableEdits[] = {
+    ids::kIdVersion,                ids::kIdUpperLeftLatDegrees,     ids::kIdUpperLeftLatMinutes,
+    ids::kIdUpperLeftLatSeconds,    ids::kIdUpperLeftLatFraction,    ids::kIdUpperLeftLongDegrees,
+    ids::kIdUpperLeftLongMinutes,   ids::kIdUpperLeftLongSeconds,    ids::kIdUpperLeftLongFraction,
+    ids::kIdBottomRightLatDegrees,  ids::kIdBottomRightLatMinutes,   ids::kIdBottomRightLatSeconds,
+    ids::kIdBottomRightLatFraction, ids::kIdBottomRightLongDegrees,  ids::kIdBottomRightLongMinutes,
+    ids::kIdBottomRightLongSeconds, ids::kIdBottomRightLongFraction, ids::kIdInfoTextEdit};
 
 class DialogUpdate {
 public:
@@ -55,7 +67,8 @@ private:
     void showCounter() { setText(ids::kIdInfoTextCounter, "0/" + std::to_string(project_.infoTextCount)); }
 
     void clearEdits() {
-        for (int id = ids::kIdClassTopxN[0]; id <= ids::kIdClassUseRec[kClassSlots - 1]; ++id) setText(id, "");
+        for (const auto* column : {&ids::kIdClassTopxN, &ids::kIdClassWidth, &ids::kIdClassHeight, &ids::kIdClassUseRec})
+            for (int id : *column) setText(id, "");
         for (const auto& angle : ids::kIdCoordinate)
             for (int id : angle) setText(id, "0");
         for (int id : {ids::kIdVersion, ids::kIdDatabaseName, ids::kIdInfoTextEdit}) setText(id, "");
@@ -83,15 +96,7 @@ private:
     }
 
     void showClassRows() {
-        unsigned product = 1;
-        for (int k = 0; k < project_.classCount && k < kClassSlots; ++k) {
-            const MapClassEntry& c = project_.classes[static_cast<std::size_t>(k)];
-            if (k > 0) product *= c.magnification;
-            setText(ids::kIdClassTopxN[k], k == 0 ? "TOP" : std::to_string(product));
-            setText(ids::kIdClassWidth[k], std::to_string(c.width));
-            setText(ids::kIdClassHeight[k], std::to_string(c.height));
-            setText(ids::kIdClassUseRec[k], std::to_string(static_cast<unsigned>(c.recordRows) * c.recordColumns));
-        }
+        for (int k = 0; k < project_.classCount && k < kClassSlots; ++k) showClassRow(platform_, project_, k);
     }
 
     void showCorners() {

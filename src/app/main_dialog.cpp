@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/class_rows.h"
 #include "app/dialog_make_front_end.h"
 #include "app/file_load.h"
 #include "app/make_flow.h"
@@ -165,13 +166,7 @@ bool MainDialog::pickClass(int classIndex, const std::string& path) {
     entry.fileName.assign(path);
     // A new file under a name shown before must be read again.
     pictures_.forget(path);
-
-    unsigned product = 1;
-    for (int k = 1; k <= classIndex; ++k) product *= project_.classes[static_cast<std::size_t>(k)].magnification;
-    setText(ids::kIdClassTopxN[classIndex], classIndex == 0 ? "TOP" : std::to_string(product));
-    setText(ids::kIdClassWidth[classIndex], std::to_string(entry.width));
-    setText(ids::kIdClassHeight[classIndex], std::to_string(entry.height));
-    showUseRec(classIndex);
+    showClassRow(platform_, project_, classIndex);
     applyControlUpdates(updates, false);
 
     project_.classCount = classIndex + 1;
@@ -400,16 +395,11 @@ int MainDialog::rebuildWorkRaster(ColourMode mode) {
 }
 
 void MainDialog::applyControlUpdates(const ControlUpdates& updates, bool rows) {
-    if (updates.uncheckCompress) platform_.setChecked(kMain, ids::kIdCompress, false);
-    if (!rows) return;
-    for (int k = 0; k < std::min(project_.classCount, kClassSlots); ++k) {
-        if (updates.useRecChanged[static_cast<std::size_t>(k)]) showUseRec(k);
+    if (rows) {
+        app::applyControlUpdates(platform_, project_, updates);
+        return;
     }
-}
-
-void MainDialog::showUseRec(int classIndex) {
-    const MapClassEntry& entry = project_.classes[static_cast<std::size_t>(classIndex)];
-    setText(ids::kIdClassUseRec[classIndex], std::to_string(static_cast<unsigned>(entry.recordColumns) * entry.recordRows));
+    if (updates.uncheckCompress) platform_.setChecked(kMain, ids::kIdCompress, false);
 }
 
 bool MainDialog::checked(int id) const { return platform_.isChecked(kMain, id); }

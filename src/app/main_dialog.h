@@ -78,7 +78,6 @@ private:
     // Writes back what a record division changed; `rows` false leaves the
     // UseRec edits alone (a refused class choice keeps its row as it was).
     void applyControlUpdates(const ControlUpdates& updates, bool rows = true);
-    void showUseRec(int classIndex);
     bool checked(int id) const;
     void setText(int id, std::string_view text);
 

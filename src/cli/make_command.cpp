@@ -72,9 +72,7 @@ void requireAtMost(const std::string& option, const std::string& what, const std
 // C0 controls, DEL and the C1 controls: no edit of the dialog holds one.
 bool holdsControlCharacter(std::string_view windows1252) {
     for (char c : windows1252) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F) return true;
-        if (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D) return true;
+        if (!isWindows1252TextByte(static_cast<std::uint8_t>(c))) return true;
     }
     return false;
 }

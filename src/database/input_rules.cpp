@@ -318,7 +318,10 @@ bool isWindows1252TextCharacter(char32_t c) {
     }
     const auto bytes = utf8ToWindows1252(utf8);
     if (!bytes || bytes->size() != 1) return false;
-    const auto b = static_cast<unsigned char>((*bytes)[0]);
+    return isWindows1252TextByte(static_cast<std::uint8_t>((*bytes)[0]));
+}
+
+bool isWindows1252TextByte(std::uint8_t b) {
     return !(b < 0x20 || b == 0x7F || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "project/control_ids.h"
 #include "project/feedback.h"
 #include "project/map_project.h"
 
@@ -29,22 +30,22 @@ struct CoordinateField {
 // The sixteen coordinate edits in the order they are parsed. The order
 // matters: a failure leaves the parts before it parsed, the rest untouched.
 inline constexpr std::array<CoordinateField, 16> kCoordinateParseOrder = {{
-    {1027, CoordinateValue::UpperLeftLat, AnglePart::Degrees},
-    {1033, CoordinateValue::UpperLeftLong, AnglePart::Degrees},
-    {1037, CoordinateValue::BottomRightLat, AnglePart::Degrees},
-    {1041, CoordinateValue::BottomRightLong, AnglePart::Degrees},
-    {1028, CoordinateValue::UpperLeftLat, AnglePart::Minutes},
-    {1038, CoordinateValue::BottomRightLat, AnglePart::Minutes},
-    {1034, CoordinateValue::UpperLeftLong, AnglePart::Minutes},
-    {1042, CoordinateValue::BottomRightLong, AnglePart::Minutes},
-    {1029, CoordinateValue::UpperLeftLat, AnglePart::Seconds},
-    {1039, CoordinateValue::BottomRightLat, AnglePart::Seconds},
-    {1035, CoordinateValue::UpperLeftLong, AnglePart::Seconds},
-    {1043, CoordinateValue::BottomRightLong, AnglePart::Seconds},
-    {1032, CoordinateValue::UpperLeftLat, AnglePart::Fraction},
-    {1036, CoordinateValue::UpperLeftLong, AnglePart::Fraction},
-    {1040, CoordinateValue::BottomRightLat, AnglePart::Fraction},
-    {1044, CoordinateValue::BottomRightLong, AnglePart::Fraction},
+    {ids::kIdUpperLeftLatDegrees, CoordinateValue::UpperLeftLat, AnglePart::Degrees},
+    {ids::kIdUpperLeftLongDegrees, CoordinateValue::UpperLeftLong, AnglePart::Degrees},
+    {ids::kIdBottomRightLatDegrees, CoordinateValue::BottomRightLat, AnglePart::Degrees},
+    {ids::kIdBottomRightLongDegrees, CoordinateValue::BottomRightLong, AnglePart::Degrees},
+    {ids::kIdUpperLeftLatMinutes, CoordinateValue::UpperLeftLat, AnglePart::Minutes},
+    {ids::kIdBottomRightLatMinutes, CoordinateValue::BottomRightLat, AnglePart::Minutes},
+    {ids::kIdUpperLeftLongMinutes, CoordinateValue::UpperLeftLong, AnglePart::Minutes},
+    {ids::kIdBottomRightLongMinutes, CoordinateValue::BottomRightLong, AnglePart::Minutes},
+    {ids::kIdUpperLeftLatSeconds, CoordinateValue::UpperLeftLat, AnglePart::Seconds},
+    {ids::kIdBottomRightLatSeconds, CoordinateValue::BottomRightLat, AnglePart::Seconds},
+    {ids::kIdUpperLeftLongSeconds, CoordinateValue::UpperLeftLong, AnglePart::Seconds},
+    {ids::kIdBottomRightLongSeconds, CoordinateValue::BottomRightLong, AnglePart::Seconds},
+    {ids::kIdUpperLeftLatFraction, CoordinateValue::UpperLeftLat, AnglePart::Fraction},
+    {ids::kIdUpperLeftLongFraction, CoordinateValue::UpperLeftLong, AnglePart::Fraction},
+    {ids::kIdBottomRightLatFraction, CoordinateValue::BottomRightLat, AnglePart::Fraction},
+    {ids::kIdBottomRightLongFraction, CoordinateValue::BottomRightLong, AnglePart::Fraction},
 }};
 
 // The texts of the sixteen coordinate edits. The dialog starts them at "0".
@@ -168,5 +169,8 @@ std::string windows1252ToUtf8(std::string_view bytes);
 // A character an information text may hold: one Windows-1252 byte that is
 // not a control character.
 bool isWindows1252TextCharacter(char32_t c);
+// The same rule for a Windows-1252 byte: not a C0 control, DEL or one of
+// the bytes that stand for a C1 control.
+bool isWindows1252TextByte(std::uint8_t b);
 
 }  // namespace plotvane

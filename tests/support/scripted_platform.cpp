@@ -61,12 +61,12 @@ ScriptedPlatform::ScriptedPlatform() {
     for (int id : {ids::kIdDatabaseName, ids::kIdVersion, ids::kIdInfoTextEdit, ids::kIdInfoTextCounter}) {
         slot(ui::DialogId::Main, id);
     }
+    // A new slot takes its read-only style from the dialog's edit styles.
     for (int k = 0; k < 4; ++k) {
         for (int id : {ids::kIdClassFileName[k], ids::kIdClassTopxN[k], ids::kIdClassWidth[k],
                        ids::kIdClassHeight[k], ids::kIdClassUseRec[k]})
-            slot(ui::DialogId::Main, id).readOnly = true;
+            slot(ui::DialogId::Main, id);
     }
-    slot(ui::DialogId::Main, ids::kIdInfoTextCounter).readOnly = true;
 }
 
 void ScriptedPlatform::queue(std::initializer_list<UserAction> actions) {
@@ -95,10 +95,7 @@ std::string ScriptedPlatform::filtered(ui::DialogId dialog, int id, const std::s
         if (ui::isWindows1252Edit(dialog, id)) {
             const auto byte = utf8ToWindows1252(ch);
             if (!byte || byte->size() != 1) continue;
-            const auto b = static_cast<unsigned char>((*byte)[0]);
-            const bool control = b < 0x20 || b == 0x7F || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 ||
-                                 b == 0x9D;
-            if (control) continue;
+            if (!isWindows1252TextByte(static_cast<std::uint8_t>((*byte)[0]))) continue;
         }
         out += ch;
         ++count;
