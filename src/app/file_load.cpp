@@ -1,5 +1,6 @@
 #include "app/file_load.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "database/database_loader.h"
 #include "database/input_rules.h"
 #include "database/map_database.h"
+#include "database/staged_restore.h"
 #include "project/control_ids.h"
 #include "project/files.h"
 
@@ -122,20 +124,45 @@ bool passwordStage(MapProject& project, FileLoadContext& context) {
     return acceptPasswordCheck(project, *check, context.feedback);
 }
 
+// The restore stage into new files beside the RestoreFiles, put in their
+// places (those of an earlier load swapped out) only once every class is
+// complete; false when the load stops here.
+bool restoreStage(const std::string& path, MapProject& loaded, FileLoadContext& context) {
+    // Before the first load a RestoreFile on disk is another run's.
+    if (loaded.access.loadedFlag == 0) {
+        for (const char* name : kRestoreFileNames) {
+            if (!fileExists(context.workDir / name)) continue;
+            context.feedback.show(
+                error("Plotvane use [" + std::string(name) + "]file. Please delete it.", Icon::Exclamation));
+            return false;
+        }
+    }
+    StagedRestore output([&context](int k) { return context.workDir / kRestoreFileNames[k - 1]; }, {path});
+    if (restoreDatabase(path, output, loaded, context.feedback) != 0) return false;
+    if (!output.commit()) {
+        context.feedback.show(error("Cannot make bmp-file.", Icon::Exclamation));
+        context.feedback.explain(output.problem());
+        return false;
+    }
+    // The classes an earlier load had beyond this map's.
+    for (int k = std::max(loaded.classCount, 0); k < kClassSlots; ++k)
+        removeIfExists(context.workDir / kRestoreFileNames[k]);
+    for (const char* name : kRestoreFileNames) context.pictures.forget(context.workDir / name);
+    return true;
+}
+
 }  // namespace
 
 void fileLoadCommand(MapProject& project, FileLoadContext& context) {
     const std::optional<std::string> path = context.platform.openFileDialog(kDatabaseDialog);
     if (!path) return;
-    if (readDatabaseHeader(*path, project, context.feedback) != 0) return;
-    if (!passwordStage(project, context)) return;
-    for (const char* name : kRestoreFileNames) {
-        context.pictures.forget(context.workDir / name);
-        if (project.access.loadedFlag == 1) removeIfExists(context.workDir / name);
-    }
-    const int restored = restoreDatabase(*path, context.workDir, project, context.feedback);
-    for (const char* name : kRestoreFileNames) context.pictures.forget(context.workDir / name);
-    if (restored != 0) return;
+    // Every stage works on a copy: a load that stops anywhere leaves the
+    // project, the dialog and the RestoreFiles as they were.
+    MapProject loaded = project;
+    if (readDatabaseHeader(*path, loaded, context.feedback) != 0) return;
+    if (!passwordStage(loaded, context)) return;
+    if (!restoreStage(*path, loaded, context)) return;
+    project = loaded;
 
     DialogUpdate(project, context.platform).run();
     // The preview shows the loaded map, not the raster of the one before.

@@ -19,8 +19,8 @@ struct FileLoadContext {
     std::filesystem::path workDir;
     // Dropped pictures: the RestoreFiles are rewritten.
     PictureCache& pictures;
-    // Rebuilds the preview's working raster of the class shown in `mode`;
-    // 0 on success.
+    // Rebuilds the preview's working raster of the loaded Class 1 in
+    // `mode`, leaving the class rows as loaded; 0 on success.
     std::function<int(ColourMode mode)> rebuildWorkRaster;
 };
 
@@ -28,7 +28,8 @@ struct FileLoadContext {
 // password, deletes the RestoreFiles of an earlier load, restores the
 // database into the project and the RestoreFiles, and shows the restored
 // map read-only or for editing as its access mode says. Every stage that
-// fails has shown its message and leaves the dialog as it was.
+// fails has shown its message and leaves the project, the dialog and the
+// RestoreFiles as they were.
 void fileLoadCommand(MapProject& project, FileLoadContext& context);
 
 }  // namespace plotvane::app

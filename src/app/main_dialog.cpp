@@ -321,7 +321,7 @@ void MainDialog::makeDatabase() {
 
 void MainDialog::loadDatabase() {
     FileLoadContext context{platform_, feedback_, workDir_, pictures_,
-                            [this](ColourMode mode) { return rebuildWorkRaster(mode); }};
+                            [this](ColourMode mode) { return rebuildLoadedPreview(mode); }};
     fileLoadCommand(project_, context);
 }
 
@@ -392,6 +392,45 @@ int MainDialog::rebuildWorkRaster(ColourMode mode) {
     applyControlUpdates(updates);
     if (result == 0) project_.colourMode = mode;
     return result;
+}
+
+int MainDialog::rebuildLoadedPreview(ColourMode mode) {
+    // The conversion's record-count step would divide the classes anew for
+    // `mode`; a loaded map keeps the rows its directory gives, so the
+    // conversion runs on a copy that holds the shown class only.
+    MapProject scratch = project_;
+    scratch.classCount = std::min(scratch.classCount, 1);
+    RasterRequest request;
+    request.classIndex = 0;
+    request.mode = mode;
+    request.source = project_.classes[0].fileName.str();
+    request.raster = previewRasterPath();
+    request.ditherChecked = checked(ids::kIdDithering);
+    request.compressChecked = checked(ids::kIdCompress);
+    // File Load has said what it had to; a preview that cannot be built
+    // stays grey instead of showing the map before.
+    class Quiet : public Feedback {
+    public:
+        explicit Quiet(Feedback& busy) : busy_(busy) {}
+        void show(const Message&) override {}
+        void setBusy(bool busy) override { busy_.setBusy(busy); }
+
+    private:
+        Feedback& busy_;
+    } quiet(feedback_);
+    ControlUpdates ignored;
+    pictures_.forget(request.raster);
+    const int result = convertToWorkRaster(scratch, request, quiet, ignored);
+    pictures_.forget(request.raster);
+    if (result != 0) {
+        removeIfExists(request.raster);
+        return result;
+    }
+    project_.ditherFlag = scratch.ditherFlag;
+    project_.rasterDataOffset = scratch.rasterDataOffset;
+    project_.sourceBitDepth = scratch.sourceBitDepth;
+    project_.classes[0].invertedPolarity = scratch.classes[0].invertedPolarity;
+    return 0;
 }
 
 void MainDialog::applyControlUpdates(const ControlUpdates& updates, bool rows) {

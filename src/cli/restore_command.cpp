@@ -2,13 +2,9 @@
 // the password stage and the restore are the dialog's own; the class
 // bitmaps go into a folder as class1.bmp to classN.bmp instead of the
 // dialog's RestoreFiles, so no temporary file is needed.
-#include <fcntl.h>
-
 #include <cstdio>
 #include <cerrno>
-#include <span>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -19,8 +15,8 @@
 #include "cli/commands.h"
 #include "database/database_loader.h"
 #include "database/map_database.h"
+#include "database/staged_restore.h"
 #include "project/files.h"
-#include "project/output_file.h"
 
 namespace plotvane::cli {
 
@@ -30,57 +26,6 @@ struct RestoreOptions {
     std::string database;
     std::string folder;
     bool passwordStdin = false;
-};
-
-// The class bitmaps written straight to DIR/class1.bmp .. classN.bmp under
-// the output rules: each into a new file beside its target, and all put in
-// their places only once every class is complete, so a refused or failed
-// restore replaces no file. The swap of this one write path for another
-// touches nothing else.
-class ClassFiles : public RestoreOutput {
-public:
-    ClassFiles(std::filesystem::path folder, std::filesystem::path database)
-        : folder_(std::move(folder)), database_(std::move(database)) {}
-
-    std::string fileName(int classNumber) const override {
-        return (folder_ / ("class" + std::to_string(classNumber) + ".bmp")).string();
-    }
-    bool begin(int classNumber) override {
-        files_.push_back(std::make_unique<OutputFile>(fileName(classNumber), std::vector{database_}));
-        if (files_.back()->create()) return true;
-        problem_ = files_.back()->problem();
-        return false;
-    }
-    bool write(std::span<const std::uint8_t> bytes) override {
-        if (writeExact(files_.back()->stream(), bytes.data(), bytes.size())) return true;
-        problem_ = files_.back()->writeProblem(errno);
-        return false;
-    }
-    // The class is complete: its writing to disk starts now, while the
-    // next classes are decoded, so that the sync of the commit finds
-    // little left to wait for.
-    bool end() override {
-        std::FILE* f = files_.empty() ? nullptr : files_.back()->stream();
-        if (f == nullptr) return true;
-        if (!flushFile(f)) {
-            problem_ = files_.back()->writeProblem(errno);
-            return false;
-        }
-#ifdef __linux__
-        ::sync_file_range(::fileno(f), 0, 0, SYNC_FILE_RANGE_WRITE);
-#endif
-        return true;
-    }
-    FileProblem problem() const override { return problem_; }
-
-    // Puts every file in its place, or none; false with problem() set.
-    bool commit() { return OutputFile::commitAll(files_, problem_); }
-
-private:
-    std::filesystem::path folder_;
-    std::filesystem::path database_;
-    std::vector<std::unique_ptr<OutputFile>> files_;
-    FileProblem problem_;
 };
 
 const char* viewModeName(std::uint8_t viewMode) {
@@ -109,7 +54,10 @@ int runRestore(const RestoreOptions& options) {
     }
 
     std::filesystem::create_directories(folder, ec);
-    ClassFiles outputs(folder, options.database);
+    // Written straight to DIR/class1.bmp .. classN.bmp, all or none: no
+    // temporary file of the dialog's is needed.
+    StagedRestore outputs([&folder](int k) { return folder / ("class" + std::to_string(k) + ".bmp"); },
+                          {options.database});
     if (restoreDatabase(options.database, outputs, project, feedback) != 0) return kExitRefused;
     if (!outputs.commit()) {
         feedback.show(error("Cannot make bmp-file.", Icon::Exclamation));

@@ -37,6 +37,7 @@ struct FixedText {
     }
     bool empty() const { return bytes[0] == '\0'; }
     void clear() { bytes.fill('\0'); }
+    bool operator==(const FixedText&) const = default;
 };
 
 inline constexpr std::size_t kPathBytes = 4097;
@@ -57,6 +58,8 @@ struct MapClassEntry {
     std::uint8_t bitDepth = 0;
     // The bitmap stores its rows top row first (a negative height).
     std::uint8_t topDown = 0;
+
+    bool operator==(const MapClassEntry&) const = default;
 };
 
 struct DmsAngle {
@@ -102,6 +105,8 @@ struct AccessSettings {
     std::uint8_t loadedFlag = 0;
     std::array<char, 10> loadedPassword{};
     std::array<std::uint8_t, 7> loadedBinding{};
+
+    bool operator==(const AccessSettings&) const = default;
 };
 
 using Rgb = std::array<std::uint8_t, 3>;
@@ -162,6 +167,8 @@ struct MapProject {
     InfoText infoText(int index) const;                 // 0-based slot
     void setInfoText(int index, const InfoText& text);  // 0-based slot, text cut to 48 bytes
     void clearInfoTexts();                              // zero all 100 slots, count 0
+
+    bool operator==(const MapProject&) const = default;
 };
 
 }  // namespace plotvane

@@ -2,6 +2,7 @@
 // dialog, the password dialog, and what the dialog shows afterwards.
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <ostream>
 #include <tuple>
 #include <string>
@@ -10,8 +11,10 @@
 #include "access/password_codec.h"
 #include "app/main_dialog_fixture.h"
 #include "database/make_database.h"
+#include "project/files.h"
 #include "raster/record_division.h"
 #include "raster/work_raster.h"
+#include "support/output_cases.h"
 #include "support/recording_feedback.h"
 
 namespace plotvane::test {
@@ -238,6 +241,120 @@ INSTANTIATE_TEST_SUITE_P(
                  [](const std::filesystem::path&, std::vector<std::uint8_t>& b) { b.pop_back(); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// ---- All or nothing ----------------------------------------------------------
+
+// Where a cut of the database ends a load: inside each stage's part of the
+// file, a few bytes past its start.
+struct Cut {
+    std::string stage;
+    std::size_t at;
+};
+
+std::uint32_t recordOffset(const std::vector<std::uint8_t>& db, int record) {
+    const std::size_t e = 78 + 8 * static_cast<std::size_t>(record);
+    return (std::uint32_t{db[e]} << 24) | (std::uint32_t{db[e + 1]} << 16) | (std::uint32_t{db[e + 2]} << 8) | db[e + 3];
+}
+
+// A map of three classes of one tile each (records 2, 3, 4) and two texts.
+std::vector<Cut> stageCuts(const std::vector<std::uint8_t>& db) {
+    std::vector<Cut> cuts = {{"header", 40}, {"record list", 84}, {"record 0", recordOffset(db, 0) + 30},
+                             {"directory", recordOffset(db, 0) + 64 + 20}, {"text record", recordOffset(db, 1) + 40}};
+    for (int k = 0; k < 3; ++k) cuts.push_back({"class " + std::to_string(k + 1) + " tiles", recordOffset(db, 2 + k) + 20});
+    return cuts;
+}
+
+class FileLoadAllOrNothing : public MainDialogTest {
+protected:
+    struct Seen {
+        MapProject project;
+        std::map<std::pair<int, int>, ScriptedPlatform::Control> controls;
+        std::map<std::string, std::string> folder;
+        bool operator==(const Seen&) const = default;
+    };
+    Seen seen() const {
+        // The click itself is the one change: the button the user pressed.
+        auto controls = platform.controls();
+        controls.erase({static_cast<int>(DialogId::Main), ids::kIdFileLoad});
+        return {project(), controls, folderSnapshot(dir.path() / "work")};
+    }
+
+    // Loads `db` with no password asked; the messages it gave.
+    std::vector<Message> load(const std::filesystem::path& db) {
+        platform.clearMessages();
+        platform.clearRepaints();
+        platform.queue(chooseFile(db.string()));
+        EXPECT_TRUE(click(ids::kIdFileLoad));
+        return platform.messages();
+    }
+
+    // A good map, loaded after every failure: it must load in full.
+    void expectGoodLoad(const std::filesystem::path& good, const std::string& label) {
+        EXPECT_EQ(load(good), std::vector<Message>{kReadOnly}) << label;
+        EXPECT_EQ(project().classCount, 2) << label;
+        EXPECT_EQ(project().infoTextCount, 1) << label;
+        EXPECT_EQ(platform.text(ids::kIdClassWidth[1]), "320") << label;
+        EXPECT_EQ(folderEntries(dir.path() / "work"), (std::vector<std::string>{"mktempfl.001", "mktempfl.002"}))
+            << label;
+    }
+};
+
+// A load cut short at any stage changes nothing a user can see or find on
+// disk, over a fresh start and over a map loaded before; a good database
+// loads right after.
+TEST_F(FileLoadAllOrNothing, ACutDatabaseChangesNothing) {
+    const auto whole = makeMap(inputs, "three", {3, true, 2, nullptr});
+    const auto good = makeMap(inputs, "two", {2, false, 1, nullptr});
+    const std::vector<std::uint8_t> bytes = readFile(whole);
+    for (const bool loadedBefore : {false, true}) {
+        for (const Cut& cut : stageCuts(bytes)) {
+            const std::string label = cut.stage + (loadedBefore ? " over a loaded map" : " over a fresh start");
+            dialog.destroy();
+            open();
+            if (loadedBefore) ASSERT_EQ(load(whole), std::vector<Message>{kReadOnly});
+            const auto db = inputs / "cut.pdb";
+            writeFile(db, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut.at)));
+            platform.clearLog();
+            const Seen before = seen();
+
+            EXPECT_EQ(load(db), std::vector<Message>{error("PDB file data", Icon::Information)}) << label;
+            EXPECT_TRUE(seen() == before) << label;
+            EXPECT_EQ(updateLog(platform), std::vector<std::string>{}) << label;
+            EXPECT_TRUE(platform.repaints().empty()) << label;
+            EXPECT_EQ(platform.busyDepth(), 0) << label;
+            expectGoodLoad(good, label);
+        }
+    }
+}
+
+// Every file operation of a load failing in turn, over a loaded map: the
+// RestoreFiles of that map stay, none of the new ones is left.
+TEST_F(FileLoadAllOrNothing, AFailingFileOperationChangesNothing) {
+    const auto first = makeMap(inputs, "three", {3, true, 2, nullptr});
+    const auto good = makeMap(inputs, "two", {2, false, 1, nullptr});
+    for (const FileOperation op :
+         {FileOperation::Open, FileOperation::Write, FileOperation::Flush, FileOperation::Sync, FileOperation::Rename}) {
+        for (std::uint64_t nth = 1;; nth += op == FileOperation::Write ? 150 : 1) {
+            const std::string label = "operation " + std::to_string(static_cast<int>(op)) + " call " + std::to_string(nth);
+            dialog.destroy();
+            open();
+            ASSERT_EQ(load(first), std::vector<Message>{kReadOnly});
+            const Seen before = seen();
+            armFileFailure(op, nth);
+            const std::vector<Message> messages = load(good);
+            const bool failed = armedFileFailureHappened();
+            disarmFileFailure();
+            if (!failed) {
+                EXPECT_EQ(messages, std::vector<Message>{kReadOnly}) << label;
+                break;
+            }
+            EXPECT_FALSE(messages.empty()) << label;
+            EXPECT_NE(messages.back(), kReadOnly) << label;
+            EXPECT_TRUE(seen() == before) << label;
+            expectGoodLoad(good, label);
+        }
+    }
+}
+
 // The open dialog is cancelled before anything is read.
 TEST_F(MainDialogTest, CancellingTheOpenDialogReadsNothing) {
     platform.queue(cancelFile());
@@ -274,21 +391,25 @@ TEST_F(MainDialogTest, AVersionFieldWithoutDigitsShowsAnEmptyVersion) {
 }
 
 // A load while a colour mode is shown rebuilds the preview's raster from
-// the loaded Class 1, in that mode.
+// the loaded Class 1, in that mode; the class rows stay as the directory
+// gives them, not those of a division for that mode.
 TEST_F(MainDialogTest, ALoadInAColourModeShowsTheLoadedMapsRaster) {
     ASSERT_TRUE(pickClass(0, bitmap("before.bmp", oneBitClass(320, 320))));
     ASSERT_TRUE(click(ids::kIdColour));  // 8
-    ASSERT_TRUE(click(ids::kIdColour));  // 4
-    ASSERT_EQ(project().colourMode, ColourMode::Bpp4);
-    platform.queue(chooseFile(makeMap(inputs, "map", {2, false, 0, nullptr}).string()));
+    ASSERT_EQ(project().colourMode, ColourMode::Bpp8);
+    platform.queue(chooseFile(makeMap(inputs, "map", {3, false, 0, nullptr}).string()));
     ASSERT_TRUE(click(ids::kIdFileLoad));
-    EXPECT_EQ(project().colourMode, ColourMode::Bpp4);
+    EXPECT_EQ(project().colourMode, ColourMode::Bpp8);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(platform.text(ids::kIdClassUseRec[k]), "1") << k;
+        EXPECT_EQ(project().classes[static_cast<std::size_t>(k)].recordColumns * project().classes[static_cast<std::size_t>(k)].recordRows, 1) << k;
+    }
 
     MapProject reference = project();
     RecordingFeedback feedback;
     ControlUpdates updates;
     RasterRequest request;
-    request.mode = ColourMode::Bpp4;
+    request.mode = ColourMode::Bpp8;
     request.source = work("mktempfl.001");
     request.raster = dir.path() / "reference.bmp";
     ASSERT_EQ(convertToWorkRaster(reference, request, feedback, updates), 0);

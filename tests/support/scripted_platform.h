@@ -42,6 +42,7 @@ public:
         bool checked = false;
         bool readOnly = false;
         int limit = 0;
+        bool operator==(const Control&) const = default;
     };
 
     struct FileDialogCall {
@@ -92,6 +93,8 @@ public:
     bool mainDialogEnded() const { return mainEnded_; }
 
     const Control& control(int id, ui::DialogId dialog = ui::DialogId::Main) const;
+    // Every control touched so far, by dialog and id.
+    const std::map<std::pair<int, int>, Control>& controls() const { return controls_; }
     std::string text(int id) const { return control(id).text; }
     bool enabled(int id) const { return control(id).enabled; }
     bool checked(int id) const { return control(id).checked; }
