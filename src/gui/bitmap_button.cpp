@@ -114,6 +114,15 @@ void glyph(QPainter& p, const QRect& area, ButtonFace face, FaceState state) {
         const QColor letters = disabled ? QColor(Qt::black) : QColor(0x50, 0x50, 0x50);
         const int centreX = area.left() + area.width() / 2;
         const int top = area.top() + (area.height() - 12) / 2;
+        if (p.device()->devicePixelRatioF() >= 2) {
+            // Room for a real font at device resolution: letters, not blocks.
+            p.setFont(faceFont(5, false));
+            p.setPen(letters);
+            p.drawText(QRect(area.left(), top, area.width(), 5), Qt::AlignCenter, QStringLiteral("GPS"));
+            p.drawText(QRect(area.left(), top + 7, area.width(), 5), Qt::AlignCenter,
+                       on ? QStringLiteral("ON") : QStringLiteral("OFF"));
+            return;
+        }
         tinyWord(p, "GPS", centreX, top, letters);
         tinyWord(p, on ? "ON" : "OFF", centreX, top + 7, letters);
         return;

@@ -1,5 +1,7 @@
 #include "gui/preview_painter.h"
 
+#include <algorithm>
+
 #include <QPainter>
 
 #include "gui/dialog_builder.h"
@@ -62,8 +64,15 @@ QImage mask(QRgb bracket, QRgb elsewhere) {
     return image;
 }
 
-QImage indicator(int width, const QString& text, int pixelSize, bool bold) {
-    QImage image(width, 20, QImage::Format_RGB32);
+// An image of `width` x `height` pixels at `ratio` device pixels per pixel.
+QImage deviceImage(int width, int height, qreal ratio) {
+    QImage image(qRound(width * ratio), qRound(height * ratio), QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    return image;
+}
+
+QImage indicator(int width, const QString& text, int pixelSize, bool bold, qreal ratio) {
+    QImage image = deviceImage(width, 20, ratio);
     image.fill(0xFFFFFFFF);
     QPainter p(&image);
     p.setPen(QColor(0x40, 0x40, 0x40));
@@ -101,9 +110,27 @@ const QImage& markerIcons() {
     return icons;
 }
 
-QImage classIndicator(int digit) { return indicator(20, digit == 0 ? QString() : QString::number(digit), 14, true); }
+QImage markerCell(int number, qreal ratio) {
+    const int n = std::clamp(number, 0, 99);
+    if (ratio <= 1) return markerIcons().copy(n % 10 * 10, n / 10 * 10, 10, 10);
+    QImage cell = deviceImage(10, 10, ratio);
+    cell.fill(kMarkerBorder);
+    QPainter p(&cell);
+    p.fillRect(QRectF(1, 1, 8, 8), QColor::fromRgb(kMarkerFill));
+    QFont font = dialogFont();
+    font.setPixelSize(6);
+    font.setStyleStrategy(QFont::NoAntialias);
+    p.setFont(font);
+    p.setPen(QColor::fromRgb(kMarkerInk));
+    p.drawText(QRectF(1, 1, 8, 8), Qt::AlignCenter, QString::number(n));
+    return cell;
+}
 
-QImage colourIndicator(const QString& caption) { return indicator(48, caption, 10, false); }
+QImage classIndicator(int digit, qreal ratio) {
+    return indicator(20, digit == 0 ? QString() : QString::number(digit), 14, true, ratio);
+}
+
+QImage colourIndicator(const QString& caption, qreal ratio) { return indicator(48, caption, 10, false, ratio); }
 
 QImage centreMarkerOrMask() { return mask(0xFFFFFFFF, 0xFF000000); }
 
@@ -119,9 +146,10 @@ void paintPreview(QPainter& p, const app::PreviewDescription& preview, const QIm
         p.restore();
         return;
     }
-    p.drawImage(app::kClassIndicatorRect.left, app::kClassIndicatorRect.top, classIndicator(preview.classDigit));
+    const qreal ratio = p.device() != nullptr ? p.device()->devicePixelRatioF() : 1.0;
+    p.drawImage(app::kClassIndicatorRect.left, app::kClassIndicatorRect.top, classIndicator(preview.classDigit, ratio));
     p.drawImage(app::kColourIndicatorRect.left, app::kColourIndicatorRect.top,
-                colourIndicator(toQString(preview.colourCaption)));
+                colourIndicator(toQString(preview.colourCaption), ratio));
     p.fillRect(toQRect(app::kPreviewFrameRect), QColor::fromRgb(app::kFrameGrey));
 
     // Only the part of the picture inside the PreviewArea is drawn.
@@ -132,7 +160,7 @@ void paintPreview(QPainter& p, const app::PreviewDescription& preview, const QIm
     }
     for (const app::PreviewMarker& marker : preview.markers) {
         if (marker.number < 0 || marker.number > 99) continue;
-        QImage cell = markerIcons().copy(marker.number % 10 * 10, marker.number / 10 * 10, 10, 10);
+        QImage cell = markerCell(marker.number, ratio);
         if (marker.inverted) cell.invertPixels();
         p.drawImage(marker.x, marker.y, cell);
     }

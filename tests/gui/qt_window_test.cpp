@@ -1,6 +1,7 @@
 // The window on the offscreen platform: controls from the layout table,
 // their names and fit, clicks through real widgets, the painted preview and
 // the password dialogs' radio buttons.
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -375,24 +376,42 @@ private slots:
         d.picture = picture;
         d.markers = {{7, 340, 110, false}, {23, 400, 200, true}};
         platform.repaint(ui::Region::PreviewArea);
+        // The grab has the screen's device pixels: QT_SCALE_FACTOR=2 gives two per pixel.
         const QImage shot = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
-
-        auto at = [&](int x, int y) { return shot.pixel(x, y) & 0xFFFFFFu; };
+        const qreal r = shot.devicePixelRatio();
+        const auto device = [r](int v) { return static_cast<int>(std::floor(v * r)); };
+        const auto deviceRect = [&](int x, int y, int w, int h) {
+            return QRect(device(x), device(y), device(x + w) - device(x), device(y + h) - device(y));
+        };
+        // A client pixel's colour, and whether all its device pixels have it.
+        auto at = [&](int x, int y) { return shot.pixel(device(x), device(y)) & 0xFFFFFFu; };
+        auto block = [&](int x, int y) {
+            const QRect d = deviceRect(x, y, 1, 1);
+            for (int v = d.top(); v <= d.bottom(); ++v)
+                for (int u = d.left(); u <= d.right(); ++u)
+                    if ((shot.pixel(u, v) & 0xFFFFFFu) != at(x, y)) return false;
+            return true;
+        };
         auto inMarker = [&](int x, int y) {
             return (x >= 340 && x < 350 && y >= 110 && y < 120) || (x >= 384 && x < 396 && y >= 154 && y < 166);
         };
         for (int y = 0; y < 80; ++y)
             for (int x = 0; x < 100; ++x)
-                if (!inMarker(330 + x, 100 + y)) QCOMPARE(at(330 + x, 100 + y), colour(x, y));
+                if (!inMarker(330 + x, 100 + y)) {
+                    QCOMPARE(at(330 + x, 100 + y), colour(x, y));
+                    QVERIFY(block(330 + x, 100 + y));
+                }
         for (auto [x, y] : {std::pair{310, 80}, {469, 239}, {329, 150}, {431, 181}, {305, 75}, {474, 244}, {400, 77}})
             QCOMPARE(at(x, y), app::kFrameGrey);
 
+        // Markers: the cells at the screen's resolution, the selected one inverted.
+        const auto rgb = [](QImage image) { return image.convertToFormat(QImage::Format_RGB32); };
+        QImage inverted = rgb(qtui::markerCell(23, r));
+        inverted.invertPixels();
+        QCOMPARE(rgb(shot.copy(deviceRect(340, 110, 10, 10))), rgb(qtui::markerCell(7, r)));
+        QCOMPARE(rgb(shot.copy(deviceRect(400, 200, 10, 10))), inverted);
         const QImage& cells = qtui::markerIcons();
-        for (int y = 0; y < 10; ++y)
-            for (int x = 0; x < 10; ++x) {
-                QCOMPARE(at(340 + x, 110 + y), cells.pixel(70 + x, y) & 0xFFFFFFu);
-                QCOMPARE(at(400 + x, 200 + y), ~cells.pixel(30 + x, 20 + y) & 0xFFFFFFu);
-            }
+        QCOMPARE(rgb(qtui::markerCell(7, 1)), rgb(cells.copy(70, 0, 10, 10)));
         QVERIFY(cells.copy(70, 0, 10, 10) != cells.copy(80, 0, 10, 10));
 
         for (int y = 0; y < 12; ++y)
@@ -408,11 +427,28 @@ private slots:
                 for (int x = 2; x < img.width() - 2; ++x) n += qGray(img.pixel(x, y)) < 96;
             return n;
         };
-        QVERIFY(dark(shot.copy(qrect(app::kClassIndicatorRect))) > 10);
-        QCOMPARE(shot.copy(qrect(app::kClassIndicatorRect)), qtui::classIndicator(3));
+        const QRect classRect = deviceRect(365, 275, 20, 20);
+        QVERIFY(dark(shot.copy(classRect)) > 10);
+        QCOMPARE(rgb(shot.copy(classRect)), rgb(qtui::classIndicator(3, r)));
         QCOMPARE(dark(qtui::classIndicator(0)), 0);
-        QCOMPARE(shot.copy(qrect(app::kColourIndicatorRect)), qtui::colourIndicator(QStringLiteral("4BPP")));
+        QCOMPARE(rgb(shot.copy(deviceRect(300, 255, 48, 20))), rgb(qtui::colourIndicator(QStringLiteral("4BPP"), r)));
         QVERIFY(dark(qtui::colourIndicator(QStringLiteral("Original"))) > 20);
+
+        // At two device pixels per pixel the faces are drawn at that
+        // resolution, not pixel-doubled.
+        const auto doubled = [](const QImage& image) {
+            for (int y = 0; y + 1 < image.height(); y += 2)
+                for (int x = 0; x + 1 < image.width(); x += 2) {
+                    const QRgb c = image.pixel(x, y);
+                    if (image.pixel(x + 1, y) != c || image.pixel(x, y + 1) != c || image.pixel(x + 1, y + 1) != c)
+                        return false;
+                }
+            return true;
+        };
+        QVERIFY(!doubled(qtui::classIndicator(3, 2)));
+        QVERIFY(!doubled(qtui::colourIndicator(QStringLiteral("8BPP"), 2)));
+        QVERIFY(!doubled(qtui::markerCell(42, 2)));
+        QVERIFY(!doubled(qtui::drawFace(ui::ButtonFace::GpsOff, qtui::FaceState::Disabled, QSize(22, 22), 2).toImage()));
     }
 
     // Each radio button is its own group: a click marks it (a second click
