@@ -180,7 +180,7 @@ constexpr int ceilPixels(int units) { return (units * 3 + 1) / 2; }
 
 }  // namespace
 
-PixelBox toPixels(const DialogUnits& box) {
+PixelRect toPixels(const DialogUnits& box) {
     return {dialogUnitsToPixels(box.x), dialogUnitsToPixels(box.y), dialogUnitsToPixels(box.x + box.width),
             dialogUnitsToPixels(box.y + box.height)};
 }

@@ -3,6 +3,7 @@
 #include <span>
 #include <string_view>
 
+#include "app/pixel_rect.h"
 #include "app/platform.h"
 
 // The dialog templates as data: every control of every dialog with its
@@ -57,20 +58,7 @@ struct DialogUnits {
     int height = 0;
 };
 
-// Client pixels; left and top inclusive, right and bottom exclusive.
-struct PixelBox {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-
-    int width() const { return right - left; }
-    int height() const { return bottom - top; }
-    bool overlaps(const PixelBox& o) const {
-        return left < o.right && o.left < right && top < o.bottom && o.top < bottom;
-    }
-    bool operator==(const PixelBox&) const = default;
-};
+using app::PixelRect;
 
 struct ControlLayout {
     int id = kIdStatic;
@@ -96,7 +84,7 @@ inline constexpr int kFontPixelHeight = 12;
 
 // Each edge at the whole pixel at or below 1.5 x its coordinate.
 constexpr int dialogUnitsToPixels(int units) { return units * 3 / 2; }
-PixelBox toPixels(const DialogUnits& box);
+PixelRect toPixels(const DialogUnits& box);
 
 // The client area: the smallest whole pixel size holding 1.5 x the
 // dialog's size (491 x 368 for the main dialog).

@@ -6,23 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "app/pixel_rect.h"
 #include "project/map_project.h"
 
 // What the main window's client area shows, as a plain description the
 // view only draws. All positions are client pixels of the main window.
 namespace plotvane::app {
-
-// Left and top inclusive, right and bottom exclusive.
-struct PixelRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-
-    int width() const { return right - left; }
-    int height() const { return bottom - top; }
-    bool operator==(const PixelRect&) const = default;
-};
 
 inline constexpr PixelRect kClassIndicatorRect{365, 275, 385, 295};
 inline constexpr PixelRect kColourIndicatorRect{300, 255, 348, 275};

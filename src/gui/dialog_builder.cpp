@@ -300,7 +300,7 @@ void buildControls(QWidget& window, const ui::DialogLayout& layout, const std::f
         for (const ui::ControlLayout& row : layout.controls) {
             if ((row.kind == ui::ControlKind::GroupBox) != (pass == 0)) continue;
             QWidget* widget = makeWidget(window, row, clicked);
-            const ui::PixelBox box = ui::toPixels(row.box);
+            const ui::PixelRect box = ui::toPixels(row.box);
             widget->setGeometry(box.left, box.top, box.width(), box.height());
             widget->setAccessibleName(toQString(row.accessibleName));
             // A picture face says nothing to the eye until the pointer rests on it.

@@ -50,7 +50,7 @@ QString accessibleName(QWidget* w) {
 }
 
 QRect pixelRect(const ui::DialogUnits& du) {
-    const ui::PixelBox b = ui::toPixels(du);
+    const ui::PixelRect b = ui::toPixels(du);
     return QRect(b.left, b.top, b.width(), b.height());
 }
 
