@@ -310,7 +310,9 @@ TEST_F(FileLoadAllOrNothing, ACutDatabaseChangesNothing) {
             const std::string label = cut.stage + (loadedBefore ? " over a loaded map" : " over a fresh start");
             dialog.destroy();
             open();
-            if (loadedBefore) ASSERT_EQ(load(whole), std::vector<Message>{kReadOnly});
+            if (loadedBefore) {
+                ASSERT_EQ(load(whole), std::vector<Message>{kReadOnly});
+            }
             const auto db = inputs / "cut.pdb";
             writeFile(db, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut.at)));
             platform.clearLog();
