@@ -511,72 +511,114 @@ std::vector<std::uint8_t> workRasterPrefix(const BmpHeaders& source, ColourMode 
     return out;
 }
 
-int convertToWorkRaster(MapProject& project, const RasterRequest& request, Feedback& feedback,
-                        ControlUpdates& updates) {
-    if (!isColourMode(request.mode)) return kRasterUnknownMode;
+namespace {
+
+// Where the raster goes. The preview's raster is created in place; a raster
+// written for the user goes through its OutputFile, which creates it beside
+// its target.
+class RasterTarget {
+public:
+    explicit RasterTarget(const RasterRequest& request) : request_(request) {}
+
+    // Creates the raster file; false, after saying why, when it cannot.
+    bool create(Feedback& feedback) {
+        if (request_.output != nullptr) {
+            if (!request_.output->create()) {
+                feedback.show(cannotMakeRaster());
+                feedback.explain(request_.output->problem());
+                return false;
+            }
+            stream_ = request_.output->stream();
+            writeProblem_ = request_.output->writeProblem(0);
+            return true;
+        }
+        own_ = openFile(request_.raster, "wb");
+        if (!own_) {
+            feedback.show(cannotMakeRaster());
+            feedback.explain(FileProblem{FileProblem::Kind::CannotCreate, request_.raster, {}, {}, errno});
+            return false;
+        }
+        stream_ = own_.get();
+        writeProblem_ = FileProblem{FileProblem::Kind::CannotWrite, request_.raster, {}, {}, 0};
+        return true;
+    }
+
+    std::FILE* stream() const { return stream_; }
+    const FileProblem& writeProblem() const { return writeProblem_; }
+
+    int writeFailed(int error, Feedback& feedback) const {
+        feedback.show(cannotMakeRaster());
+        FileProblem problem = writeProblem_;
+        problem.error = error;
+        feedback.explain(problem);
+        return kBmpIllegalDepth;
+    }
+
+    // Leaves no raster behind when the source turns out not to be a picture.
+    void discard() {
+        if (request_.output != nullptr) {
+            request_.output->discard();
+            return;
+        }
+        own_.reset();
+        removeIfExists(request_.raster);
+    }
+
+    // Puts the finished raster in place (or closes it), reporting a failure.
+    int finish(Feedback& feedback) {
+        if (request_.output != nullptr) {
+            if (request_.output->commit()) return kBmpOk;
+            feedback.show(cannotMakeRaster());
+            feedback.explain(request_.output->problem());
+            return kBmpIllegalDepth;
+        }
+        if (!flushFile(stream_)) return writeFailed(errno, feedback);
+        if (std::fclose(own_.release()) != 0) return writeFailed(errno, feedback);
+        return kBmpOk;
+    }
+
+private:
+    const RasterRequest& request_;
+    FilePtr own_;
+    std::FILE* stream_ = nullptr;
+    FileProblem writeProblem_;
+};
+
+// Checks the source file and the record divisions and opens the source.
+int openSourcePicture(MapProject& project, const RasterRequest& request, Feedback& feedback, ControlUpdates& updates,
+                      FilePtr& source) {
     if (!fileExists(request.source)) {
         feedback.show(warning("Error : Cannot find bmp-file"));
         return kBmpNotFound;
     }
     if (recomputeRecordDivisions(project, request.mode, request.compressChecked, feedback, updates) != 0) return 1;
-    FilePtr source = openFile(request.source, "rb");
+    source = openFile(request.source, "rb");
     if (!source) {
         feedback.show(warning("Error : Cannot open bmp-file"));
         return kBmpCannotOpen;
     }
-    BusyScope busy(feedback);
-    // The preview's raster is created in place; a raster written for the
-    // user goes through its OutputFile, which creates it beside its target.
-    FilePtr ownRaster;
-    std::FILE* raster = nullptr;
-    if (request.output != nullptr) {
-        if (!request.output->create()) {
-            feedback.show(cannotMakeRaster());
-            feedback.explain(request.output->problem());
-            return kBmpIllegalDepth;
-        }
-        raster = request.output->stream();
-    } else {
-        ownRaster = openFile(request.raster, "wb");
-        if (!ownRaster) {
-            feedback.show(cannotMakeRaster());
-            feedback.explain(FileProblem{FileProblem::Kind::CannotCreate, request.raster, {}, {}, errno});
-            return kBmpIllegalDepth;
-        }
-        raster = ownRaster.get();
-    }
-    const FileProblem writeProblem =
-        request.output != nullptr ? request.output->writeProblem(0)
-                                  : FileProblem{FileProblem::Kind::CannotWrite, request.raster, {}, {}, 0};
-    auto writeFailed = [&](int error) {
-        feedback.show(cannotMakeRaster());
-        FileProblem problem = writeProblem;
-        problem.error = error;
-        feedback.explain(problem);
-        return kBmpIllegalDepth;
-    };
+    return kBmpOk;
+}
 
-    BmpFileInfo info;
-    if (!readBmpFileInfo(source.get(), info)) info.headersComplete = false;
+int readSourceHeaders(MapProject& project, std::FILE* source, RasterTarget& target, BmpFileInfo& info,
+                      Feedback& feedback) {
+    if (!readBmpFileInfo(source, info)) info.headersComplete = false;
     bool notBmp = false;
     const int checked = checkWorkRasterHeaders(project, info, feedback, notBmp);
-    if (checked != kBmpOk) {
-        if (notBmp && request.output != nullptr) request.output->discard();
-        if (notBmp && request.output == nullptr) {
-            ownRaster.reset();
-            removeIfExists(request.raster);
-        }
-        return checked;
-    }
+    if (checked != kBmpOk && notBmp) target.discard();
+    return checked;
+}
 
-    const BmpHeaders& h = info.headers;
+// Writes the raster's headers and colour table, then its pixels.
+int writeRasterContent(MapProject& project, const RasterRequest& request, std::FILE* source, const BmpHeaders& h,
+                       const RasterTarget& target, Feedback& feedback) {
     project.ditherFlag = request.ditherChecked ? 1 : 0;
     project.rasterDataOffset = rasterPixelOffset(request.mode);
     const std::vector<std::uint8_t> prefix = workRasterPrefix(h, request.mode, project.systemPalette);
-    if (!writeExact(raster, prefix.data(), prefix.size())) return writeFailed(errno);
+    if (!writeExact(target.stream(), prefix.data(), prefix.size())) return target.writeFailed(errno, feedback);
 
     ColourTable table;
-    if (!readColourTable(source.get(), h, table)) {
+    if (!readColourTable(source, h, table)) {
         feedback.show(headerFaultMessage(HeaderFault::Truncated));
         return kBmpTruncated;
     }
@@ -586,21 +628,30 @@ int convertToWorkRaster(MapProject& project, const RasterRequest& request, Feedb
 
     try {
         PixelConverter converter(h, table, request.mode, request.ditherChecked, inverted);
-        const int converted = convertPixels(source.get(), raster, h, converter, writeProblem, feedback);
-        if (converted != kBmpOk) return converted;
+        return convertPixels(source, target.stream(), h, converter, target.writeProblem(), feedback);
     } catch (const std::bad_alloc&) {
         feedback.show(warning("allocdmatrix error\n"));
         return kRasterNoMemory;
     }
-    if (request.output != nullptr) {
-        if (request.output->commit()) return kBmpOk;
-        feedback.show(cannotMakeRaster());
-        feedback.explain(request.output->problem());
-        return kBmpIllegalDepth;
-    }
-    if (!flushFile(raster)) return writeFailed(errno);
-    if (std::fclose(ownRaster.release()) != 0) return writeFailed(errno);
-    return kBmpOk;
+}
+
+}  // namespace
+
+int convertToWorkRaster(MapProject& project, const RasterRequest& request, Feedback& feedback,
+                        ControlUpdates& updates) {
+    if (!isColourMode(request.mode)) return kRasterUnknownMode;
+    FilePtr source;
+    const int opened = openSourcePicture(project, request, feedback, updates, source);
+    if (opened != kBmpOk) return opened;
+    BusyScope busy(feedback);
+    RasterTarget target(request);
+    if (!target.create(feedback)) return kBmpIllegalDepth;
+    BmpFileInfo info;
+    const int checked = readSourceHeaders(project, source.get(), target, info, feedback);
+    if (checked != kBmpOk) return checked;
+    const int written = writeRasterContent(project, request, source.get(), info.headers, target, feedback);
+    if (written != kBmpOk) return written;
+    return target.finish(feedback);
 }
 
 }  // namespace plotvane
