@@ -316,6 +316,88 @@ int convertSerially(PixelJob& job, BmpRowReader& reader, Feedback& feedback) {
     return kBmpOk;
 }
 
+// The stage of each slot in the ring, the only state the diffusion thread
+// shares with the thread that reads and writes.
+class SlotStages {
+public:
+    // Waits until slot `s` has been read; false when the pipeline stopped first.
+    bool awaitRead(std::size_t s) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return stop_ || stage_[s] == Stage::Read; });
+        return !stop_;
+    }
+
+    // Waits until `readSlot` is free while blocks are left to read, or
+    // `writeSlot` is diffused; true when the wait ended for a read.
+    bool awaitReadOrWrite(bool readsLeft, std::size_t readSlot, std::size_t writeSlot) {
+        bool canRead = false;
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] {
+            canRead = readsLeft && stage_[readSlot] == Stage::Free;
+            return canRead || stage_[writeSlot] == Stage::Diffused;
+        });
+        return canRead;
+    }
+
+    void set(std::size_t s, Stage stage) {
+        {
+            std::lock_guard lock(mutex_);
+            stage_[s] = stage;
+        }
+        changed_.notify_all();
+    }
+
+    void stop() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Stage> stage_ = std::vector<Stage>(kPipelineSlots, Stage::Free);
+    bool stop_ = false;
+};
+
+// The diffusion thread: each block in file order, once it has been read.
+void diffuseAllBlocks(const PixelJob& job, RowDiffuser& diffuser, std::vector<RowBlock>& slots, SlotStages& stages) {
+    for (int k = 0; k < job.blockCount; ++k) {
+        const auto s = static_cast<std::size_t>(k % kPipelineSlots);
+        if (!stages.awaitRead(s)) return;
+        diffuseBlock(diffuser, slots[s]);
+        stages.set(s, Stage::Diffused);
+    }
+}
+
+// Reads blocks into free slots and converts and writes the diffused ones,
+// reading first whenever both can be done. `writeError` is the errno of a
+// failed write.
+int readAndWriteBlocks(PixelJob& job, BmpRowReader& reader, std::vector<RowBlock>& slots, SlotStages& stages,
+                       int& writeError) {
+    int nextRead = 0;
+    int nextWrite = 0;
+    while (nextWrite < job.blockCount) {
+        const auto readSlot = static_cast<std::size_t>(nextRead % kPipelineSlots);
+        const auto writeSlot = static_cast<std::size_t>(nextWrite % kPipelineSlots);
+        if (stages.awaitReadOrWrite(nextRead < job.blockCount, readSlot, writeSlot)) {
+            if (!readBlock(job, reader, slots[readSlot], nextRead)) return kBmpTruncated;
+            stages.set(readSlot, Stage::Read);
+            ++nextRead;
+            continue;
+        }
+        if (!writeBlock(job, slots[writeSlot])) {
+            writeError = errno;
+            return kBmpIllegalDepth;
+        }
+        stages.set(writeSlot, Stage::Free);
+        ++nextWrite;
+    }
+    return kBmpOk;
+}
+
 // The diffusion is one serial chain from pixel to pixel, so it gets a
 // thread of its own while this thread reads the source and converts and
 // writes the rows already diffused. The blocks pass in file order through
@@ -324,80 +406,16 @@ int convertWithDiffusionThread(PixelJob& job, BmpRowReader& reader, Feedback& fe
     std::vector<RowBlock> slots(kPipelineSlots);
     for (RowBlock& slot : slots) allocateBlock(job, slot);
     RowDiffuser diffuser(job.headers.biWidth, job.converter.diffusionBits());
-
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<Stage> stage(kPipelineSlots, Stage::Free);
-    bool stop = false;
-
-    auto diffuseAll = [&] {
-        for (int k = 0; k < job.blockCount; ++k) {
-            const auto s = static_cast<std::size_t>(k % kPipelineSlots);
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return stop || stage[s] == Stage::Read; });
-                if (stop) return;
-            }
-            diffuseBlock(diffuser, slots[s]);
-            {
-                std::lock_guard lock(mutex);
-                stage[s] = Stage::Diffused;
-            }
-            changed.notify_all();
-        }
-    };
+    SlotStages stages;
     std::thread worker;
     try {
-        worker = std::thread(diffuseAll);
+        worker = std::thread([&] { diffuseAllBlocks(job, diffuser, slots, stages); });
     } catch (const std::system_error&) {
         return convertSerially(job, reader, feedback);
     }
-
-    int result = kBmpOk;
     int writeError = 0;
-    int nextRead = 0;
-    int nextWrite = 0;
-    while (nextWrite < job.blockCount) {
-        const auto readSlot = static_cast<std::size_t>(nextRead % kPipelineSlots);
-        const auto writeSlot = static_cast<std::size_t>(nextWrite % kPipelineSlots);
-        bool canRead = false;
-        {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] {
-                canRead = nextRead < job.blockCount && stage[readSlot] == Stage::Free;
-                return canRead || stage[writeSlot] == Stage::Diffused;
-            });
-        }
-        if (canRead) {
-            if (!readBlock(job, reader, slots[readSlot], nextRead)) {
-                result = kBmpTruncated;
-                break;
-            }
-            {
-                std::lock_guard lock(mutex);
-                stage[readSlot] = Stage::Read;
-            }
-            changed.notify_all();
-            ++nextRead;
-            continue;
-        }
-        if (!writeBlock(job, slots[writeSlot])) {
-            writeError = errno;
-            result = kBmpIllegalDepth;
-            break;
-        }
-        {
-            std::lock_guard lock(mutex);
-            stage[writeSlot] = Stage::Free;
-        }
-        changed.notify_all();
-        ++nextWrite;
-    }
-    {
-        std::lock_guard lock(mutex);
-        stop = true;
-    }
-    changed.notify_all();
+    const int result = readAndWriteBlocks(job, reader, slots, stages, writeError);
+    stages.stop();
     worker.join();
     if (result == kBmpIllegalDepth) return reportWriteFailure(job, writeError, feedback);
     return result == kBmpOk ? kBmpOk : reportFailure(result, feedback);
