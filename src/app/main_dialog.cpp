@@ -1,12 +1,15 @@
 #include "app/main_dialog.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include "app/class_rows.h"
 #include "app/dialog_make_front_end.h"
 #include "app/file_load.h"
 #include "app/make_flow.h"
+#include "import/georeference.h"
+#include "import/picture_import.h"
 #include "database/input_rules.h"
 #include "project/control_ids.h"
 #include "project/files.h"
@@ -28,7 +31,11 @@ constexpr int kCentreClientY = 160;
 // other parts 2.
 constexpr int kCoordinatePartLimit[4] = {3, 2, 2, 2};
 
-const ui::FileDialogRequest kBitmapDialog{"bitmap (*.bmp)|*.bmp||", ".bmp", false};
+// BMP first, as ever; the other pictures enter through their BMP twins.
+const ui::FileDialogRequest kBitmapDialog{std::string("bitmap (*.bmp)|*.bmp|picture (") +
+                                              import::kPictureFilterPatterns + ")|" +
+                                              import::kPictureFilterPatterns + "||",
+                                          ".bmp", false};
 
 // The bytes the information text is stored as. The edit takes only
 // characters Windows-1252 holds; anything else that reaches here is left out
@@ -143,6 +150,7 @@ void MainDialog::destroy() {
     }
     for (const char* name : {kPreviewRasterName, kDatabaseRasterName, kCompressionFileName})
         removeIfExists(workDir_ / name);
+    import::removePictureTwins(workDir_);
 }
 
 // ---- Class rows ---------------------------------------------------------------
@@ -152,20 +160,24 @@ void MainDialog::chooseClass(int classIndex) {
     if (project_.classCount != classIndex) return;
 
     const std::optional<std::string> path = platform_.openFileDialog(kBitmapDialog);
-    if (path) pickClass(classIndex, *path);
+    if (path && pickClass(classIndex, *path) && classIndex == 0) offerPictureCorners(*path);
 }
 
 bool MainDialog::pickClass(int classIndex, const std::string& path) {
+    import::ClassPicture picture;
+    if (import::enterClassPicture(path, workDir_, feedback_, picture) != 0) return false;
     ControlUpdates updates;
-    if (checkClassBitmap(project_, path, classIndex, checked(ids::kIdCompress), feedback_, updates) != 0) {
+    if (checkClassBitmap(project_, picture.rulesPath, classIndex, checked(ids::kIdCompress), feedback_, updates) !=
+        0) {
         applyControlUpdates(updates, false);
         return false;
     }
     MapClassEntry& entry = project_.classes[static_cast<std::size_t>(classIndex)];
     setText(ids::kIdClassFileName[classIndex], path);
-    entry.fileName.assign(path);
+    entry.fileName.assign(picture.rulesPath.string());
+    entry.pictureName.assign(picture.converted ? path : std::string());
     // A new file under a name shown before must be read again.
-    pictures_.forget(path);
+    pictures_.forget(picture.rulesPath.string());
     showClassRow(platform_, project_, classIndex);
     applyControlUpdates(updates, false);
 
@@ -182,6 +194,29 @@ bool MainDialog::pickClass(int classIndex, const std::string& path) {
     platform_.repaint(ui::Region::ClassIndicator);
     platform_.repaint(ui::Region::PreviewArea);
     return true;
+}
+
+void MainDialog::offerPictureCorners(const std::string& picture) {
+    import::Georeference geo;
+    if (import::readGeoreference(picture, geo, feedback_) != import::GeoreferenceStatus::Found) return;
+    std::string text = import::georeferenceSummary(geo, 1, 1);
+    if (import::interpolationOffMoreThanPixel(geo, 1)) text += "\nCAUTION: that is more than one pixel.";
+    text += "\n\nFill in the corner coordinates and switch GPS on?";
+    if (!platform_.askQuestion({"Plotvane", text, ""}).yes) return;
+    // As typed: the fraction edits hold hundredths of a second.
+    const GeoBounds bounds = import::cornerBounds(geo);
+    const std::uint32_t totals[4] = {bounds.upperLeftLatTotal, bounds.upperLeftLongTotal, bounds.bottomRightLatTotal,
+                                     bounds.bottomRightLongTotal};
+    for (int v = 0; v < 4; ++v) {
+        const std::uint32_t hundredths = (totals[v] + 5) / 10;
+        char fraction[4];
+        std::snprintf(fraction, sizeof fraction, "%02u", static_cast<unsigned>(hundredths % 100));
+        setText(ids::kIdCoordinate[v][0], std::to_string(hundredths / 360000));
+        setText(ids::kIdCoordinate[v][1], std::to_string(hundredths / 6000 % 60));
+        setText(ids::kIdCoordinate[v][2], std::to_string(hundredths / 100 % 60));
+        setText(ids::kIdCoordinate[v][3], fraction);
+    }
+    switchGps(true);
 }
 
 // ---- Preview navigation -----------------------------------------------------------

@@ -58,6 +58,9 @@ private:
     // the button fills it. False when the check refused it.
     bool pickClass(int classIndex, const std::string& path);
     void makeClassesFromPicture();
+    // Class 1 carries georeferencing: offers its corners for the
+    // coordinate edits.
+    void offerPictureCorners(const std::string& picture);
     void move(int dx, int dy);
     void zoomIn();
     void zoomOut();

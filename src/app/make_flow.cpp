@@ -18,7 +18,7 @@ bool takeCoordinates(MapProject& project, MakeFrontEnd& frontEnd) {
     CoordinateTexts texts;
     for (const CoordinateField& field : kCoordinateParseOrder)
         texts.at(field.value, field.part) = frontEnd.editText(field.controlId);
-    const CoordinateParse parse = parseCoordinates(texts, project.geo, frontEnd.feedback());
+    const CoordinateParse parse = parseCoordinates(texts, project.geo, frontEnd.feedback(), frontEnd.fractionDigits());
     if (parse.result != 0) {
         frontEnd.switchGpsOff(project);
         return false;

@@ -53,6 +53,9 @@ public:
     virtual const Clock& clock() = 0;
     // Folder of the temporary files.
     virtual std::filesystem::path workDir() = 0;
+    // Digits a coordinate fraction edit holds: two in the dialog, three
+    // (thousandths of a second) on the command line.
+    virtual std::size_t fractionDigits() { return 2; }
 };
 
 // The steps of the "Make PDB" button in their order: coordinates (when GPS

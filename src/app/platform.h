@@ -27,6 +27,19 @@ enum class DialogResult { Ok, Cancel };
 // Parts of the main window's client area that a command changed.
 enum class Region { ClassIndicator, ColourIndicator, PreviewArea };
 
+// A question box with "Yes" and "No" (question icon), and a check box
+// below the text when `checkBox` names one.
+struct Question {
+    std::string title;
+    std::string text;
+    std::string checkBox;
+};
+
+struct QuestionAnswer {
+    bool yes = false;
+    bool checkBoxChecked = false;
+};
+
 struct FileDialogRequest {
     // Filter in the "description|pattern||" form, e.g. "bitmap (*.bmp)|*.bmp||".
     std::string filter;
@@ -84,6 +97,8 @@ public:
 
     // ---- Modal boxes and dialogs -----------------------------------------
     virtual void showMessage(const Message& message) = 0;
+    // Modal; "No", Escape or the close button answer no.
+    virtual QuestionAnswer askQuestion(const Question& question) = 0;
     // The chosen path, or nullopt when the user cancelled.
     virtual std::optional<std::string> openFileDialog(const FileDialogRequest& request) = 0;
     virtual std::optional<std::string> saveFileDialog(const FileDialogRequest& request) = 0;

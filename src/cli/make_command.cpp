@@ -21,9 +21,11 @@
 #include "cli/class_options.h"
 #include "cli/password_source.h"
 #include "cli/commands.h"
+#include "cli/coordinate_options.h"
 #include "cli/private_folder.h"
 #include "database/database_writer.h"
 #include "database/input_rules.h"
+#include "import/picture_import.h"
 #include "project/control_ids.h"
 #include "project/files.h"
 #include "raster/record_division.h"
@@ -41,6 +43,7 @@ struct MakeOptions {
     bool compress = false;
     std::optional<std::string> upperLeft;
     std::optional<std::string> bottomRight;
+    bool georef = false;
     std::vector<std::string> texts;
     std::string view = "none";
     std::string edit = "readonly";
@@ -113,17 +116,24 @@ std::array<std::string, 4> angleTexts(const std::string& option, const std::stri
     return parts;
 }
 
-void putCorner(const std::string& option, const std::string& value, CoordinateValue lat, CoordinateValue lon,
-               CoordinateTexts& texts) {
+// Puts one corner into the edit texts; returns its latitude and longitude
+// when the text says their sides.
+std::pair<std::optional<double>, std::optional<double>> putCorner(const std::string& option, const std::string& value,
+                                                                  CoordinateValue lat, CoordinateValue lon,
+                                                                  CoordinateTexts& texts) {
     const std::size_t comma = value.find(',');
     if (comma == std::string::npos || value.find(',', comma + 1) != std::string::npos)
-        throw UsageError(option + " takes LAT,LONG, each as D:M:S or D:M:S.F");
-    const auto latParts = angleTexts(option, value.substr(0, comma));
-    const auto longParts = angleTexts(option, value.substr(comma + 1));
+        throw UsageError(option + " takes LAT,LONG, each as D:M:S, D:M:S.F or decimal degrees");
+    const auto latDecimal = parseDecimalAngle(option, value.substr(0, comma), AngleAxis::Latitude);
+    const auto longDecimal = parseDecimalAngle(option, value.substr(comma + 1), AngleAxis::Longitude);
+    const auto latParts = latDecimal ? latDecimal->parts : angleTexts(option, value.substr(0, comma));
+    const auto longParts = longDecimal ? longDecimal->parts : angleTexts(option, value.substr(comma + 1));
     for (std::size_t i = 0; i < 4; ++i) {
         texts.at(lat, static_cast<AnglePart>(i)) = latParts[i];
         texts.at(lon, static_cast<AnglePart>(i)) = longParts[i];
     }
+    return {latDecimal ? latDecimal->signedDegrees : std::nullopt,
+            longDecimal ? longDecimal->signedDegrees : std::nullopt};
 }
 
 struct PinnedText {
@@ -283,6 +293,8 @@ public:
     }
     const Clock& clock() override { return clock_; }
     std::filesystem::path workDir() override { return workDir_; }
+    // Decimal degrees come rounded to thousandths of a second.
+    std::size_t fractionDigits() override { return 3; }
 
 private:
     const MakeOptions& options_;
@@ -296,6 +308,9 @@ private:
 int runMake(const MakeOptions& options) {
     if (options.upperLeft.has_value() != options.bottomRight.has_value())
         throw UsageError("--upper-left and --bottom-right go together");
+    if (options.georef && options.upperLeft)
+        throw UsageError("--georef takes the corners from Class 1's georeferencing: not with --upper-left and "
+                         "--bottom-right");
     requireAtMost("--name", "the name", options.name.value_or(""), kNameLimit);
     requireAtMost("--version", "the version", options.version.value_or(""), kVersionLimit);
     if (options.texts.size() > static_cast<std::size_t>(kInfoTextLimit))
@@ -305,10 +320,12 @@ int runMake(const MakeOptions& options) {
     for (const std::string& t : options.texts) texts.push_back(parseText(t));
     CoordinateTexts corners;
     if (options.upperLeft) {
-        putCorner("--upper-left", *options.upperLeft, CoordinateValue::UpperLeftLat, CoordinateValue::UpperLeftLong,
-                  corners);
-        putCorner("--bottom-right", *options.bottomRight, CoordinateValue::BottomRightLat,
-                  CoordinateValue::BottomRightLong, corners);
+        const auto [ulLat, ulLong] = putCorner("--upper-left", *options.upperLeft, CoordinateValue::UpperLeftLat,
+                                               CoordinateValue::UpperLeftLong, corners);
+        const auto [brLat, brLong] = putCorner("--bottom-right", *options.bottomRight,
+                                               CoordinateValue::BottomRightLat, CoordinateValue::BottomRightLong,
+                                               corners);
+        checkCornerSides(ulLat, ulLong, brLat, brLong);
     }
     const std::optional<std::int64_t> epoch = sourceDateEpoch();
 
@@ -352,12 +369,17 @@ int runMake(const MakeOptions& options) {
     for (std::size_t k = 0; k < classFiles.size(); ++k) {
         ControlUpdates updates;
         const int classIndex = static_cast<int>(k);
-        if (checkClassBitmap(project, classFiles[k], classIndex, compressChecked, adviceOnce, updates) != 0) {
+        import::ClassPicture picture;
+        if (import::enterClassPicture(classFiles[k], workDir.path(), adviceOnce, picture) != 0 ||
+            checkClassBitmap(project, picture.rulesPath, classIndex, compressChecked, adviceOnce, updates) != 0) {
             std::fprintf(stderr, "plotvane2-cli: refused Class %d: %s\n", classIndex + 1, classFiles[k].c_str());
             return kExitRefused;
         }
+        if (picture.converted) workDir.holdFile(picture.rulesPath);
         if (updates.uncheckCompress) compressChecked = false;
-        project.classes[k].fileName.assign(std::filesystem::absolute(classFiles[k]).string());
+        project.classes[k].fileName.assign(std::filesystem::absolute(picture.rulesPath).string());
+        if (picture.converted)
+            project.classes[k].pictureName.assign(std::filesystem::absolute(classFiles[k]).string());
         project.classCount = classIndex + 1;
     }
 
@@ -374,7 +396,13 @@ int runMake(const MakeOptions& options) {
         project.selectedInfoText = 0;
         applyInfoTextButton(project, t.bytes, feedback);
     }
-    if (options.upperLeft) project.gpsEnabled = 1;
+    if (options.georef) {
+        int magnification = 1;
+        for (int k = 1; k < project.classCount; ++k) magnification *= project.classes[static_cast<std::size_t>(k)].magnification;
+        if (!cornersFromGeoreference(classFiles[0], project.classCount, magnification, corners, feedback))
+            return kExitRefused;
+    }
+    if (options.upperLeft || options.georef) project.gpsEnabled = 1;
 
     // "Make PDB". The writer's conversions divide the classes again; their
     // advice was given while the classes were checked and is not repeated.
@@ -410,8 +438,10 @@ void addMakeCommand(CLI::App& app, Action& action) {
         ->check(CLI::IsMember({"original", "1", "2", "4", "8"}));
     sub->add_flag("--dither", options->dither, "Error-diffusion dithering when converting");
     sub->add_flag("--compress", options->compress, "Run-length compress the tiles");
-    sub->add_option("--upper-left", options->upperLeft, "Upper-left corner LAT,LONG, each D:M:S or D:M:S.F");
+    sub->add_option("--upper-left", options->upperLeft, "Upper-left corner LAT,LONG, each D:M:S, D:M:S.F, decimal degrees (35.68934, -33.8688, 33.8688S) or D:M.M (35:41.3604)");
     sub->add_option("--bottom-right", options->bottomRight, "Bottom-right corner LAT,LONG");
+    sub->add_flag("--georef", options->georef,
+                  "Corners from Class 1's georeferencing (GeoTIFF, world file with .prj, OziExplorer .map, .aux.xml)");
     sub->add_option("--text", options->texts,
                     "X,Y,TEXT: pin TEXT (up to 48 characters, no control characters) at Class 1 pixel X,Y; "
                     "up to 99 times")

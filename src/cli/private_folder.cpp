@@ -26,6 +26,11 @@ PrivateFolder::PrivateFolder(std::initializer_list<const char*> names) {
     folderSlot_ = addCleanupFolder(path_);
 }
 
+void PrivateFolder::holdFile(const std::filesystem::path& file) {
+    InterruptBlock block;
+    fileSlots_.push_back(addCleanupFile(file));
+}
+
 PrivateFolder::~PrivateFolder() {
     if (path_.empty()) return;
     std::error_code ec;

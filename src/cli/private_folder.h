@@ -20,6 +20,8 @@ public:
 
     // Empty when the folder could not be made.
     const std::filesystem::path& path() const { return path_; }
+    // A file made in the folder after it was: unlinked on an interrupt too.
+    void holdFile(const std::filesystem::path& file);
     // When it could not be made: the name asked for and errno.
     const std::filesystem::path& attempted() const { return attempted_; }
     int error() const { return error_; }

@@ -1,10 +1,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/private_folder.h"
+#include "import/picture_import.h"
 #include "project/output_file.h"
 #include "project/map_project.h"
 #include "raster/work_raster.h"
@@ -29,17 +32,32 @@ int runRaster(const RasterOptions& options) {
     const std::filesystem::path output = options.output;
     if (output.filename().empty()) throw UsageError("-o names a folder, not a file: " + options.output);
 
+    StderrFeedback feedback;
+    // A picture other than a BMP is decoded into its BMP in a private folder.
+    std::optional<PrivateFolder> workDir;
+    import::ClassPicture picture{options.source, false, "BMP"};
+    if (!import::readsAsBmp(options.source)) {
+        workDir.emplace(std::initializer_list<const char*>{});
+        if (workDir->path().empty()) {
+            feedback.show(error("Cannot make temp file (temporbl.$$$)."));
+            feedback.explain(
+                FileProblem{FileProblem::Kind::CannotCreate, workDir->attempted(), {}, {}, workDir->error()});
+            return kExitRefused;
+        }
+        if (import::enterClassPicture(options.source, workDir->path(), feedback, picture) != 0) return kExitRefused;
+        if (picture.converted) workDir->holdFile(picture.rulesPath);
+    }
+
     MapProject project;
-    OutputFile raster(output, {options.source});
+    OutputFile raster(output, {options.source, picture.rulesPath});
     RasterRequest request;
     request.classIndex = 0;
     request.mode = colourModeOfOption(options.mode);
-    request.source = options.source;
+    request.source = picture.rulesPath;
     request.output = &raster;
     request.ditherChecked = options.dither;
     request.compressChecked = false;
 
-    StderrFeedback feedback;
     ControlUpdates updates;
     return convertToWorkRaster(project, request, feedback, updates) == 0 ? kExitOk : kExitRefused;
 }

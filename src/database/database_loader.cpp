@@ -165,8 +165,10 @@ public:
 
     void classesAnnounced(int classCount) override {
         project_.classCount = classCount;
-        for (int k = 0; k < project_.classCount; ++k)
+        for (int k = 0; k < project_.classCount; ++k) {
             project_.classes[static_cast<std::size_t>(k)].fileName.assign(output_.fileName(k + 1));
+            project_.classes[static_cast<std::size_t>(k)].pictureName.clear();
+        }
     }
 
     void classGrid(const ClassGrid& grid) override {

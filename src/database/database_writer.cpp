@@ -44,7 +44,12 @@ bool anyRecordOverLimit(const MapProject& project) {
 
 std::vector<std::filesystem::path> classFiles(const MapProject& project, int classCount) {
     std::vector<std::filesystem::path> files;
-    for (int k = 0; k < classCount; ++k) files.emplace_back(project.classes[static_cast<std::size_t>(k)].fileName.str());
+    for (int k = 0; k < classCount; ++k) {
+        const MapClassEntry& entry = project.classes[static_cast<std::size_t>(k)];
+        files.emplace_back(entry.fileName.str());
+        // The user's own picture is an input too, though the rules read its BMP.
+        if (!entry.pictureName.empty()) files.emplace_back(entry.pictureName.str());
+    }
     return files;
 }
 

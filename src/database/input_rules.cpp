@@ -46,8 +46,8 @@ std::int32_t& partOf(DmsAngle& angle, AnglePart part) {
     return angle.milliseconds;
 }
 
-std::optional<std::int32_t> parseAnglePart(std::string_view text, AnglePart part) {
-    const std::size_t limit = part == AnglePart::Degrees ? 3 : 2;
+std::optional<std::int32_t> parseAnglePart(std::string_view text, AnglePart part, std::size_t fractionDigits) {
+    const std::size_t limit = part == AnglePart::Degrees ? 3 : (part == AnglePart::Fraction ? fractionDigits : 2);
     const std::string_view read = firstBytes(text, limit);
     if (read.empty()) return std::nullopt;
     std::int32_t value = 0;
@@ -56,7 +56,7 @@ std::optional<std::int32_t> parseAnglePart(std::string_view text, AnglePart part
         value = value * 10 + (c - '0');
     }
     // Digits after the decimal point of the seconds, kept in thousandths.
-    if (part == AnglePart::Fraction) value *= read.size() == 1 ? 100 : 10;
+    if (part == AnglePart::Fraction) value *= read.size() == 1 ? 100 : (read.size() == 2 ? 10 : 1);
     return value;
 }
 
@@ -65,6 +65,15 @@ std::uint32_t totalOf(const DmsAngle& angle) {
     return static_cast<std::uint32_t>(angle.degrees) * 3600000u +
            static_cast<std::uint32_t>(angle.minutes) * 60000u +
            static_cast<std::uint32_t>(angle.seconds) * 1000u + static_cast<std::uint32_t>(angle.milliseconds);
+}
+
+// The decimal value, as the edits show it. Where fractions are read in
+// thousandths, a fraction keeps three digits (leading zeros too), so that
+// it reads back as the same thousandths.
+std::string writeBackText(std::int32_t value, AnglePart part, std::size_t fractionDigits) {
+    std::string text = std::to_string(value);
+    if (part == AnglePart::Fraction && fractionDigits > 2 && text.size() < 3) text.insert(0, 3 - text.size(), '0');
+    return text;
 }
 
 CoordinateParse refuseCoordinates(Feedback& feedback, std::string text) {
@@ -144,9 +153,11 @@ void appendUtf8(std::string& out, char32_t cp) {
 
 }  // namespace
 
-CoordinateParse parseCoordinates(const CoordinateTexts& texts, GeoBounds& bounds, Feedback& feedback) {
+CoordinateParse parseCoordinates(const CoordinateTexts& texts, GeoBounds& bounds, Feedback& feedback,
+                                 std::size_t fractionDigits) {
     for (const CoordinateField& field : kCoordinateParseOrder) {
-        const std::optional<std::int32_t> value = parseAnglePart(texts.at(field.value, field.part), field.part);
+        const std::optional<std::int32_t> value =
+            parseAnglePart(texts.at(field.value, field.part), field.part, fractionDigits);
         if (!value) return refuseCoordinates(feedback, "Please use Only Number in LAT/LONG Value");
         partOf(angleOf(bounds, field.value), field.part) = *value;
     }
@@ -169,7 +180,8 @@ CoordinateParse parseCoordinates(const CoordinateTexts& texts, GeoBounds& bounds
 
     CoordinateParse out;
     for (const CoordinateField& field : kCoordinateParseOrder)
-        out.writeBack.at(field.value, field.part) = std::to_string(partOf(angleOf(bounds, field.value), field.part));
+        out.writeBack.at(field.value, field.part) = writeBackText(partOf(angleOf(bounds, field.value), field.part),
+                                                                  field.part, fractionDigits);
     return out;
 }
 

@@ -79,7 +79,12 @@ struct CoordinateParse {
 // western longitudes) go on; every failure shows its message, leaves the
 // parts parsed so far in `bounds` and asks for GPS off. Messages are titled
 // "Warning" with the exclamation icon.
-CoordinateParse parseCoordinates(const CoordinateTexts& texts, GeoBounds& bounds, Feedback& feedback);
+// The dialog's fraction edits hold two digits; the command line, which
+// takes decimal degrees rounded to thousandths of a second, passes
+// `fractionDigits` 3, and a three-digit fraction is then in thousandths.
+inline constexpr std::size_t kEditFractionDigits = 2;
+CoordinateParse parseCoordinates(const CoordinateTexts& texts, GeoBounds& bounds, Feedback& feedback,
+                                 std::size_t fractionDigits = kEditFractionDigits);
 
 // ---- Database name and version -------------------------------------------
 

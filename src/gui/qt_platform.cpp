@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QCheckBox>
 #include <QMessageBox>
 
 #include "gui/classes_dialog.h"
@@ -96,6 +97,23 @@ void QtPlatform::showMessage(const Message& message) {
                     activeParent());
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+ui::QuestionAnswer QtPlatform::askQuestion(const ui::Question& question) {
+    QMessageBox box(QMessageBox::Question, toQString(question.title), toQString(question.text),
+                    QMessageBox::Yes | QMessageBox::No, activeParent());
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    QCheckBox* check = nullptr;
+    if (!question.checkBox.empty()) {
+        check = new QCheckBox(toQString(question.checkBox), &box);
+        box.setCheckBox(check);
+    }
+    ui::QuestionAnswer answer;
+    answer.yes = box.exec() == QMessageBox::Yes;
+    answer.checkBoxChecked = check != nullptr && check->isChecked();
+    return answer;
 }
 
 std::optional<std::string> QtPlatform::fileDialog(bool save, const ui::FileDialogRequest& request) {

@@ -37,6 +37,7 @@ public:
     void setInputLimit(ui::DialogId dialog, int id, int limit) override;
 
     void showMessage(const Message& message) override;
+    ui::QuestionAnswer askQuestion(const ui::Question& question) override;
     std::optional<std::string> openFileDialog(const ui::FileDialogRequest& request) override;
     std::optional<std::string> saveFileDialog(const ui::FileDialogRequest& request) override;
     ui::DialogResult runModal(ui::DialogId dialog, ui::ModalDialog& controller) override;

@@ -58,6 +58,9 @@ struct MapClassEntry {
     std::uint8_t bitDepth = 0;
     // The bitmap stores its rows top row first (a negative height).
     std::uint8_t topDown = 0;
+    // The picture the user chose when it is not a BMP; `fileName` is then
+    // the BMP made from it, which every rule reads.
+    FixedText<kPathBytes> pictureName;
 
     bool operator==(const MapClassEntry&) const = default;
 };

@@ -161,7 +161,9 @@ TEST_F(MainDialogTest, FourClassesFillTheirRowsInOrder) {
     ASSERT_EQ(platform.fileDialogs().size(), 4u);
     for (const auto& call : platform.fileDialogs()) {
         EXPECT_FALSE(call.save);
-        EXPECT_EQ(call.request.filter, "bitmap (*.bmp)|*.bmp||");
+        EXPECT_EQ(call.request.filter,
+                  "bitmap (*.bmp)|*.bmp|picture (*.png;*.jpg;*.jpeg;*.tif;*.tiff;*.gif)|"
+                  "*.png;*.jpg;*.jpeg;*.tif;*.tiff;*.gif||");
         EXPECT_EQ(call.request.defaultExtension, ".bmp");
     }
 }

@@ -57,6 +57,10 @@ UserAction type(ui::DialogId dialog, int id, std::string text) {
     return {UserAction::Kind::Type, dialog, id, std::move(text)};
 }
 
+UserAction answer(bool yes, bool checkBox) {
+    return {UserAction::Kind::Answer, ui::DialogId::Main, yes ? 1 : 0, checkBox ? "checked" : ""};
+}
+
 ScriptedPlatform::ScriptedPlatform() {
     for (int id : {ids::kIdDatabaseName, ids::kIdVersion, ids::kIdInfoTextEdit, ids::kIdInfoTextCounter}) {
         slot(ui::DialogId::Main, id);
@@ -169,6 +173,18 @@ void ScriptedPlatform::setInputLimit(ui::DialogId dialog, int id, int limit) {
 void ScriptedPlatform::showMessage(const Message& message) {
     messages_.push_back(message);
     log_.push_back("message " + message.title + "|" + message.text + "|" + iconName(message.icon));
+}
+
+ui::QuestionAnswer ScriptedPlatform::askQuestion(const ui::Question& question) {
+    questions_.push_back(question);
+    log_.push_back("question " + question.title + "|" + question.text + "|" + question.checkBox);
+    if (actions_.empty() || actions_.front().kind != UserAction::Kind::Answer) {
+        ADD_FAILURE() << "a question box opened with no answer queued";
+        return {};
+    }
+    const UserAction action = actions_.front();
+    actions_.pop_front();
+    return {action.id == 1, !action.text.empty()};
 }
 
 std::optional<std::string> ScriptedPlatform::answerFileDialog(bool save, const ui::FileDialogRequest& request) {

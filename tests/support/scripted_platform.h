@@ -15,7 +15,7 @@ namespace plotvane::test {
 // A user's action inside a dialog that a command opens: an answer to a file
 // dialog, or a click or typing inside a modal dialog.
 struct UserAction {
-    enum class Kind { ChooseFile, CancelFile, Click, Type };
+    enum class Kind { ChooseFile, CancelFile, Click, Type, Answer };
     Kind kind = Kind::Click;
     ui::DialogId dialog = ui::DialogId::Main;  // the dialog the action is meant for
     int id = 0;
@@ -26,6 +26,8 @@ UserAction chooseFile(std::string path);
 UserAction cancelFile();
 UserAction click(ui::DialogId dialog, int id);
 UserAction type(ui::DialogId dialog, int id, std::string text);
+// The answer to the next question box: Yes or No, and its check box.
+UserAction answer(bool yes, bool checkBox = false);
 
 // The window system of the tests. Controls behave as the widgets do: an
 // edit takes no more than its limit, a digits-only edit drops other
@@ -79,6 +81,7 @@ public:
     const std::vector<std::string>& log() const { return log_; }
     void clearLog() { log_.clear(); }
     const std::vector<FileDialogCall>& fileDialogs() const { return fileDialogs_; }
+    const std::vector<ui::Question>& questions() const { return questions_; }
     // Dialogs opened by runModal, in order.
     const std::vector<ui::DialogId>& dialogsShown() const { return dialogsShown_; }
     int aboutBoxes() const { return aboutBoxes_; }
@@ -110,6 +113,7 @@ public:
     void setReadOnly(ui::DialogId dialog, int id, bool readOnly) override;
     void setInputLimit(ui::DialogId dialog, int id, int limit) override;
     void showMessage(const Message& message) override;
+    ui::QuestionAnswer askQuestion(const ui::Question& question) override;
     std::optional<std::string> openFileDialog(const ui::FileDialogRequest& request) override;
     std::optional<std::string> saveFileDialog(const ui::FileDialogRequest& request) override;
     ui::DialogResult runModal(ui::DialogId dialog, ui::ModalDialog& controller) override;
@@ -132,6 +136,7 @@ private:
     std::vector<Message> messages_;
     std::vector<std::string> log_;
     std::vector<FileDialogCall> fileDialogs_;
+    std::vector<ui::Question> questions_;
     std::vector<ui::DialogId> dialogsShown_;
     std::vector<ui::Region> repaints_;
     // Dialogs opened by runModal that are still open, innermost last, with

@@ -1,0 +1,387 @@
+#include "import/georeference.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include <cpl_conv.h>
+#include <cpl_minixml.h>
+
+#include "import/gdal_handles.h"
+#include "import/gdal_library.h"
+#include "project/files.h"
+
+namespace plotvane::import {
+
+namespace {
+
+// Samples per side when the interpolation error is measured.
+constexpr int kErrorSamples = 33;
+constexpr double kEarthRadiusMetres = 6371008.8;
+constexpr double kPi = 3.14159265358979323846;
+
+struct XmlFree {
+    void operator()(CPLXMLNode* node) const noexcept { CPLDestroyXMLNode(node); }
+};
+
+struct Found {
+    std::array<double, 6> gt{};
+    std::string wkt;  // empty: no coordinate system stated
+    std::string source;
+    bool worldFile = false;
+    std::string worldFileName;
+};
+
+std::optional<std::filesystem::path> sibling(const std::filesystem::path& picture, const std::string& extension) {
+    for (const std::string& ext : {extension, [&] {
+             std::string upper = extension;
+             for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+             return upper;
+         }()}) {
+        std::filesystem::path candidate = picture;
+        candidate.replace_extension(ext);
+        if (fileExists(candidate)) return candidate;
+    }
+    return std::nullopt;
+}
+
+std::string readText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The coordinate system of a text GDAL's spatial reference API reads
+// (WKT of any flavour, ESRI .prj, PROJ string, EPSG code); empty when none.
+std::string wktOf(const std::string& text) {
+    SpatialReferencePtr srs(OSRNewSpatialReference(nullptr));
+    if (OSRSetFromUserInput(srs.get(), text.c_str()) != OGRERR_NONE) return {};
+    char* wkt = nullptr;
+    if (OSRExportToWkt(srs.get(), &wkt) != OGRERR_NONE) return {};
+    std::string out = wkt;
+    CPLFree(wkt);
+    return out;
+}
+
+std::filesystem::path auxXmlOf(const std::filesystem::path& picture) {
+    return std::filesystem::path(picture.string() + ".aux.xml");
+}
+
+// <PAMDataset><SRS>..</SRS><GeoTransform>..</GeoTransform> of the .aux.xml.
+bool readAuxXml(const std::filesystem::path& picture, std::string& wkt, std::optional<std::array<double, 6>>& gt) {
+    const std::filesystem::path aux = auxXmlOf(picture);
+    if (!fileExists(aux)) return false;
+    std::unique_ptr<CPLXMLNode, XmlFree> root(CPLParseXMLFile(aux.c_str()));
+    if (!root) return false;
+    if (const char* srs = CPLGetXMLValue(root.get(), "=PAMDataset.SRS", nullptr)) wkt = wktOf(srs);
+    if (const char* text = CPLGetXMLValue(root.get(), "=PAMDataset.GeoTransform", nullptr)) {
+        std::array<double, 6> values{};
+        std::string list = text;
+        std::replace(list.begin(), list.end(), ',', ' ');
+        std::istringstream in(list);
+        int n = 0;
+        while (n < 6 && in >> values[static_cast<std::size_t>(n)]) ++n;
+        if (n == 6) gt = values;
+    }
+    return true;
+}
+
+bool ozExplorer(const std::filesystem::path& picture, Found& found) {
+    const auto map = sibling(picture, ".map");
+    if (!map) return false;
+    GdalMessages quiet;
+    double gt[6] = {0, 1, 0, 0, 0, 1};
+    char* wkt = nullptr;
+    int count = 0;
+    GDAL_GCP* gcps = nullptr;
+    const int ok = GDALLoadOziMapFile(map->c_str(), gt, &wkt, &count, &gcps);
+    const std::string system = wkt != nullptr ? wkt : "";
+    CPLFree(wkt);
+    bool haveTransform = false;
+    if (ok && count >= 2) haveTransform = GDALGCPsToGeoTransform(count, gcps, gt, TRUE) != 0;
+    else if (ok) haveTransform = !(gt[0] == 0 && gt[1] == 1 && gt[3] == 0 && gt[5] == 1);
+    if (gcps != nullptr) {
+        GDALDeinitGCPs(count, gcps);
+        CPLFree(gcps);
+    }
+    if (!haveTransform) return false;
+    std::copy(gt, gt + 6, found.gt.begin());
+    found.wkt = system;
+    found.source = "OziExplorer calibration " + map->filename().string();
+    return true;
+}
+
+bool worldFile(const std::filesystem::path& picture, Found& found) {
+    std::string ext = picture.extension().string();
+    if (!ext.empty()) ext.erase(0, 1);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::vector<std::string> candidates;
+    if (ext.size() >= 2) candidates.push_back(std::string(".") + ext.front() + ext.back() + "w");
+    if (!ext.empty()) candidates.push_back("." + ext + "w");
+    candidates.push_back(".wld");
+    for (const std::string& candidate : candidates) {
+        const auto path = sibling(picture, candidate);
+        if (!path) continue;
+        double gt[6];
+        // GDAL moves the world file's first-pixel centre to the pixel's outer corner.
+        if (!GDALLoadWorldFile(path->c_str(), gt)) continue;
+        std::copy(gt, gt + 6, found.gt.begin());
+        found.worldFile = true;
+        found.worldFileName = path->filename().string();
+        found.source = "world file " + found.worldFileName;
+        return true;
+    }
+    return false;
+}
+
+LatLong pixelToLatLong(const std::array<double, 6>& gt, OGRCoordinateTransformationH ct, double px, double py,
+                       bool& ok) {
+    double x = gt[0] + px * gt[1] + py * gt[2];
+    double y = gt[3] + px * gt[4] + py * gt[5];
+    if (!OCTTransform(ct, 1, &x, &y, nullptr)) ok = false;
+    return {y, x};
+}
+
+double haversineMetres(LatLong a, LatLong b) {
+    const double toRad = kPi / 180.0;
+    const double dLat = (b.latitude - a.latitude) * toRad;
+    const double dLon = (b.longitude - a.longitude) * toRad;
+    const double h = std::sin(dLat / 2) * std::sin(dLat / 2) +
+                     std::cos(a.latitude * toRad) * std::cos(b.latitude * toRad) * std::sin(dLon / 2) * std::sin(dLon / 2);
+    return 2 * kEarthRadiusMetres * std::asin(std::min(1.0, std::sqrt(h)));
+}
+
+Message refusal(std::string text) { return warning(std::move(text), Icon::Exclamation); }
+
+bool canBeDegrees(const std::array<double, 6>& gt, int width, int height) {
+    for (const auto& [px, py] : {std::pair{0, 0}, std::pair{width, 0}, std::pair{0, height}, std::pair{width, height}}) {
+        const double x = gt[0] + px * gt[1] + py * gt[2];
+        const double y = gt[3] + px * gt[4] + py * gt[5];
+        if (std::fabs(x) > 180.0 || std::fabs(y) > 90.0) return false;
+    }
+    return true;
+}
+
+std::string wgs84Wkt() {
+    SpatialReferencePtr srs(OSRNewSpatialReference(nullptr));
+    OSRSetWellKnownGeogCS(srs.get(), "WGS84");
+    char* wkt = nullptr;
+    OSRExportToWkt(srs.get(), &wkt);
+    std::string out = wkt != nullptr ? wkt : "";
+    CPLFree(wkt);
+    return out;
+}
+
+// Fills the corners and the interpolation error; false after a message.
+bool measure(const Found& found, int width, int height, const std::string& pictureName, Georeference& out,
+             Feedback& feedback) {
+    SpatialReferencePtr source(OSRNewSpatialReference(nullptr));
+    SpatialReferencePtr target(OSRNewSpatialReference(nullptr));
+    OSRSetWellKnownGeogCS(target.get(), "WGS84");
+    if (OSRSetFromUserInput(source.get(), found.wkt.c_str()) != OGRERR_NONE) {
+        feedback.show(refusal("The coordinate system of " + pictureName + " (" + found.source +
+                              ") cannot be read."));
+        return false;
+    }
+    // Longitude is x and latitude y, whatever order the systems declare.
+    OSRSetAxisMappingStrategy(source.get(), OAMS_TRADITIONAL_GIS_ORDER);
+    OSRSetAxisMappingStrategy(target.get(), OAMS_TRADITIONAL_GIS_ORDER);
+    GdalMessages messages;
+    TransformationPtr ct(OCTNewCoordinateTransformation(source.get(), target.get()));
+    if (!ct) {
+        feedback.show(refusal("The coordinates of " + pictureName + " (" + found.source +
+                              ") cannot be transformed to latitude and longitude:\n" +
+                              messages.lastFailure("no transformation is known")));
+        return false;
+    }
+    if (const char* name = OSRGetName(source.get())) out.system = name;
+    out.source = found.source;
+    out.systemWkt = found.wkt;
+    out.pixelToSystem = found.gt;
+    out.width = width;
+    out.height = height;
+    bool ok = true;
+    out.upperLeft = pixelToLatLong(found.gt, ct.get(), 0, 0, ok);
+    out.bottomRight = pixelToLatLong(found.gt, ct.get(), width, height, ok);
+
+    double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
+    double worstMetres = 0, worstPixels = 0;
+    const LatLong ul = out.upperLeft, br = out.bottomRight;
+    for (int j = 0; j < kErrorSamples && ok; ++j) {
+        for (int i = 0; i < kErrorSamples && ok; ++i) {
+            const double px = static_cast<double>(width) * i / (kErrorSamples - 1);
+            const double py = static_cast<double>(height) * j / (kErrorSamples - 1);
+            const LatLong truth = pixelToLatLong(found.gt, ct.get(), px, py, ok);
+            minLat = std::min(minLat, truth.latitude), maxLat = std::max(maxLat, truth.latitude);
+            minLon = std::min(minLon, truth.longitude), maxLon = std::max(maxLon, truth.longitude);
+            if (br.latitude == ul.latitude || br.longitude == ul.longitude) continue;
+            // Where the handheld draws this place, and which place it puts at this pixel.
+            const double drawnX = (truth.longitude - ul.longitude) / (br.longitude - ul.longitude) * width;
+            const double drawnY = (truth.latitude - ul.latitude) / (br.latitude - ul.latitude) * height;
+            worstPixels = std::max(worstPixels, std::hypot(drawnX - px, drawnY - py));
+            const LatLong assumed{ul.latitude + (br.latitude - ul.latitude) * py / height,
+                                  ul.longitude + (br.longitude - ul.longitude) * px / width};
+            worstMetres = std::max(worstMetres, haversineMetres(truth, assumed));
+        }
+    }
+    if (!ok) {
+        feedback.show(refusal("The coordinates of " + pictureName + " (" + found.source +
+                              ") cannot be transformed to latitude and longitude:\n" +
+                              messages.lastFailure("the map lies outside its coordinate system")));
+        return false;
+    }
+    out.worstMetres = worstMetres;
+    out.worstPixels = worstPixels;
+    const auto range = [](double lo, double hi) { return decimalDegreesText(lo) + " to " + decimalDegreesText(hi); };
+    if (minLat <= 0 && maxLat >= 0) {
+        feedback.show(refusal("This map crosses the equator (latitudes " + range(minLat, maxLat) +
+                              ").\nThe database stores the corners without sign, so a map must lie on one side "
+                              "of the equator."));
+        return false;
+    }
+    if (minLon <= 0 && maxLon >= 0) {
+        feedback.show(refusal("This map crosses the prime meridian (longitudes " + range(minLon, maxLon) +
+                              ").\nThe database stores the corners without sign, so a map must lie on one side "
+                              "of the prime meridian."));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+GeoreferenceStatus readGeoreference(const std::filesystem::path& picture, Georeference& out, Feedback& feedback) {
+    ensureGdalReady();
+    out = Georeference{};
+    DatasetPtr dataset = openRaster(picture.string());
+    if (!dataset) return GeoreferenceStatus::None;
+    const int width = GDALGetRasterXSize(dataset.get());
+    const int height = GDALGetRasterYSize(dataset.get());
+    const std::string name = picture.filename().string();
+
+    Found found;
+    std::string auxWkt;
+    std::optional<std::array<double, 6>> auxGt;
+    const bool haveAux = readAuxXml(picture, auxWkt, auxGt);
+    if (ozExplorer(picture, found)) {
+        // the calibration names its own datum
+    } else if (worldFile(picture, found)) {
+        if (const auto prj = sibling(picture, ".prj")) {
+            found.wkt = wktOf(readText(*prj));
+            found.source += " with " + prj->filename().string();
+        } else if (!auxWkt.empty()) {
+            found.wkt = auxWkt;
+            found.source += " with " + auxXmlOf(picture).filename().string();
+        }
+        if (found.wkt.empty()) {
+            if (!canBeDegrees(found.gt, width, height)) {
+                std::filesystem::path prj = picture;
+                prj.replace_extension(".prj");
+                feedback.show(refusal("The world file " + found.worldFileName + " of " + name +
+                                      " has no coordinate system, and its numbers are not degrees.\nPlease put "
+                                      "its coordinate system beside it as " + prj.filename().string() + "."));
+                return GeoreferenceStatus::Refused;
+            }
+            found.wkt = wgs84Wkt();
+            found.source += " in degrees (no .prj: taken as WGS 84)";
+        }
+    } else {
+        double gt[6];
+        OGRSpatialReferenceH srs = GDALGetSpatialRef(dataset.get());
+        if (srs != nullptr && GDALGetGeoTransform(dataset.get(), gt) == CE_None) {
+            std::copy(gt, gt + 6, found.gt.begin());
+            char* wkt = nullptr;
+            OSRExportToWkt(srs, &wkt);
+            found.wkt = wkt != nullptr ? wkt : "";
+            CPLFree(wkt);
+            found.source = formatName(dataset.get()) == "TIFF" ? "GeoTIFF tags" : formatName(dataset.get()) + " georeferencing";
+        } else if (haveAux && auxGt && !auxWkt.empty()) {
+            found.gt = *auxGt;
+            found.wkt = auxWkt;
+            found.source = auxXmlOf(picture).filename().string();
+        } else {
+            return GeoreferenceStatus::None;
+        }
+    }
+    return measure(found, width, height, name, out, feedback) ? GeoreferenceStatus::Found : GeoreferenceStatus::Refused;
+}
+
+std::uint32_t thousandthsOfSecond(double degrees) {
+    return static_cast<std::uint32_t>(std::llround(std::fabs(degrees) * 3600000.0));
+}
+
+namespace {
+
+DmsAngle splitThousandths(std::uint32_t total) {
+    DmsAngle a;
+    a.degrees = static_cast<std::int32_t>(total / 3600000u);
+    a.minutes = static_cast<std::int32_t>(total / 60000u % 60u);
+    a.seconds = static_cast<std::int32_t>(total / 1000u % 60u);
+    a.milliseconds = static_cast<std::int32_t>(total % 1000u);
+    return a;
+}
+
+}  // namespace
+
+GeoBounds cornerBounds(const Georeference& georeference) {
+    GeoBounds b;
+    b.upperLeftLatTotal = thousandthsOfSecond(georeference.upperLeft.latitude);
+    b.upperLeftLongTotal = thousandthsOfSecond(georeference.upperLeft.longitude);
+    b.bottomRightLatTotal = thousandthsOfSecond(georeference.bottomRight.latitude);
+    b.bottomRightLongTotal = thousandthsOfSecond(georeference.bottomRight.longitude);
+    b.upperLeftLat = splitThousandths(b.upperLeftLatTotal);
+    b.upperLeftLong = splitThousandths(b.upperLeftLongTotal);
+    b.bottomRightLat = splitThousandths(b.bottomRightLatTotal);
+    b.bottomRightLong = splitThousandths(b.bottomRightLongTotal);
+    return b;
+}
+
+std::string dmsText(std::uint32_t thousandths) {
+    const DmsAngle a = splitThousandths(thousandths);
+    char text[32];
+    std::snprintf(text, sizeof text, "%d:%02d:%02d.%03d", a.degrees, a.minutes, a.seconds, a.milliseconds);
+    return text;
+}
+
+std::string decimalDegreesText(double degrees) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.7f", degrees);
+    return text;
+}
+
+}  // namespace plotvane::import
+
+namespace plotvane::import {
+
+namespace {
+
+std::string cornerText(const LatLong& corner) {
+    return dmsText(thousandthsOfSecond(corner.latitude)) + (corner.latitude < 0 ? " S, " : " N, ") +
+           dmsText(thousandthsOfSecond(corner.longitude)) + (corner.longitude < 0 ? " W" : " E") + " (" +
+           decimalDegreesText(corner.latitude) + ", " + decimalDegreesText(corner.longitude) + ")";
+}
+
+}  // namespace
+
+std::string georeferenceSummary(const Georeference& g, int classNumber, int magnification) {
+    char error[160];
+    std::snprintf(error, sizeof error, "up to %.1f m, %.2f pixels of Class %d", g.worstMetres,
+                  g.worstPixels * magnification, classNumber);
+    std::string text = "Corners from the " + g.source;
+    if (!g.system.empty()) text += " (" + g.system + ")";
+    text += ":\nupper-left " + cornerText(g.upperLeft) + "\nbottom-right " + cornerText(g.bottomRight) +
+            "\nThe handheld places a position by straight interpolation between the corners; on this map it is "
+            "off by " + error + ".";
+    return text;
+}
+
+bool interpolationOffMoreThanPixel(const Georeference& g, int magnification) {
+    return g.worstPixels * magnification > 1.0;
+}
+
+}  // namespace plotvane::import
