@@ -140,7 +140,7 @@ bool cornersFromGeoreference(const std::string& classOne, int classCount, int ma
     if (import::interpolationOffMoreThanPixel(geo, magnification))
         feedback.show(warning("CAUTION!\nOn this map the handheld's positions are off by more than one pixel of "
                               "Class " + std::to_string(classCount) +
-                              ".\n--warp reprojects the classes to plain latitude/longitude, which makes them exact.",
+                              ".",
                               Icon::Exclamation));
     return true;
 }

@@ -28,12 +28,12 @@ void addInfoCommand(CLI::App& app, Action& action) {
     CLI::App* sub = app.add_subcommand("info", "Describe a map database (.pdb).");
     sub->footer(
         "Prints the name, version, colour mode, compression, classes with their tile grids, records and\n"
-        "file size, corner coordinates (D:M:S.FFF) and hemisphere, information texts with their marker\n"
-        "boxes, and whether it needs a password to open.\n"
+        "file size, corner coordinates (D:M:S.FFF, and signed decimal degrees: south and west negative)\n"
+        "and hemisphere, information texts with their marker boxes, and whether it needs a password to open.\n"
         "--json keys: name, version, colourMode, colourModeName, compressed (yes/no/mixed), classCount,\n"
         "classes[] {class, width, height, magnification, recordColumns, recordRows, tileWidth, tileHeight},\n"
         "recordCount, dataRecordCount, fileSize, gps, upperLeft/bottomRight {latitude, longitude,\n"
-        "latitudeTotal, longitudeTotal}, hemisphere and westLongitude (only with gps), texts[] {text, left,\n"
+        "latitudeTotal, longitudeTotal, latitudeDegrees, longitudeDegrees}, hemisphere and westLongitude (only with gps), texts[] {text, left,\n"
         "top, right, bottom}, spareTextEntries, passwordStored, needsPassword.\n"
         "In the text form, control characters in the name and texts show as \\xNN and a backslash as \\\\.\n"
         "Exit status: 0, 1 when the file is missing or not a sound map database, 2 usage error.");

@@ -10,6 +10,19 @@ namespace plotvane::cli {
 
 namespace {
 
+// A corner value in signed decimal degrees: the hemisphere byte says south,
+// the corners' order says west.
+double signedDegrees(std::uint32_t total, bool negative) {
+    const double degrees = static_cast<double>(total) / 3600000.0;
+    return negative ? -degrees : degrees;
+}
+
+std::string degreesText(double degrees) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.7f", degrees);
+    return text;
+}
+
 std::string angle(std::uint32_t total) {
     char buffer[48];
     std::snprintf(buffer, sizeof buffer, "%u:%02u:%02u.%03u", total / 3600000u, (total % 3600000u) / 60000u,
@@ -100,6 +113,12 @@ std::string infoText(const MapDescription& d) {
                 angle(d.bottomRightLong).c_str());
         appendf(out, "Hemisphere:   %s%s\n", hemisphereText(d.hemisphere).c_str(),
                 d.westLongitude ? ", west longitude" : "");
+        const bool south = d.hemisphere == 'S';
+        appendf(out, "Degrees:      upper left %s, %s; bottom right %s, %s\n",
+                degreesText(signedDegrees(d.upperLeftLat, south)).c_str(),
+                degreesText(signedDegrees(d.upperLeftLong, d.westLongitude)).c_str(),
+                degreesText(signedDegrees(d.bottomRightLat, south)).c_str(),
+                degreesText(signedDegrees(d.bottomRightLong, d.westLongitude)).c_str());
     } else {
         out += "Corners:      none (GPS off)\n";
     }
@@ -138,9 +157,14 @@ std::string infoJson(const MapDescription& d) {
     out["fileSize"] = d.fileSize;
     out["gps"] = d.gps;
     if (d.gps) {
-        auto corner = [](std::uint32_t lat, std::uint32_t lon) {
-            return nlohmann::ordered_json{
-                {"latitude", angle(lat)}, {"longitude", angle(lon)}, {"latitudeTotal", lat}, {"longitudeTotal", lon}};
+        const bool south = d.hemisphere == 'S';
+        auto corner = [&](std::uint32_t lat, std::uint32_t lon) {
+            return nlohmann::ordered_json{{"latitude", angle(lat)},
+                                          {"longitude", angle(lon)},
+                                          {"latitudeTotal", lat},
+                                          {"longitudeTotal", lon},
+                                          {"latitudeDegrees", signedDegrees(lat, south)},
+                                          {"longitudeDegrees", signedDegrees(lon, d.westLongitude)}};
         };
         out["upperLeft"] = corner(d.upperLeftLat, d.upperLeftLong);
         out["bottomRight"] = corner(d.bottomRightLat, d.bottomRightLong);

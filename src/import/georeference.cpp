@@ -288,7 +288,7 @@ GeoreferenceStatus readGeoreference(const std::filesystem::path& picture, Georef
                 return GeoreferenceStatus::Refused;
             }
             found.wkt = wgs84Wkt();
-            found.source += " in degrees (no .prj: taken as WGS 84)";
+            found.source += ", in degrees without a .prj";
         }
     } else {
         double gt[6];

@@ -63,6 +63,7 @@ TEST(InfoCliText, DescribesEveryPartOfAMadeDatabase) {
               "Upper left:   lat 35:40:12.500, long 139:45:30.000\n"
               "Bottom right: lat 35:30:00.000, long 140:00:00.120\n"
               "Hemisphere:   N\n"
+              "Degrees:      upper left 35.6701389, 139.7583333; bottom right 35.5000000, 140.0000333\n"
               "Texts:        2\n"
               "   1: [75,75]-[84,84] Harbour \xC3\xA9\n"
               "   2: [0,150]-[9,159] Pier\n"
@@ -116,7 +117,9 @@ TEST(InfoCliJson, GivesTheDocumentedKeys) {
     EXPECT_EQ(j["upperLeft"], nlohmann::json({{"latitude", "35:40:12.500"},
                                               {"longitude", "139:45:30.000"},
                                               {"latitudeTotal", 128412500},
-                                              {"longitudeTotal", 503130000}}));
+                                              {"longitudeTotal", 503130000},
+                                              {"latitudeDegrees", 128412500 / 3600000.0},
+                                              {"longitudeDegrees", 503130000 / 3600000.0}}));
     EXPECT_EQ(j["bottomRight"]["latitudeTotal"], 127800000);
     EXPECT_EQ(j["bottomRight"]["longitude"], "140:00:00.120");
     EXPECT_EQ(j["hemisphere"], "N");
@@ -183,13 +186,17 @@ TEST(InfoCliText, ShowsAWestLongitudeMapAndEscapesControlCharacters) {
 
     const ProcessResult r = box.run({"info", db.string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("Hemisphere:   N, west longitude\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Hemisphere:   N, west longitude\n"
+                         "Degrees:      upper left 40.0000000, -74.1666667; bottom right 39.8333333, -74.0000000\n"),
+              std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("   1: [75,75]-[84,84] Pi\\x09er\\x0A\\x81\\\\x\nPassword:"), std::string::npos) << r.out;
 
     const ProcessResult j = box.run({"info", "--json", db.string()});
     ASSERT_EQ(j.exitCode, 0) << j.err;
     const nlohmann::json parsed = nlohmann::json::parse(j.out);
     EXPECT_EQ(parsed["westLongitude"], true);
+    EXPECT_EQ(parsed["upperLeft"]["longitudeDegrees"], -(74 * 3600000 + 10 * 60000) / 3600000.0);
     EXPECT_EQ(parsed["texts"][0]["text"], "Pi\ter\n\xC2\x81\\x");
 
     const auto east = makeDatabase(box, "east.pdb", {160}, kTextAndCorners);

@@ -1,0 +1,88 @@
+// Corners on the command line as people write them: decimal degrees,
+// signed or with a letter, and degrees with decimal minutes, stored
+// rounded to thousandths of a second; signs and letters that contradict
+// the corners' order are usage errors.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+#include "support/cli_fixtures.h"
+
+namespace plotvane::test {
+namespace {
+
+const std::string kCli = PLOTVANE_CLI_PATH;
+
+struct CornerRow {
+    const char* name;
+    const char* upperLeft;
+    const char* bottomRight;
+    std::uint32_t totals[4];  // upper-left lat, long, bottom-right lat, long
+    std::string cautions;
+};
+
+TEST(MakeCliCoordinates, DecimalFormsAreStoredInThousandthsOfASecond) {
+    const std::string south =
+        "Warning: CAUTION!\nYou set value to LAT(upper-left) < LAT(bottom-right)\nThis Map for Southern-Hemisphere.\n";
+    const std::string west =
+        "Warning: CAUTION!\nYou set value to LONG(upper-left) > LONG(bottom-right)\nThis Map for West-Longitude.\n";
+    const CornerRow rows[] = {
+        {"DecimalAndDecimalMinutes", "35.68934,139.69172", "35.1234567,139:59.99",
+         {128481624, 502890192, 126444444, 503999400}, ""},
+        {"SignsAndLetters", "-33.8688,-151.2093", "33.9S,151.1W", {121927680, 544353480, 122040000, 543960000},
+         south + west},
+        {"LettersNorthEastBesideDms", "35:41:21.62N,139.5E", "35:30:00,140:00:00.12",
+         {128481620, 502200000, 127800000, 504000120}, ""},
+    };
+    for (const CornerRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        CliSandbox box(kCli);
+        const auto c1 = box.writeOneBitBmp("c1.bmp", 160, 160, [](int x, int) { return x % 3 == 0; });
+        const auto db = box.output("m.pdb");
+        const ProcessResult r = box.run({"make", "-o", db.string(), "--name", "M", "--version", "00001",
+                                         "--upper-left", row.upperLeft, "--bottom-right", row.bottomRight,
+                                         c1.string()});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.err, row.cautions + "Plotvane: Success : Map Database making\n");
+        const ProcessResult info = box.run({"info", "--json", db.string()});
+        const nlohmann::json j = nlohmann::json::parse(info.out);
+        EXPECT_EQ(j["upperLeft"]["latitudeTotal"], row.totals[0]);
+        EXPECT_EQ(j["upperLeft"]["longitudeTotal"], row.totals[1]);
+        EXPECT_EQ(j["bottomRight"]["latitudeTotal"], row.totals[2]);
+        EXPECT_EQ(j["bottomRight"]["longitudeTotal"], row.totals[3]);
+    }
+}
+
+TEST(MakeCliCoordinates, SidesThatContradictTheCornersAreUsageErrors) {
+    const struct {
+        const char* upperLeft;
+        const char* bottomRight;
+        const char* message;
+    } rows[] = {
+        {"0.5,10", "-0.5,11", "--upper-left and --bottom-right lie on two sides of the equator"},
+        {"10,-0.5", "9,0.5", "--upper-left and --bottom-right lie on two sides of the prime meridian"},
+        {"34S,10", "33S,11", "--upper-left lies south of --bottom-right"},
+        {"10,11E", "9,10E", "--upper-left lies east of --bottom-right"},
+        {"10E,11", "9,12", "--upper-left: E is not a letter of a latitude (N or S): 10E"},
+        {"-10S,11", "-11,12", "--upper-left: a sign and a letter together: -10S"},
+        {"91.0,11", "90,12", "--upper-left: a latitude is at most 90 degrees: 91.0"},
+        {"1.2.3,11", "0.5,12", "--upper-left: not an angle: 1.2.3"},
+    };
+    CliSandbox box(kCli);
+    const auto c1 = box.writeOneBitBmp("c1.bmp", 160, 160, [](int x, int) { return x % 3 == 0; });
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.upperLeft);
+        const ProcessResult r = box.run({"make", "-o", box.output("m.pdb").string(), "--name", "M", "--version",
+                                         "00001", "--upper-left", row.upperLeft, "--bottom-right", row.bottomRight,
+                                         c1.string()});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(box.output("m.pdb")));
+    }
+}
+
+}  // namespace
+}  // namespace plotvane::test
