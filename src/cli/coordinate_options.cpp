@@ -41,21 +41,20 @@ std::array<std::string, 4> thousandthsTexts(double degrees) {
 std::optional<AngleOption> parseDecimalAngle(const std::string& option, const std::string& text, AngleAxis axis) {
     std::string body = text;
     int sign = 0;
+    bool otherAxisLetter = false;
+    bool signAndLetter = false;
     if (!body.empty()) {
         const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(body.back())));
         const bool latLetter = letter == 'N' || letter == 'S';
         const bool longLetter = letter == 'E' || letter == 'W';
         if (latLetter || longLetter) {
-            if (latLetter != (axis == AngleAxis::Latitude))
-                throw UsageError(option + ": " + std::string(1, body.back()) + " is not a letter of a " +
-                                 (axis == AngleAxis::Latitude ? "latitude (N or S)" : "longitude (E or W)") + ": " +
-                                 text);
+            otherAxisLetter = latLetter != (axis == AngleAxis::Latitude);
             sign = (letter == 'N' || letter == 'E') ? 1 : -1;
             body.pop_back();
         }
     }
     if (!body.empty() && (body.front() == '-' || body.front() == '+')) {
-        if (sign != 0) throw UsageError(option + ": a sign and a letter together: " + text);
+        signAndLetter = sign != 0;
         sign = body.front() == '-' ? -1 : 1;
         body.erase(0, 1);
     }
@@ -67,17 +66,17 @@ std::optional<AngleOption> parseDecimalAngle(const std::string& option, const st
         if (sign == 0 && !hasPoint) return std::nullopt;  // "D" alone, as the edits take it
         degrees = unsignedDecimal(body);
     } else if (c2 == std::string::npos) {
-        if (sign == 0 && !hasPoint) return std::nullopt;  // "D:M"
+        if (!hasPoint) return std::nullopt;  // "D:M", as the edits take it
         const auto d = unsignedWhole(body.substr(0, c1));
         const auto m = unsignedDecimal(body.substr(c1 + 1));
         if (d && m && *m < 60) degrees = *d + *m / 60.0;
     } else {
-        if (sign == 0) return std::nullopt;  // "D:M:S[.F]" as the edits take it
-        const auto d = unsignedWhole(body.substr(0, c1));
-        const auto m = unsignedWhole(body.substr(c1 + 1, c2 - c1 - 1));
-        const auto s = unsignedDecimal(body.substr(c2 + 1));
-        if (d && m && s && *m < 60 && *s < 60) degrees = *d + *m / 60.0 + *s / 3600.0;
+        return std::nullopt;  // "D:M:S[.F]", as the edits take it (a sign or letter there is refused by them)
     }
+    if (otherAxisLetter)
+        throw UsageError(option + ": " + std::string(1, text.back()) + " is not a letter of a " +
+                         (axis == AngleAxis::Latitude ? "latitude (N or S)" : "longitude (E or W)") + ": " + text);
+    if (signAndLetter) throw UsageError(option + ": a sign and a letter together: " + text);
     const double limit = axis == AngleAxis::Latitude ? 90.0 : 180.0;
     if (!degrees)
         throw UsageError(option + ": not an angle: " + text +

@@ -8,7 +8,8 @@
 // Angles of --upper-left and --bottom-right as people write them, beside
 // the dialog's D:M:S[.F]: decimal degrees ("35.68934"), signed
 // ("-33.8688") or with a trailing N, S, E or W ("33.8688S"), and degrees
-// with decimal minutes ("35:41.3604"). Such an angle is rounded to the
+// with decimal minutes ("35:41.3604", signed or with a letter too). Such
+// an angle is rounded to the
 // nearest thousandth of a second and goes into the four edit texts with a
 // three-digit fraction.
 namespace plotvane::cli {

@@ -123,7 +123,7 @@ std::pair<std::optional<double>, std::optional<double>> putCorner(const std::str
                                                                   CoordinateTexts& texts) {
     const std::size_t comma = value.find(',');
     if (comma == std::string::npos || value.find(',', comma + 1) != std::string::npos)
-        throw UsageError(option + " takes LAT,LONG, each as D:M:S, D:M:S.F or decimal degrees");
+        throw UsageError(option + " takes LAT,LONG, each as D:M:S or D:M:S.F");
     const auto latDecimal = parseDecimalAngle(option, value.substr(0, comma), AngleAxis::Latitude);
     const auto longDecimal = parseDecimalAngle(option, value.substr(comma + 1), AngleAxis::Longitude);
     const auto latParts = latDecimal ? latDecimal->parts : angleTexts(option, value.substr(0, comma));
