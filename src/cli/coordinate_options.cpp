@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "cli/commands.h"
@@ -32,8 +33,8 @@ std::optional<double> unsignedWhole(const std::string& text) {
 
 std::array<std::string, 4> thousandthsTexts(double degrees) {
     const auto total = static_cast<std::uint64_t>(std::llround(std::fabs(degrees) * 3600000.0));
-    std::string fraction = std::to_string(total % 1000);
-    fraction.insert(0, 3 - fraction.size(), '0');
+    char fraction[8];
+    std::snprintf(fraction, sizeof fraction, "%03u", static_cast<unsigned>(total % 1000));
     return {std::to_string(total / 3600000), std::to_string(total / 60000 % 60), std::to_string(total / 1000 % 60),
             fraction};
 }

@@ -1,6 +1,7 @@
 #include "database/input_rules.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 namespace plotvane {
@@ -71,8 +72,9 @@ std::uint32_t totalOf(const DmsAngle& angle) {
 // thousandths, a fraction keeps three digits (leading zeros too), so that
 // it reads back as the same thousandths.
 std::string writeBackText(std::int32_t value, AnglePart part, std::size_t fractionDigits) {
-    std::string text = std::to_string(value);
-    if (part == AnglePart::Fraction && fractionDigits > 2 && text.size() < 3) text.insert(0, 3 - text.size(), '0');
+    if (part != AnglePart::Fraction || fractionDigits <= 2) return std::to_string(value);
+    char text[16];
+    std::snprintf(text, sizeof text, "%03d", static_cast<int>(value));
     return text;
 }
 

@@ -58,8 +58,9 @@ std::vector<std::vector<std::uint8_t>> readPictureSamples(const std::filesystem:
     std::vector<std::vector<std::uint8_t>> rows(static_cast<std::size_t>(h),
                                                 std::vector<std::uint8_t>(static_cast<std::size_t>(w * bands)));
     for (int y = 0; y < h; ++y)
-        GDALDatasetRasterIO(ds, GF_Read, 0, y, w, 1, rows[static_cast<std::size_t>(y)].data(), w, 1, GDT_Byte, bands,
-                            nullptr, bands, static_cast<GSpacing>(w) * bands, 1);
+        if (GDALDatasetRasterIO(ds, GF_Read, 0, y, w, 1, rows[static_cast<std::size_t>(y)].data(), w, 1, GDT_Byte, bands,
+                                nullptr, bands, static_cast<GSpacing>(w) * bands, 1) != CE_None)
+            throw std::runtime_error("cannot read " + path.string());
     GDALClose(ds);
     return rows;
 }
