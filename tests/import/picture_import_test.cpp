@@ -54,6 +54,13 @@ BmpRecipe expectedTwin(const TwinCase& c, const std::filesystem::path& picture) 
     return r;
 }
 
+BmpRecipe twinOf(std::uint16_t bitCount, std::vector<Rgb> palette = {}) {
+    BmpRecipe r;
+    r.bitCount = bitCount;
+    r.palette = std::move(palette);
+    return r;
+}
+
 PictureRecipe recipe(std::string driver, int bands, std::vector<std::string> options = {}) {
     PictureRecipe p;
     p.driver = std::move(driver);
@@ -71,43 +78,43 @@ std::vector<TwinCase> twinCases() {
         PictureRecipe p = recipe("PNG", 1, {"NBITS=1"});
         p.palette = {{0, 0, 0}, {255, 255, 255}};
         p.sample = [](int x, int y, int) { return (x / 3 + y / 5) % 2; };
-        cases.push_back({"PngPalette1Bit", p, "p1.png", {.bitCount = 1, .palette = p.palette}});
+        cases.push_back({"PngPalette1Bit", p, "p1.png", twinOf(1, p.palette)});
     }
     {
         PictureRecipe p = recipe("PNG", 1, {"NBITS=4"});
         p.palette = sixteenColours();
         p.sample = [](int x, int y, int) { return (x + 3 * y) % 16; };
-        cases.push_back({"PngPalette4Bit", p, "p4.png", {.bitCount = 4, .palette = p.palette}});
+        cases.push_back({"PngPalette4Bit", p, "p4.png", twinOf(4, p.palette)});
     }
     {
         PictureRecipe p = recipe("PNG", 1);
-        cases.push_back({"PngGrey", p, "g.png", {.bitCount = 8, .palette = greyPalette()}});
+        cases.push_back({"PngGrey", p, "g.png", twinOf(8, greyPalette())});
     }
     {
         PictureRecipe p = recipe("PNG", 2);
         p.alphaLast = true;
-        cases.push_back({"PngGreyAlpha", p, "ga.png", {.bitCount = 8, .palette = greyPalette()}});
+        cases.push_back({"PngGreyAlpha", p, "ga.png", twinOf(8, greyPalette())});
     }
-    cases.push_back({"PngRgb", recipe("PNG", 3), "rgb.png", {.bitCount = 24}});
+    cases.push_back({"PngRgb", recipe("PNG", 3), "rgb.png", twinOf(24)});
     {
         PictureRecipe p = recipe("PNG", 4);
         p.alphaLast = true;
-        cases.push_back({"PngRgba", p, "rgba.png", {.bitCount = 24}});
+        cases.push_back({"PngRgba", p, "rgba.png", twinOf(24)});
     }
-    cases.push_back({"Jpeg", recipe("JPEG", 3), "c.jpg", {.bitCount = 24}});
-    cases.push_back({"JpegGrey", recipe("JPEG", 1), "g.jpg", {.bitCount = 8, .palette = greyPalette()}});
-    cases.push_back({"Tiff", recipe("GTiff", 3, {"COMPRESS=DEFLATE"}), "c.tif", {.bitCount = 24}});
+    cases.push_back({"Jpeg", recipe("JPEG", 3), "c.jpg", twinOf(24)});
+    cases.push_back({"JpegGrey", recipe("JPEG", 1), "g.jpg", twinOf(8, greyPalette())});
+    cases.push_back({"Tiff", recipe("GTiff", 3, {"COMPRESS=DEFLATE"}), "c.tif", twinOf(24)});
     {
         PictureRecipe p = recipe("GTiff", 3);
         p.geoTransform = std::array<double, 6>{139.5, 0.001, 0, 35.8, 0, -0.001};
         p.wkt = wktOfEpsg(4326);
-        cases.push_back({"GeoTiff", p, "geo.tif", {.bitCount = 24}});
+        cases.push_back({"GeoTiff", p, "geo.tif", twinOf(24)});
     }
     {
         PictureRecipe p = recipe("GIF", 1);
         p.palette = sixteenColours();
         p.palette.resize(256, Rgb{0, 0, 0});
-        cases.push_back({"Gif", p, "c.gif", {.bitCount = 8, .palette = p.palette}});
+        cases.push_back({"Gif", p, "c.gif", twinOf(8, p.palette)});
     }
     return cases;
 }
@@ -136,7 +143,7 @@ TEST(PictureTwin, IsTheBmpAPersonWouldSave) {
 TEST(PictureTwin, BmpGoesToTheRulesUnchanged) {
     TempDir dir;
     const auto bmp = dir.path() / "a.bmp";
-    writeFile(bmp, makeBmp({.width = 160, .height = 160, .bitCount = 24}));
+    writeFile(bmp, makeBmp(twinOf(24)));
     RecordingFeedback feedback;
     import::ClassPicture entered;
     ASSERT_EQ(import::enterClassPicture(bmp, dir.path(), feedback, entered), 0);
