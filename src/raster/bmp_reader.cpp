@@ -237,6 +237,27 @@ int checkWorkRasterHeaders(MapProject& project, const BmpFileInfo& info, Feedbac
     return faultCode(fault, false);
 }
 
+namespace {
+
+// The brightness of pixel `x` of a source row.
+double pixelBrightness(const std::uint8_t* row, std::size_t x, std::uint16_t depth, const ColourTable& table) {
+    switch (depth) {
+        case 1: return (row[x / 8] >> (7 - x % 8)) & 1u ? 0.0 : 255.0;
+        case 4: {
+            const unsigned index = x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2] & 15u;
+            const Rgb c4 = table.rgb(index);
+            return brightnessOf(limitedGreySum(c4[0], c4[1], c4[2]));
+        }
+        case 8: {
+            const Rgb c8 = table.rgb(row[x]);
+            return brightnessOf(limitedGreySum(c8[0], c8[1], c8[2]));
+        }
+        default: return brightnessOf(limitedGreySum(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
+    }
+}
+
+}  // namespace
+
 int readPixelRows(std::FILE* file, const BmpHeaders& h, const ColourTable& table, dmatrix& matrix) {
     const std::int32_t width = h.biWidth;
     if (width <= 0 || h.biHeight == 0 || pictureHeight(h) > kMaxBmpSide || !isSupportedBitDepth(h.biBitCount))
@@ -251,25 +272,7 @@ int readPixelRows(std::FILE* file, const BmpHeaders& h, const ColourTable& table
         if (!reader.read(row.data(), 1)) return kBmpTruncated;
         for (std::int32_t c = 0; c < width; ++c) {
             const auto x = static_cast<std::size_t>(c);
-            double value = 0.0;
-            switch (h.biBitCount) {
-                case 1: value = (row[x / 8] >> (7 - x % 8)) & 1u ? 0.0 : 255.0; break;
-                case 4: {
-                    const unsigned index = x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2] & 15u;
-                    const Rgb c4 = table.rgb(index);
-                    value = brightnessOf(limitedGreySum(c4[0], c4[1], c4[2]));
-                    break;
-                }
-                case 8: {
-                    const Rgb c8 = table.rgb(row[x]);
-                    value = brightnessOf(limitedGreySum(c8[0], c8[1], c8[2]));
-                    break;
-                }
-                default:
-                    value = brightnessOf(limitedGreySum(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
-                    break;
-            }
-            matrix.at(r, c) = value;
+            matrix.at(r, c) = pixelBrightness(row.data(), x, h.biBitCount, table);
         }
     }
     if (matrix.usedrnum < height) matrix.usedrnum = height;
