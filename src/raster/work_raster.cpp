@@ -444,6 +444,32 @@ void putEntry(std::vector<std::uint8_t>& out, int index, std::uint8_t red, std::
     e[3] = 0;
 }
 
+// The raster's colour table: black and white, a grey ramp, or the palette.
+void putRasterPalette(std::vector<std::uint8_t>& out, ColourMode mode, const Palette& palette) {
+    switch (mode) {
+        case ColourMode::Bpp2:
+            // The other 12 entries stay zero.
+            for (int k = 0; k < 4; ++k) putEntry(out, k, kGreyRampOfMode2[k], kGreyRampOfMode2[k], kGreyRampOfMode2[k]);
+            break;
+        case ColourMode::Bpp4:
+            for (int k = 0; k < 16; ++k) {
+                const auto g = static_cast<std::uint8_t>(17 * k);
+                putEntry(out, k, g, g, g);
+            }
+            break;
+        case ColourMode::Bpp8:
+            for (int k = 0; k < kPaletteSize; ++k) {
+                const Rgb& c = palette[static_cast<std::size_t>(k)];
+                putEntry(out, k, c[0], c[1], c[2]);
+            }
+            break;
+        default:
+            putEntry(out, 0, 0, 0, 0);
+            putEntry(out, 1, 255, 255, 255);
+            break;
+    }
+}
+
 }  // namespace
 
 std::uint8_t plainRasterValue(ColourMode mode, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
@@ -504,28 +530,7 @@ std::vector<std::uint8_t> workRasterPrefix(const BmpHeaders& source, ColourMode 
     writeLe32(info + 32, colours);
     writeLe32(info + 36, colours);
 
-    switch (mode) {
-        case ColourMode::Bpp2:
-            // The other 12 entries stay zero.
-            for (int k = 0; k < 4; ++k) putEntry(out, k, kGreyRampOfMode2[k], kGreyRampOfMode2[k], kGreyRampOfMode2[k]);
-            break;
-        case ColourMode::Bpp4:
-            for (int k = 0; k < 16; ++k) {
-                const auto g = static_cast<std::uint8_t>(17 * k);
-                putEntry(out, k, g, g, g);
-            }
-            break;
-        case ColourMode::Bpp8:
-            for (int k = 0; k < kPaletteSize; ++k) {
-                const Rgb& c = palette[static_cast<std::size_t>(k)];
-                putEntry(out, k, c[0], c[1], c[2]);
-            }
-            break;
-        default:
-            putEntry(out, 0, 0, 0, 0);
-            putEntry(out, 1, 255, 255, 255);
-            break;
-    }
+    putRasterPalette(out, mode, palette);
     return out;
 }
 
