@@ -10,6 +10,7 @@
 #include "support/bmp_writer.h"
 #include "support/database_fixtures.h"
 #include "support/expected_bytes.h"
+#include "support/expected_database.h"
 #include "support/layout_parser.h"
 #include "support/output_cases.h"
 #include "support/recording_feedback.h"
@@ -22,64 +23,31 @@ using test::ParsedMapDatabase;
 using test::parseMapDatabase;
 
 using test::Bytes;
-using test::putBe16;
-using test::putBe32;
-using test::putText;
-using test::putZeros;
-using test::putListEntry;
-using test::runLengthCode;
 
 bool mapPattern(int x, int y) { return ((x / 5) * (y / 7) + x + 2 * y) % 5 < 2; }
 
 // One 160 x 160 class, one tile, no text, no GPS, written in `mode`.
 Bytes expectedSingleTileDatabase(std::uint32_t stamp, std::uint8_t mode, bool compressed,
                                  const std::string& password) {
-    Bytes rows;
-    for (int y = 0; y < 160; ++y) {
-        Bytes row(20, 0);
-        for (int x = 0; x < 160; ++x)
-            if (mapPattern(x, y)) row[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-        if (compressed)
-            { const Bytes code = runLengthCode(row); rows.insert(rows.end(), code.begin(), code.end()); }
-        else
+    test::ExpectedDatabase m;
+    m.name = "Harbour 2";
+    m.password = password;
+    m.version = "054321";
+    m.stamp = stamp;
+    m.mode = mode;
+    m.compressed = compressed;
+    m.classes = {{160, 160, 1, 1}};
+    m.tileRows = [](std::size_t, int, int) {
+        Bytes rows;
+        for (int y = 0; y < 160; ++y) {
+            Bytes row(20, 0);
+            for (int x = 0; x < 160; ++x)
+                if (mapPattern(x, y)) row[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
             rows.insert(rows.end(), row.begin(), row.end());
-    }
-    Bytes b;
-    putText(b, "Harbour 2", 32);
-    putZeros(b, 4);
-    putBe32(b, stamp);
-    putBe32(b, stamp);
-    putZeros(b, 16);
-    putText(b, "DataOrbl", 8);
-    putZeros(b, 8);
-    putBe16(b, 2);
-    // Record list: record 0 at 96 (80 bytes), the tile at 176.
-    putListEntry(b, 96);
-    putListEntry(b, 176);
-    putZeros(b, 2);
-    // Record 0.
-    putText(b, "Harbour 2", 16);
-    putText(b, password, 8);
-    putText(b, "054321", 6);
-    putZeros(b, 2 + 16 + 4);
-    putBe16(b, 160);
-    putBe16(b, 160);
-    b.insert(b.end(), {1, 1, 1, 2, mode, 0, 0, 0});
-    b.insert(b.end(), {1, 0, 1, 1, 0, 0, 0, 0, 0, 160, 0, 160, 0, 0, 0, 0});
-    // The tile.
-    b.insert(b.end(), {0, 160, 0, 160, 0, 20});
-    if (mode == 0)
-        putZeros(b, 10);
-    else
-        b.insert(b.end(), {static_cast<std::uint8_t>(compressed ? 0x80 : 0), 0, mode, 2, 0, 0, 0,
-                           static_cast<std::uint8_t>(compressed ? 1 : 0), 0, 0});
-    if (compressed) {
-        const std::size_t word = rows.size() + 2;
-        b.push_back(static_cast<std::uint8_t>(word & 0xFF));
-        b.push_back(static_cast<std::uint8_t>(word >> 8));
-    }
-    b.insert(b.end(), rows.begin(), rows.end());
-    return b;
+        }
+        return rows;
+    };
+    return test::expectedDatabase(m);
 }
 
 constexpr std::int64_t kMay2024 = 1715000000;

@@ -14,6 +14,7 @@
 #include "support/bmp_writer.h"
 #include "support/database_fixtures.h"
 #include "support/expected_bytes.h"
+#include "support/expected_database.h"
 #include "support/layout_parser.h"
 #include "support/recording_feedback.h"
 #include "support/temp_dir.h"
@@ -133,94 +134,21 @@ TEST_F(WriterEndToEnd, TwoClassesWithTextsAndCornersAreByteExact) {
     ASSERT_EQ(writeMapDatabase(project, request, clock, feedback, updates), 0);
     EXPECT_TRUE(feedback.messages.empty());
 
-    const std::uint32_t stamp = static_cast<std::uint32_t>(kSpring2024 + 2082877200LL);
-    const std::uint32_t n = 1 + 1 + 25;
-    const std::uint32_t tileLength = 640 * 22;
-    Bytes b;
-    putText(b, "Bay (North)", 32);
-    putZeros(b, 4);
-    putBe32(b, stamp);
-    putBe32(b, stamp);
-    putZeros(b, 16);
-    putText(b, "DataOrbl", 8);
-    putZeros(b, 8);
-    putBe16(b, n);
-    const std::uint32_t record0 = 80 + 8 * n;
-    const std::uint32_t record1 = record0 + 64 + 16 * 25;
-    std::uint32_t at = record1 + 16 + 64 * (2 + 10);
-    putListEntry(b, record0);
-    putListEntry(b, record1);
-    for (int i = 0; i < 25; ++i, at += 16 + tileLength) {
-        putListEntry(b, at);
-    }
-    putZeros(b, 2);
-    ASSERT_EQ(b.size(), record0);
-
-    putText(b, "Bay (North)", 16);
-    putText(b, "Ab3dEf7h", 8);
-    putText(b, "020250", 6);
-    b.push_back(1);
-    b.push_back('N');
-    putBe32(b, 503100000);
-    putBe32(b, 128412500);
-    putBe32(b, 504000000);
-    putBe32(b, 127800000);
-    putBe32(b, 1);
-    putBe16(b, 810);
-    putBe16(b, 640);
-    b.insert(b.end(), {25, 2, 2, 2, 0, 0, 0, 0});
-    for (int c = 0; c < 5; ++c) {
-        b.insert(b.end(), {static_cast<std::uint8_t>(2 + c), 0, 1, 1});
-        putBe16(b, static_cast<unsigned>(c * 162));
-        putBe16(b, 0);
-        putBe16(b, 162);
-        putBe16(b, 640);
-        putZeros(b, 4);
-    }
-    for (int r = 0; r < 2; ++r) {
-        for (int c = 0; c < 10; ++c) {
-            // The parent is the Class 1 tile above: 5 columns, one row.
-            b.insert(b.end(), {static_cast<std::uint8_t>(7 + r * 10 + c), static_cast<std::uint8_t>(2 + c / 2), 2, 2});
-            putBe16(b, static_cast<unsigned>(c * 81));
-            putBe16(b, static_cast<unsigned>(r * 320));
-            putBe16(b, 162);
-            putBe16(b, 640);
-            putZeros(b, 4);
-        }
-    }
-    ASSERT_EQ(b.size(), record1);
-
-    putText(b, "if", 2);
-    putBe16(b, 2);
-    b.insert(b.end(), {0, 10});
-    putBe16(b, 1);
-    putZeros(b, 8);
-    for (const auto& [left, top, right, bottom, words] :
-         {std::tuple{10, 20, 19, 29, std::string("Lighthouse")}, std::tuple{100, 200, 109, 209, std::string("Pier \xE9")}}) {
-        putBe16(b, static_cast<unsigned>(left));
-        putBe16(b, static_cast<unsigned>(top));
-        putBe16(b, static_cast<unsigned>(right));
-        putBe16(b, static_cast<unsigned>(bottom));
-        putZeros(b, 8);
-        putText(b, words, 48);
-    }
-    putZeros(b, 64 * 10);
-
-    const auto appendClass = [&](const ClassFile& cls, int columns, int rows) {
-        for (int r = 0; r < rows; ++r) {
-            for (int c = 0; c < columns; ++c) {
-                putBe16(b, 162);
-                putBe16(b, 640);
-                putBe16(b, 22);
-                putZeros(b, 10);
-                const Bytes tile = originalModeTile(cls, columns, rows, r, c);
-                ASSERT_EQ(tile.size(), tileLength);
-                b.insert(b.end(), tile.begin(), tile.end());
-            }
-        }
+    test::ExpectedDatabase m;
+    m.name = "Bay (North)";
+    m.password = "Ab3dEf7h";
+    m.version = "020250";
+    m.stamp = static_cast<std::uint32_t>(kSpring2024 + 2082877200LL);
+    m.mode = 0;
+    m.classes = {{810, 640, 5, 1}, {1620, 1280, 10, 2}};
+    m.texts = {{10, 20, 19, 29, "Lighthouse"}, {100, 200, 109, 209, "Pier \xE9"}};
+    m.corners = test::ExpectedCorners{128412500, 503100000, 127800000, 504000000};
+    m.tileRows = [&](std::size_t k, int c, int r) {
+        const ClassFile& cls = k == 0 ? top : lower;
+        const test::ExpectedClass& grid = m.classes[k];
+        return originalModeTile(cls, grid.columns, grid.rows, r, c);
     };
-    appendClass(top, 5, 1);
-    appendClass(lower, 10, 2);
+    const Bytes b = test::expectedDatabase(m);
 
     const Bytes written = test::readFile(output);
     ASSERT_EQ(written.size(), b.size());

@@ -380,7 +380,7 @@ std::string caseName(const ::testing::TestParamInfo<ComparisonCase>& info) {
 
 class WorkRasterAgainstReference : public ::testing::TestWithParam<ComparisonCase> {};
 
-TEST_P(WorkRasterAgainstReference, StreamedRasterEqualsTheWholeMatrixOne) {
+TEST_P(WorkRasterAgainstReference, StreamedRasterEqualsTheReference) {
     const ComparisonCase c = GetParam();
     TempDir dir;
     writeFile(dir / "source.bmp", makeBmp(comparisonRecipe(c.depth, c.width, c.height, c.header)));

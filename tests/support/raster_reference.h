@@ -8,9 +8,11 @@
 
 namespace plotvane::test {
 
-// The working raster of `source` built the plain way, pixel by pixel: the
-// whole brightness matrix, the whole-matrix error diffusion, one value per
-// pixel and then the packing. Expects a source that passes every check.
-std::vector<std::uint8_t> referenceWorkRaster(const std::filesystem::path& source, ColourMode colourMode, bool dither);
+// The working raster of a BMP, read the naive way, sharing no code with the
+// conversion: its own header parsing, colour table, 231-colour table,
+// colour mapping and a plain two-row error buffer, one pixel at a time.
+// Expects a source that passes every check.
+std::vector<std::uint8_t> referenceWorkRaster(const std::vector<std::uint8_t>& source, std::uint8_t mode, bool dither);
+std::vector<std::uint8_t> referenceWorkRaster(const std::filesystem::path& source, ColourMode mode, bool dither);
 
 }  // namespace plotvane::test
