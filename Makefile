@@ -1,30 +1,24 @@
-# Convenience targets over CMake. `make test` builds twice: a release build
-# that runs every suite and a build with AddressSanitizer and
-# UndefinedBehaviorSanitizer that runs every suite without the window toolkit.
+# Convenience targets over CMake. `make test` is one build with
+# AddressSanitizer and UndefinedBehaviorSanitizer (scripts/test.sh) that
+# runs every suite, the window's included, and prints the build and test
+# times; `make run` and `make bench` use an optimised release build.
 JOBS ?= $(shell nproc)
 BUILD ?= build
-ASAN_BUILD ?= build-asan
-CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
+CHECK_BUILD ?= build-check
+# ccache where it is installed.
+CCACHE := $(shell command -v ccache 2>/dev/null)
+LAUNCHER := $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
 
-.PHONY: all build asan test test-release test-asan bench run sample clean
+.PHONY: all build test bench run clean
 
 all: build
 
 build:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(LAUNCHER)
 	cmake --build $(BUILD) -j $(JOBS)
 
-asan:
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DPLOTVANE_SANITIZE=ON -DPLOTVANE_BUILD_BENCH=OFF -DPLOTVANE_BUILD_QT=OFF
-	cmake --build $(ASAN_BUILD) -j $(JOBS)
-
-test: test-release test-asan
-
-test-release: build
-	cd $(BUILD) && ctest $(CTEST_FLAGS)
-
-test-asan: asan
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest $(CTEST_FLAGS) -L 'core|import|app|cli'
+test:
+	JOBS=$(JOBS) ./scripts/test.sh $(CHECK_BUILD)
 
 bench: build
 	./bench/run-benchmarks.sh $(BUILD)
@@ -34,4 +28,4 @@ run: build
 	./scripts/run-sample.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(CHECK_BUILD)

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
+
 #include "cli/commands.h"
 
 namespace plotvane::cli {

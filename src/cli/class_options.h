@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
-#include <CLI/CLI.hpp>
-
 #include "import/class_builder.h"
 #include "import/class_plan.h"
+
+namespace CLI {
+class App;
+}
 
 namespace plotvane::cli {
 

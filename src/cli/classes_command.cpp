@@ -6,6 +6,8 @@
 #include <string>
 #include <system_error>
 
+#include <CLI/CLI.hpp>
+
 #include "cli/class_options.h"
 #include "cli/commands.h"
 #include "import/class_builder.h"

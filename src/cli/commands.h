@@ -4,10 +4,14 @@
 #include <stdexcept>
 #include <string>
 
-#include <CLI/CLI.hpp>
-
 #include "project/colour_mode.h"
 #include "project/feedback.h"
+
+// The parser's application type, kept out of this header so that only
+// the files that register options compile the parser's headers.
+namespace CLI {
+class App;
+}
 
 namespace plotvane::cli {
 
@@ -47,9 +51,10 @@ public:
 std::string describeFileProblem(const FileProblem& problem);
 
 // Arms the file layer's failure injection from PLOTVANE2_FAIL_AT (for the
-// command-line tests) and installs the handler that, on SIGINT, SIGTERM or
-// SIGHUP, removes the registered unfinished files and temporary folders
-// and exits with 128 + the signal number.
-void prepareProcess();
+// command-line tests); false when the variable is unset or malformed (said
+// on stderr). reportInjectedFailure() then says on stderr whether the armed
+// failure happened and disarms it.
+bool armFailureFromEnvironment();
+void reportInjectedFailure();
 
 }  // namespace plotvane::cli

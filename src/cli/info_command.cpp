@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include <CLI/CLI.hpp>
+
 #include "cli/commands.h"
 #include "cli/info_output.h"
 #include "database/map_description.h"

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include <CLI/CLI.hpp>
+
 #include "access/password_codec.h"
 #include "app/make_flow.h"
 #include "cli/class_options.h"

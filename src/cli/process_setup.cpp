@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "cli/command_line.h"
 #include "cli/commands.h"
 #include "project/files.h"
 #include "project/interrupt_cleanup.h"
@@ -12,12 +13,6 @@ namespace plotvane::cli {
 
 namespace {
 
-// Tells the tests that the armed failure did happen, so that a run which
-// ends well in spite of it is caught.
-extern "C" void reportInjectedFailure() {
-    if (armedFileFailureHappened()) std::fprintf(stderr, "plotvane2-cli: PLOTVANE2_FAIL_AT: the failure happened\n");
-}
-
 extern "C" void onInterrupt(int signal) {
     removeInterruptedFiles();
     ::_exit(128 + signal);
@@ -25,15 +20,23 @@ extern "C" void onInterrupt(int signal) {
 
 }  // namespace
 
-void prepareProcess() {
+bool armFailureFromEnvironment() {
     // A test seam: the command-line tests make the Nth file operation fail.
-    if (const char* failAt = std::getenv("PLOTVANE2_FAIL_AT"); failAt != nullptr) {
-        if (armFileFailure(failAt))
-            std::atexit(reportInjectedFailure);
-        else
-            std::fprintf(stderr, "plotvane2-cli: PLOTVANE2_FAIL_AT ignored: %s\n", failAt);
-    }
+    const char* failAt = std::getenv("PLOTVANE2_FAIL_AT");
+    if (failAt == nullptr) return false;
+    if (armFileFailure(failAt)) return true;
+    std::fprintf(stderr, "plotvane2-cli: PLOTVANE2_FAIL_AT ignored: %s\n", failAt);
+    return false;
+}
 
+// Tells the tests that the armed failure did happen, so that a run which
+// ends well in spite of it is caught.
+void reportInjectedFailure() {
+    if (armedFileFailureHappened()) std::fprintf(stderr, "plotvane2-cli: PLOTVANE2_FAIL_AT: the failure happened\n");
+    disarmFileFailure();
+}
+
+void handleProcessSignals() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     action.sa_mask = interruptSignals();

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <CLI/CLI.hpp>
+
 #include "cli/commands.h"
 #include "cli/private_folder.h"
 #include "import/picture_import.h"

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include <CLI/CLI.hpp>
+
 #include "access/password_codec.h"
 #include "cli/password_source.h"
 #include "cli/commands.h"

@@ -1,4 +1,4 @@
-// plotvane2-cli make, run as a process: the messages on stderr in their
+// plotvane2-cli make, run in process: the messages on stderr in their
 // order, the exit status, the files it leaves, and the database bytes.
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "access/password_codec.h"
@@ -16,6 +17,7 @@
 #include "support/cli_fixtures.h"
 #include "support/database_fixtures.h"
 #include "support/expected_bytes.h"
+#include "support/expected_database.h"
 
 namespace plotvane::test {
 namespace {
@@ -47,12 +49,6 @@ const Bytes kPrevious = {'n', 'o', 't', ' ', 'a', ' ', 'd', 'a', 't', 'a', 'b', 
 // or a row in the wrong order shows.
 bool mapPicture(int x, int y) { return ((x / 9) + (y / 5)) % 4 == 0 || (x * 7 + y * 3) % 29 == 0; }
 
-using test::putBe16;
-using test::putBe32;
-using test::putText;
-using test::putZeros;
-using test::runLengthCode;
-
 // Where two images first differ, so a failure does not print megabytes.
 std::string firstDifference(const Bytes& actual, const Bytes& expected) {
     const std::size_t n = std::min(actual.size(), expected.size());
@@ -67,177 +63,21 @@ std::string firstDifference(const Bytes& actual, const Bytes& expected) {
     return "";
 }
 
-struct ExpectedClass {
-    int size = 160;  // square
-    int grid = 1;    // columns = rows
-};
-
-struct ExpectedText {
-    std::uint16_t left = 0, top = 0, right = 0, bottom = 0;
-    std::string bytes;
-};
-
-struct ExpectedCorners {
-    std::uint32_t upperLeftLat = 0, upperLeftLong = 0, bottomRightLat = 0, bottomRightLong = 0;
-};
-
-// A database of 1-bit classes, all drawn with mapPicture, as the file
-// layout prescribes it. Black is 1 in every mode this covers (0 and 1).
-// The 8 password bytes are left zero; callers compare them separately.
-struct ExpectedMap {
-    std::string name;
-    std::string version;  // the five digits
-    std::uint32_t stamp = 0;
-    std::uint8_t mode = 1;
-    bool compressed = false;
-    std::vector<ExpectedClass> classes;
-    std::vector<ExpectedText> texts;
-    std::optional<ExpectedCorners> corners;
-};
-
-Bytes tileData(const ExpectedClass& c, int column, int row, bool compressed) {
-    const int tile = c.size / c.grid;
-    const std::size_t rowBytes = static_cast<std::size_t>((tile + 15) / 16 * 2);
+// The rows of one tile of a class drawn with mapPicture, 1 for black
+// (black is 1 in every mode these cases cover, 0 and 1).
+Bytes mapPictureTile(const ExpectedClass& c, int column, int row) {
+    const int width = c.width / c.columns;
+    const int height = c.height / c.rows;
+    const std::size_t rowBytes = tileRowBytes(width);
     Bytes data;
-    for (int y = row * tile; y < (row + 1) * tile; ++y) {
+    for (int y = row * height; y < (row + 1) * height; ++y) {
         Bytes packed(rowBytes, 0);
-        for (int x = 0; x < tile; ++x)
-            if (mapPicture(column * tile + x, y))
+        for (int x = 0; x < width; ++x)
+            if (mapPicture(column * width + x, y))
                 packed[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-        if (compressed) packed = runLengthCode(packed);
         data.insert(data.end(), packed.begin(), packed.end());
     }
     return data;
-}
-
-Bytes expectedDatabase(const ExpectedMap& m) {
-    std::vector<Bytes> tiles;
-    for (const ExpectedClass& c : m.classes)
-        for (int r = 0; r < c.grid; ++r)
-            for (int col = 0; col < c.grid; ++col) tiles.push_back(tileData(c, col, r, m.compressed));
-    const auto d = static_cast<std::uint32_t>(tiles.size());
-    const std::uint32_t x = m.texts.empty() ? 0 : 1;
-    const std::uint32_t n = 1 + x + d;
-    const std::uint32_t spare = 10;
-
-    Bytes out;
-    putText(out, m.name, 32);
-    putZeros(out, 4);  // attributes, version
-    putBe32(out, m.stamp);
-    putBe32(out, m.stamp);
-    putZeros(out, 16);  // backup date, modification number, app info, sort info
-    putText(out, "DataOrbl", 8);
-    putZeros(out, 8);  // unique ID seed, next record list
-    putBe16(out, n);
-
-    std::uint32_t offset = 80 + 8 * n;
-    std::vector<std::uint32_t> lengths{64 + 16 * d};
-    if (x == 1) lengths.push_back(16 + 64 * (static_cast<std::uint32_t>(m.texts.size()) + spare));
-    for (const Bytes& t : tiles) lengths.push_back(16 + (m.compressed ? 2 : 0) + static_cast<std::uint32_t>(t.size()));
-    for (std::uint32_t length : lengths) {
-        putBe32(out, offset);
-        out.push_back(0x40);
-        putZeros(out, 3);
-        offset += length;
-    }
-    putZeros(out, 2);
-
-    const int w1 = m.classes.front().size;
-    putText(out, m.name, 16);
-    putZeros(out, 8);  // encoded password
-    putText(out, "0" + m.version, 6);
-    out.push_back(static_cast<std::uint8_t>(x));
-    if (m.corners) {
-        const ExpectedCorners& c = *m.corners;
-        out.push_back(c.bottomRightLat < c.upperLeftLat ? 'N' : 'S');
-        putBe32(out, c.upperLeftLong);
-        putBe32(out, c.upperLeftLat);
-        putBe32(out, c.bottomRightLong);
-        putBe32(out, c.bottomRightLat);
-        putBe32(out, 1);
-    } else {
-        putZeros(out, 21);
-    }
-    putBe16(out, static_cast<unsigned>(w1));
-    putBe16(out, static_cast<unsigned>(w1));
-    out.push_back(static_cast<std::uint8_t>(d));
-    out.push_back(static_cast<std::uint8_t>(1 + x));
-    out.push_back(static_cast<std::uint8_t>(m.classes.size()));
-    out.push_back(2);
-    out.push_back(m.mode);
-    putZeros(out, 3);
-
-    unsigned index = 1 + x;
-    unsigned firstOfUpper = 0;
-    unsigned scaleToTop = 1;
-    for (std::size_t k = 0; k < m.classes.size(); ++k) {
-        const ExpectedClass& c = m.classes[k];
-        const unsigned magnification = k == 0 ? 1u : static_cast<unsigned>(c.size / m.classes[k - 1].size);
-        scaleToTop *= magnification;
-        const unsigned first = index;
-        for (int r = 0; r < c.grid; ++r) {
-            for (int col = 0; col < c.grid; ++col) {
-                out.push_back(static_cast<std::uint8_t>(index++));
-                unsigned parent = 0;
-                if (k > 0) {
-                    const int upper = m.classes[k - 1].grid;
-                    const int ratio = c.grid / upper;
-                    parent = firstOfUpper + static_cast<unsigned>((r / ratio) * upper + col / ratio);
-                }
-                out.push_back(static_cast<std::uint8_t>(parent));
-                out.push_back(static_cast<std::uint8_t>(magnification));
-                out.push_back(static_cast<std::uint8_t>(scaleToTop & 0xFF));
-                putBe16(out, static_cast<unsigned>(col * (w1 / c.grid)));
-                putBe16(out, static_cast<unsigned>(r * (w1 / c.grid)));
-                putBe16(out, static_cast<unsigned>(c.size / c.grid));
-                putBe16(out, static_cast<unsigned>(c.size / c.grid));
-                putZeros(out, 4);
-            }
-        }
-        firstOfUpper = first;
-    }
-
-    if (x == 1) {
-        putText(out, "if", 2);
-        putBe16(out, static_cast<unsigned>(m.texts.size()));
-        out.push_back(0);
-        out.push_back(static_cast<std::uint8_t>(spare));
-        putBe16(out, 1);
-        putZeros(out, 8);
-        for (const ExpectedText& t : m.texts) {
-            putBe16(out, t.left);
-            putBe16(out, t.top);
-            putBe16(out, t.right);
-            putBe16(out, t.bottom);
-            putZeros(out, 8);
-            putText(out, t.bytes, 48);
-        }
-        putZeros(out, 64 * spare);
-    }
-
-    std::size_t t = 0;
-    for (const ExpectedClass& c : m.classes) {
-        const int tile = c.size / c.grid;
-        for (int i = 0; i < c.grid * c.grid; ++i, ++t) {
-            putBe16(out, static_cast<unsigned>(tile));
-            putBe16(out, static_cast<unsigned>(tile));
-            putBe16(out, static_cast<unsigned>((tile + 15) / 16 * 2));
-            out.push_back(m.compressed ? 0x80 : 0);
-            out.push_back(0);
-            out.push_back(m.mode == 0 ? 0 : m.mode);
-            out.push_back(m.mode == 0 ? 0 : 2);
-            putZeros(out, 3);  // next depth offset, transparent index
-            out.push_back(m.compressed ? 1 : 0);
-            putZeros(out, 2);
-            if (m.compressed) {
-                const auto word = static_cast<std::uint16_t>(tiles[t].size() + 2);
-                out.push_back(static_cast<std::uint8_t>(word & 0xFF));
-                out.push_back(static_cast<std::uint8_t>(word >> 8));
-            }
-            out.insert(out.end(), tiles[t].begin(), tiles[t].end());
-        }
-    }
-    return out;
 }
 
 std::string storedPassword(const Bytes& database) {
@@ -277,7 +117,7 @@ struct ExactCase {
     const char* label;
     std::vector<std::string> options;  // besides -o, --name, --version and the classes
     bool whiteFirst;
-    ExpectedMap expected;              // name, version and stamp are filled in by the test
+    ExpectedDatabase expected;         // name, version and stamp are filled in by the test
 };
 
 class MakeCliExact : public ::testing::TestWithParam<ExactCase> {};
@@ -289,10 +129,10 @@ TEST_P(MakeCliExact, WritesTheLayoutByteForByte) {
     std::vector<std::string> args = baseArgs(out);
     args.insert(args.end(), param.options.begin(), param.options.end());
     for (std::size_t k = 0; k < param.expected.classes.size(); ++k) {
-        const int size = param.expected.classes[k].size;
-        args.push_back(
-            box.writeOneBitBmp("class" + std::to_string(k + 1) + ".bmp", size, size, mapPicture, param.whiteFirst)
-                .string());
+        const ExpectedClass& c = param.expected.classes[k];
+        args.push_back(box.writeOneBitBmp("class" + std::to_string(k + 1) + ".bmp", c.width, c.height, mapPicture,
+                                          param.whiteFirst)
+                           .string());
     }
 
     const ProcessResult r = box.run(args);
@@ -301,9 +141,12 @@ TEST_P(MakeCliExact, WritesTheLayoutByteForByte) {
     EXPECT_EQ(box.strayFiles(), std::vector<std::string>{});
     EXPECT_EQ(folderEntries(box.outputs()), std::vector<std::string>{"map.pdb"});
 
-    ExpectedMap expected = param.expected;
+    ExpectedDatabase expected = param.expected;
     expected.name = "TEST MAP";
-    expected.version = "01234";
+    expected.version = "001234";
+    expected.tileRows = [&](std::size_t k, int column, int row) {
+        return mapPictureTile(expected.classes[k], column, row);
+    };
     expected.stamp = static_cast<std::uint32_t>(kFixedEpoch + kStampOffset);
     Bytes actual = readFile(out);
     ASSERT_GT(actual.size(), 200u);
@@ -315,12 +158,14 @@ TEST_P(MakeCliExact, WritesTheLayoutByteForByte) {
     EXPECT_TRUE(actual == want) << firstDifference(actual, want);
 }
 
-ExpectedMap exactMap(std::uint8_t mode, bool compressed, std::vector<ExpectedClass> classes,
-                     std::vector<ExpectedText> texts = {}, std::optional<ExpectedCorners> corners = {}) {
-    ExpectedMap m;
+// Square classes as (size, tiles per side); the 8 password bytes are left
+// zero, the test compares them separately.
+ExpectedDatabase exactMap(std::uint8_t mode, bool compressed, const std::vector<std::pair<int, int>>& squares,
+                          std::vector<ExpectedText> texts = {}, std::optional<ExpectedCorners> corners = {}) {
+    ExpectedDatabase m;
     m.mode = mode;
     m.compressed = compressed;
-    m.classes = std::move(classes);
+    for (const auto& [size, grid] : squares) m.classes.push_back({size, size, grid, grid});
     m.texts = std::move(texts);
     m.corners = corners;
     return m;

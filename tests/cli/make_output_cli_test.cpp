@@ -30,12 +30,8 @@ std::vector<std::string> makeArgs(const std::filesystem::path& out, const std::v
 }
 
 ProcessResult runIn(const CliSandbox& box, const std::vector<std::string>& args, const Environment& extra = {}) {
-    Environment env{{"TZ", "UTC"},
-                    {"TMPDIR", box.temp().string()},
-                    {"SOURCE_DATE_EPOCH", std::to_string(kFixedEpoch)},
-                    {"PLOTVANE2_PASSWORD", std::nullopt}};
-    for (const auto& [name, value] : extra) env[name] = value;
-    return runProcess(kCli, args, env, {}, box.work().string(), std::chrono::seconds(60));
+    const ScopedDeadline deadline(60);
+    return box.run(args, extra);
 }
 
 // The database the same inputs give at a plain new path.

@@ -209,9 +209,8 @@ TEST_P(RasterCliOutput, WritesThroughLinksAndRefusesWhatIsNoFileOrTheSource) {
     if (out.empty()) GTEST_SKIP() << "this system cannot make the file of this case";
     auto expected = folderSnapshot(box.outputs());
 
-    const ProcessResult run =
-        runProcess(PLOTVANE_CLI_PATH, {"raster", source.string(), "--mode", "4", "-o", out.string()},
-                   {{"TMPDIR", box.temp().string()}}, {}, box.work().string(), std::chrono::seconds(20));
+    const ScopedDeadline deadline(60);
+    const ProcessResult run = box.run({"raster", source.string(), "--mode", "4", "-o", out.string()});
     ASSERT_FALSE(run.timedOut);
     if (c.refusal) {
         EXPECT_EQ(run.exitCode, 1);
@@ -236,8 +235,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, RasterCliOutput, ::testing::ValuesIn(outputCases
 TEST(RasterCliOutput, SourceGivenAsTheOutputNamesIt) {
     CliSandbox box(PLOTVANE_CLI_PATH);
     writeFile(box.output("map.bmp"), makeBmp(colourRecipe(160, 160)));
-    const ProcessResult run = runProcess(PLOTVANE_CLI_PATH, {"raster", "../out/map.bmp", "--mode", "1", "-o", "../out/map.bmp"},
-                                         {}, {}, box.work().string(), std::chrono::seconds(20));
+    const ProcessResult run = box.run({"raster", "../out/map.bmp", "--mode", "1", "-o", "../out/map.bmp"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err,
               "Error: Cannot make temp file (temporbl.$$$).\n"
@@ -286,10 +284,8 @@ TEST(RasterCliFailureInjection, EveryFileOperationFailingInTurnHarmsNothing) {
     sweepFileFailures(
         box, 100,
         [&](const std::string& failAt) {
-            return runProcess(PLOTVANE_CLI_PATH,
-                              {"raster", source.string(), "--mode", "8", "--dither", "-o", out.string()},
-                              {{"TMPDIR", box.temp().string()}, {"PLOTVANE2_FAIL_AT", failAt}}, {}, box.work().string(),
-                              std::chrono::seconds(60));
+            return box.run({"raster", source.string(), "--mode", "8", "--dither", "-o", out.string()},
+                           {{"PLOTVANE2_FAIL_AT", failAt}});
         },
         [&](const ProcessResult& r, const std::string& failAt) {
             EXPECT_EQ(r.err, "") << failAt;

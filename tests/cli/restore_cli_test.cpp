@@ -1,4 +1,4 @@
-// plotvane2-cli restore, run as a process on databases made by the command
+// plotvane2-cli restore, run in process on databases made by the command
 // line, with and without passwords, and on damaged files; where the class
 // bitmaps go, interrupts, and every file operation failing in turn.
 #include <gtest/gtest.h>
@@ -251,9 +251,7 @@ TEST_P(RestoreCliOutput, WritesThroughLinksAndRefusesWhatIsNoFileOrTheDatabase) 
     if (classOne.empty()) GTEST_SKIP() << "this system cannot make the file of this case";
     auto expected = folderSnapshot(folder);
 
-    const ProcessResult r = runProcess(kCli, {"restore", db.string(), "-d", folder.string()},
-                                       {{"TMPDIR", box.temp().string()}}, {}, box.work().string(),
-                                       std::chrono::seconds(20));
+    const ProcessResult r = box.run({"restore", db.string(), "-d", folder.string()});
     ASSERT_FALSE(r.timedOut);
     if (c.refusal) {
         EXPECT_EQ(r.exitCode, 1);
@@ -338,9 +336,7 @@ TEST(RestoreCliFailureInjection, EveryFileOperationFailingInTurnHarmsNothing) {
     sweepFileFailures(
         box, 1000,
         [&](const std::string& failAt) {
-            return runProcess(kCli, {"restore", db.string(), "-d", folder.string()},
-                              {{"TMPDIR", box.temp().string()}, {"PLOTVANE2_FAIL_AT", failAt}}, {}, box.work().string(),
-                              std::chrono::seconds(60));
+            return box.run({"restore", db.string(), "-d", folder.string()}, {{"PLOTVANE2_FAIL_AT", failAt}});
         },
         [&](const ProcessResult& r, const std::string& failAt) {
             EXPECT_EQ(r.err, "") << failAt;

@@ -58,26 +58,32 @@ struct LiveWindow {
 
 // Plays `steps` on the password dialogs as they open, one step per dialog,
 // by their own widgets; a step whose dialog never opens fails the test.
-void whenDialogsOpen(test::TestQtPlatform& platform,
-                     std::vector<std::pair<ui::DialogId, std::function<void(QWidget*)>>> steps) {
-    if (steps.empty()) return;
-    auto remaining = std::make_shared<decltype(steps)>(std::move(steps));
-    auto tries = std::make_shared<int>(0);
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [&platform, remaining, tries, poll] {
-        QWidget* dialog = platform.dialogWindow(remaining->front().first);
+// Each poll schedules a copy of itself, so nothing holds itself alive.
+using DialogSteps = std::vector<std::pair<ui::DialogId, std::function<void(QWidget*)>>>;
+
+struct DialogPoll {
+    test::TestQtPlatform* platform;
+    std::shared_ptr<DialogSteps> remaining;
+    std::shared_ptr<int> tries;
+
+    void operator()() const {
+        QWidget* dialog = platform->dialogWindow(remaining->front().first);
         if (dialog == nullptr || !dialog->isVisible()) {
-            if (++*tries < 500) QTimer::singleShot(10, *poll);
+            if (++*tries < 500) QTimer::singleShot(10, *this);
             else QFAIL("a password dialog never opened");
             return;
         }
         auto step = remaining->front().second;
         remaining->erase(remaining->begin());
         *tries = 0;
-        if (!remaining->empty()) QTimer::singleShot(10, *poll);
+        if (!remaining->empty()) QTimer::singleShot(10, *this);
         step(dialog);
-    };
-    QTimer::singleShot(0, *poll);
+    }
+};
+
+void whenDialogsOpen(test::TestQtPlatform& platform, DialogSteps steps) {
+    if (steps.empty()) return;
+    QTimer::singleShot(0, DialogPoll{&platform, std::make_shared<DialogSteps>(std::move(steps)), std::make_shared<int>(0)});
 }
 
 void click(QWidget* dialog, int id) { QTest::mouseClick(qtui::findControl(dialog, id), Qt::LeftButton); }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "project/byte_order.h"
+#include "support/cli_in_process.h"
 #include "support/database_fixtures.h"
 
 namespace plotvane::test {
@@ -44,14 +45,24 @@ std::filesystem::path CliSandbox::writeColourBmp(const std::string& name, int wi
     return path;
 }
 
-ProcessResult CliSandbox::run(const std::vector<std::string>& args, const Environment& environment,
-                              const std::string& input) const {
+Environment CliSandbox::environment(const Environment& extra) const {
     Environment env{{"TZ", "UTC"},
                     {"TMPDIR", temp_.string()},
                     {"SOURCE_DATE_EPOCH", std::to_string(kFixedEpoch)},
-                    {"PLOTVANE2_PASSWORD", std::nullopt}};
-    for (const auto& [name, value] : environment) env[name] = value;
-    return runProcess(program_, args, env, input, work_.string());
+                    {"PLOTVANE2_PASSWORD", std::nullopt},
+                    {"PLOTVANE2_FAIL_AT", std::nullopt}};
+    for (const auto& [name, value] : extra) env[name] = value;
+    return env;
+}
+
+ProcessResult CliSandbox::run(const std::vector<std::string>& args, const Environment& extra,
+                              const std::string& input) const {
+    return runCliInProcess(args, environment(extra), input, work_);
+}
+
+ProcessResult CliSandbox::runAsProcess(const std::vector<std::string>& args, const Environment& extra,
+                                       const std::string& input, std::chrono::milliseconds limit) const {
+    return runProcess(program_, args, environment(extra), input, work_.string(), limit);
 }
 
 std::vector<std::string> CliSandbox::strayFiles() const {

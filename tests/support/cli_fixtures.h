@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -23,7 +24,8 @@ inline constexpr std::int64_t kFixedEpoch = 1700000000;
 
 // One place to run the command line from: an empty working folder (the
 // current folder of every run), a private TMPDIR, a folder for inputs and
-// one for outputs. Runs get TZ=UTC, SOURCE_DATE_EPOCH=kFixedEpoch and no
+// one for outputs. `program` is the plotvane2-cli binary for the runs made
+// as processes. Runs get TZ=UTC, SOURCE_DATE_EPOCH=kFixedEpoch and no
 // PLOTVANE2_PASSWORD unless `environment` says otherwise (an empty
 // optional unsets a variable).
 class CliSandbox {
@@ -47,8 +49,17 @@ public:
     std::filesystem::path writeColourBmp(const std::string& name, int width, int height,
                                          const std::function<std::uint32_t(int x, int y)>& rgb) const;
 
+    // Runs the command line in this process (see runCliInProcess), the
+    // sandbox's working folder current.
     ProcessResult run(const std::vector<std::string>& args, const Environment& environment = {},
                       const std::string& input = {}) const;
+    // The same run as a process of its own, for what only a process shows:
+    // signals, pipes, main's exit.
+    ProcessResult runAsProcess(const std::vector<std::string>& args, const Environment& environment = {},
+                               const std::string& input = {},
+                               std::chrono::milliseconds limit = kProcessTimeLimit) const;
+    // The environment every run gets, `extra` applied over it.
+    Environment environment(const Environment& extra = {}) const;
 
     // Entries left in the working folder and in TMPDIR: both must stay empty.
     std::vector<std::string> strayFiles() const;

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# make test: one build with AddressSanitizer and UndefinedBehaviorSanitizer
+# at -O1 that runs every suite, the window's Qt suite and the layering
+# check included, with warnings as errors; then the build and test times.
+#
+# Usage: scripts/test.sh [BUILD]   (default build-check)
+#   JOBS         parallel compile jobs and ctest runs (default: the cores)
+#   WERROR       ON (default) or OFF: warnings as errors
+#   CTEST_FLAGS  more ctest options, e.g. "-L cli" or "-R restore"
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$root/build-check}"
+jobs="${JOBS:-$(nproc)}"
+launcher=()
+# ccache speeds up rebuilds where it is installed; a clean clone without it
+# builds the same.
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+
+start=$(date +%s)
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
+  -DPLOTVANE_SANITIZE=ON -DPLOTVANE_WERROR="${WERROR:-ON}" -DPLOTVANE_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
+cmake --build "$build" -j "$jobs"
+built=$(date +%s)
+
+status=0
+(
+  cd "$build"
+  # Leaks in the system's own libraries (fonts, the toolkit's plugins) are
+  # not ours; tests/lsan.supp names them.
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
+  LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" \
+  UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --output-on-failure -j "$jobs" ${CTEST_FLAGS:-}
+) || status=$?
+finished=$(date +%s)
+
+echo "make test: build $((built - start)) s, tests $((finished - built)) s, total $((finished - start)) s"
+exit $status
