@@ -10,6 +10,7 @@
 
 #include "cli/class_options.h"
 #include "cli/commands.h"
+#include "cli/escaped_text.h"
 #include "import/class_builder.h"
 
 namespace plotvane::cli {
@@ -54,7 +55,7 @@ int runClasses(const ClassesOptions& options) {
     for (int k = 0; k < plan.classCount; ++k) {
         const auto i = static_cast<std::size_t>(k);
         std::printf("Wrote %s (%u x %u, %s, %u record%s in %s mode)\n",
-                    import::classPicturePath(folder, k).string().c_str(), plan.widths[i], plan.heights[i], bits,
+                    shownPath(import::classPicturePath(folder, k)).c_str(), plan.widths[i], plan.heights[i], bits,
                     plan.records[i], plan.records[i] == 1 ? "" : "s", import::modeName(mode).c_str());
     }
     std::printf("Reduced by %u. %s\n", plan.reduction, import::paddingReport(plan).c_str());

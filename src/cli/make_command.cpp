@@ -24,6 +24,7 @@
 #include "cli/password_source.h"
 #include "cli/commands.h"
 #include "cli/coordinate_options.h"
+#include "cli/escaped_text.h"
 #include "cli/private_folder.h"
 #include "database/database_writer.h"
 #include "database/input_rules.h"
@@ -374,7 +375,8 @@ int runMake(const MakeOptions& options) {
         import::ClassPicture picture;
         if (import::enterClassPicture(classFiles[k], workDir.path(), adviceOnce, picture) != 0 ||
             checkClassBitmap(project, picture.rulesPath, classIndex, compressChecked, adviceOnce, updates) != 0) {
-            std::fprintf(stderr, "plotvane2-cli: refused Class %d: %s\n", classIndex + 1, classFiles[k].c_str());
+            std::fprintf(stderr, "plotvane2-cli: refused Class %d: %s\n", classIndex + 1,
+                         shownPath(classFiles[k]).c_str());
             return kExitRefused;
         }
         if (picture.converted) workDir.holdFile(picture.rulesPath);

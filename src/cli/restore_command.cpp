@@ -15,6 +15,7 @@
 #include "access/password_codec.h"
 #include "cli/password_source.h"
 #include "cli/commands.h"
+#include "cli/escaped_text.h"
 #include "database/database_loader.h"
 #include "database/map_database.h"
 #include "database/staged_restore.h"
@@ -69,7 +70,7 @@ int runRestore(const RestoreOptions& options) {
     markDatabaseLoaded(project);
     for (int k = 0; k < project.classCount; ++k) {
         const MapClassEntry& c = project.classes[static_cast<std::size_t>(k)];
-        std::printf("Wrote %s (%u x %u, %u bit%s per pixel)\n", c.fileName.str().c_str(), c.width, c.height,
+        std::printf("Wrote %s (%u x %u, %u bit%s per pixel)\n", shownPath(c.fileName.str()).c_str(), c.width, c.height,
                     c.bitDepth, c.bitDepth == 1 ? "" : "s");
     }
     std::printf("Access: %s, %s\n", project.access.readOnly != 0 ? "Read Only" : "Full Edit OK",

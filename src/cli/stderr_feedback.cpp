@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "cli/commands.h"
+#include "cli/escaped_text.h"
 
 namespace plotvane::cli {
 
@@ -17,8 +18,8 @@ void StderrFeedback::explain(const FileProblem& problem) {
 
 std::string describeFileProblem(const FileProblem& problem) {
     using Kind = FileProblem::Kind;
-    std::string text = problem.path.string();
-    if (!problem.target.empty()) text += " (a link to " + problem.target.string() + ")";
+    std::string text = shownPath(problem.path);
+    if (!problem.target.empty()) text += " (a link to " + shownPath(problem.target) + ")";
     const std::string reason = problem.error != 0 ? std::strerror(problem.error) : "";
     switch (problem.kind) {
         case Kind::CannotCreate: return text + ": cannot be created: " + reason;
@@ -32,7 +33,7 @@ std::string describeFileProblem(const FileProblem& problem) {
         case Kind::Socket: return text + ": is a socket, not a file; it was left as it is";
         case Kind::OtherType: return text + ": is not a regular file; it was left as it is";
         case Kind::SameAsInput:
-            return text + ": is the input " + problem.input.string() + "; it was left as it is";
+            return text + ": is the input " + shownPath(problem.input) + "; it was left as it is";
     }
     return text;
 }
