@@ -10,6 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 
 #include "access/password_codec.h"
@@ -20,6 +23,7 @@
 #include "database/map_database.h"
 #include "database/staged_restore.h"
 #include "project/files.h"
+#include "project/interrupt_cleanup.h"
 
 namespace plotvane::cli {
 
@@ -29,6 +33,42 @@ struct RestoreOptions {
     std::string database;
     std::string folder;
     bool passwordStdin = false;
+};
+
+// The folders of -d that did not exist, made outermost first. Unless kept,
+// they are removed again innermost first, on an interrupt too; rmdir never
+// removes a folder that holds anything, so nothing else can go with them.
+class MadeFolders {
+public:
+    explicit MadeFolders(const std::filesystem::path& folder) {
+        std::vector<std::filesystem::path> missing;
+        std::error_code ec;
+        for (std::filesystem::path p = std::filesystem::absolute(folder, ec).lexically_normal();
+             !p.empty() && !std::filesystem::exists(p, ec); p = p.parent_path()) {
+            missing.push_back(p);
+            if (p == p.parent_path()) break;
+        }
+        for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+            const InterruptBlock block;
+            if (::mkdir(it->c_str(), 0777) != 0) break;
+            made_.push_back(*it);
+            slots_.push_back(addCleanupFolder(*it));
+        }
+    }
+    ~MadeFolders() {
+        for (std::size_t i = made_.size(); i-- > 0;) {
+            if (!kept_) ::rmdir(made_[i].c_str());
+            dropCleanupFolder(slots_[i]);
+        }
+    }
+    MadeFolders(const MadeFolders&) = delete;
+    MadeFolders& operator=(const MadeFolders&) = delete;
+    void keep() { kept_ = true; }
+
+private:
+    std::vector<std::filesystem::path> made_;
+    std::vector<int> slots_;
+    bool kept_ = false;
 };
 
 const char* viewModeName(std::uint8_t viewMode) {
@@ -56,7 +96,7 @@ int runRestore(const RestoreOptions& options) {
         if (!acceptPasswordCheck(project, check, feedback)) return kExitRefused;
     }
 
-    std::filesystem::create_directories(folder, ec);
+    MadeFolders madeFolders(folder);
     // Written straight to DIR/class1.bmp .. classN.bmp, all or none: no
     // temporary file of the dialog's is needed.
     StagedRestore outputs([&folder](int k) { return folder / ("class" + std::to_string(k) + ".bmp"); },
@@ -67,6 +107,7 @@ int runRestore(const RestoreOptions& options) {
         feedback.explain(outputs.problem());
         return kExitRefused;
     }
+    madeFolders.keep();
     markDatabaseLoaded(project);
     for (int k = 0; k < project.classCount; ++k) {
         const MapClassEntry& c = project.classes[static_cast<std::size_t>(k)];

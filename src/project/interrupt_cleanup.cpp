@@ -20,7 +20,7 @@ struct Slot {
 };
 
 constexpr int kFileSlots = 32;
-constexpr int kFolderSlots = 4;
+constexpr int kFolderSlots = 16;
 Slot fileSlots[kFileSlots];
 Slot folderSlots[kFolderSlots];
 
@@ -53,8 +53,11 @@ void dropCleanupFolder(int slot) { dropFrom(folderSlots, kFolderSlots, slot); }
 void removeInterruptedFiles() noexcept {
     for (Slot& slot : fileSlots)
         if (slot.state.load(std::memory_order_acquire) == 2) ::unlink(slot.path);
-    for (Slot& slot : folderSlots)
-        if (slot.state.load(std::memory_order_acquire) == 2) ::rmdir(slot.path);
+    // A registered folder may hold another one; as many passes as there
+    // are slots empty any nesting, whatever the order of registration.
+    for (int pass = 0; pass < kFolderSlots; ++pass)
+        for (Slot& slot : folderSlots)
+            if (slot.state.load(std::memory_order_acquire) == 2) ::rmdir(slot.path);
 }
 
 sigset_t interruptSignals() {

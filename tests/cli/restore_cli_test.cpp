@@ -184,6 +184,20 @@ TEST(RestoreCliRun, ReplacesEarlierFilesAndCreatesTheFolder) {
     EXPECT_EQ(folderEntries(folder), (std::vector<std::string>{"class1.bmp", "class2.bmp"}));
 }
 
+// A refused restore removes the folders of -d it made, and only those.
+TEST(RestoreCliRun, ARefusalRemovesTheFoldersItMadeAndNoOther) {
+    CliSandbox box(kCli);
+    const auto db = damaged([](Bytes& b) { b.pop_back(); })(box);
+    const auto kept = box.output("kept");
+    std::filesystem::create_directories(kept / "empty");
+    const auto before = folderSnapshot(box.outputs());
+    for (const auto& folder : {kept / "new" / "a" / "b", kept / "empty" / "a", box.output("new")}) {
+        const ProcessResult r = box.run({"restore", db.string(), "-d", folder.string()});
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_EQ(folderSnapshot(box.outputs()), before) << folder;
+    }
+}
+
 TEST(RestoreCliRun, AClassThatCannotBeWrittenLeavesEveryTargetAsItWas) {
     CliSandbox box(kCli);
     const auto db = makeDatabase(box, "map.pdb", {});
