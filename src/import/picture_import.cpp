@@ -3,7 +3,9 @@
 #include <array>
 #include <cstdio>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "import/bmp_twin.h"
 #include "import/gdal_handles.h"
@@ -14,11 +16,16 @@ namespace plotvane::import {
 
 namespace {
 
+// The sniff reads past the file layer on purpose: for a BMP the rules then
+// open and read the file exactly as they did before pictures were taken, so
+// a BMP project meets the same file operations, failures and messages.
 bool startsWithBm(const std::filesystem::path& path) {
-    FilePtr file = openFile(path, "rb");
-    if (!file) return true;  // the rules say why it cannot be read
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return true;  // the rules say why it cannot be read
     std::array<char, 2> magic{};
-    if (!readExact(file.get(), magic.data(), magic.size())) return true;
+    const ssize_t got = ::read(fd, magic.data(), magic.size());
+    ::close(fd);
+    if (got != static_cast<ssize_t>(magic.size())) return true;
     return magic[0] == 'B' && magic[1] == 'M';
 }
 

@@ -31,7 +31,9 @@ TEST_F(MainDialogTest, GeoreferencedClassOneOffersItsCorners) {
                                       {"35", "19", "12", "00"}, {"140", "8", "24", "00"}};
         for (int v = 0; v < 4; ++v)
             for (int p = 0; p < 4; ++p)
-                if (yes) EXPECT_EQ(platform.text(ids::kIdCoordinate[v][p]), expected[v][p]) << v << p;
+                if (yes) {
+                    EXPECT_EQ(platform.text(ids::kIdCoordinate[v][p]), expected[v][p]) << v << p;
+                }
         EXPECT_TRUE(platform.allActionsPlayed());
     }
 }
