@@ -4,6 +4,7 @@
 #include <array>
 
 #include "project/control_ids.h"
+#include "project/map_project.h"
 
 namespace plotvane::ui {
 
@@ -43,12 +44,13 @@ constexpr std::array<ControlLayout, 6> classRow(int k, const std::array<std::str
     const int y = rowY(k);
     return {
         bitmap(ids::kIdClassButton[k], {10, y, 15, 15}, static_cast<F>(static_cast<int>(F::Class1) + k), names[0]),
-        // A path of any length is kept whole, so the FileName edits take no limit.
-        edit(ids::kIdClassFileName[k], {30, y, 60, 15}, 0, names[1]),
-        edit(ids::kIdClassTopxN[k], {90, y, 25, 15}, 0, names[2]),
-        edit(ids::kIdClassWidth[k], {115, y, 25, 15}, 0, names[3]),
-        edit(ids::kIdClassHeight[k], {140, y, 25, 15}, 0, names[4]),
-        edit(ids::kIdClassUseRec[k], {165, y, 25, 15}, 0, names[5]),
+        // A path of any length is kept whole, so the FileName edits take no
+        // limit: a path cut short would name another file.
+        edit(ids::kIdClassFileName[k], {30, y, 60, 15}, 0, names[1], kReadOnlyAtStart),
+        edit(ids::kIdClassTopxN[k], {90, y, 25, 15}, 0, names[2], kReadOnlyAtStart),
+        edit(ids::kIdClassWidth[k], {115, y, 25, 15}, 0, names[3], kReadOnlyAtStart),
+        edit(ids::kIdClassHeight[k], {140, y, 25, 15}, 0, names[4], kReadOnlyAtStart),
+        edit(ids::kIdClassUseRec[k], {165, y, 25, 15}, 0, names[5], kReadOnlyAtStart),
     };
 }
 
@@ -60,11 +62,11 @@ constexpr std::array<ControlLayout, 5> angle(int value, const std::array<std::st
     const int y = coordinateY(value);
     const auto& id = ids::kIdCoordinate[value];
     return {
-        edit(id[0], {x, y, 20, 15}, 3, names[0]),
-        edit(id[1], {x + 20, y, 15, 15}, 2, names[1]),
-        edit(id[2], {x + 35, y, 15, 15}, 2, names[2]),
+        edit(id[0], {x, y, 20, 15}, 3, names[0], kDigitsOnly),
+        edit(id[1], {x + 20, y, 15, 15}, 2, names[1], kDigitsOnly),
+        edit(id[2], {x + 35, y, 15, 15}, 2, names[2], kDigitsOnly),
         label({x + 50, y, 5, 15}, "."),
-        edit(id[3], {x + 55, y, 20, 15}, 2, names[3]),
+        edit(id[3], {x + 55, y, 20, 15}, 2, names[3], kDigitsOnly),
     };
 }
 
@@ -81,7 +83,7 @@ constexpr auto kMainControls = join(
         label({10, 10, 52, 10}, "DataBase Name"),
         edit(ids::kIdDatabaseName, {65, 10, 125, 15}, 15, "DataBase Name"),
         label({10, 30, 28, 10}, "Version"),
-        edit(ids::kIdVersion, {65, 30, 125, 15}, 5, "Version"),
+        edit(ids::kIdVersion, {65, 30, 125, 15}, 5, "Version", kDigitsOnly),
     },
     std::array<ControlLayout, 6>{
         label({5, 50, 20, 10}, "Class"),
@@ -111,8 +113,8 @@ constexpr auto kMainControls = join(
               "Bottom-right longitude fraction"}),
     std::array<ControlLayout, 16>{
         label({200, 15, 36, 10}, "Info Text"),
-        edit(ids::kIdInfoTextCounter, {255, 10, 40, 15}, 0, "Info Text counter", kCentred),
-        edit(ids::kIdInfoTextEdit, {200, 30, 95, 15}, 48, "Info Text"),
+        edit(ids::kIdInfoTextCounter, {255, 10, 40, 15}, 0, "Info Text counter", kCentred | kReadOnlyAtStart),
+        edit(ids::kIdInfoTextEdit, {200, 30, 95, 15}, kInfoTextBytes, "Info Text", kWindows1252Text),
         bitmap(ids::kIdInfoTextButton, {300, 30, 15, 15}, F::Information, "Info Text button"),
         bitmap(ids::kIdColour, {200, 185, 30, 15}, F::Colour, "Colour mode"),
         bitmap(ids::kIdZoomIn, {260, 180, 10, 10}, F::Plus, "Zoom in"),
@@ -198,6 +200,16 @@ const ControlLayout* findControl(DialogId dialog, int id) {
     for (const ControlLayout& c : dialogLayout(dialog).controls)
         if (c.id == id) return &c;
     return nullptr;
+}
+
+bool hasStyle(DialogId dialog, int id, ControlStyle style) {
+    const ControlLayout* row = findControl(dialog, id);
+    return row && (row->styles & style) != 0;
+}
+
+int inputLimit(DialogId dialog, int id) {
+    const ControlLayout* row = findControl(dialog, id);
+    return row ? row->inputLimit : 0;
 }
 
 }  // namespace plotvane::ui

@@ -5,6 +5,7 @@
 
 #include "app/pixel_rect.h"
 #include "app/platform.h"
+#include "database/input_rules.h"  // the characters a kWindows1252Text edit takes
 
 // The dialog templates as data: every control of every dialog with its
 // place in dialog units, caption, input limit and accessible name. The
@@ -49,6 +50,13 @@ enum ControlStyle : unsigned {
     kDefaultButton = 1,  // Enter in an edit presses it
     kCentred = 2,        // text centred in the edit
     kPasswordEcho = 4,   // typed characters are not shown
+    // Typed characters other than digits are dropped; pasted text is taken
+    // as it is, so the checks' number messages can still be met.
+    kDigitsOnly = 8,
+    kReadOnlyAtStart = 16,  // the controller makes it editable when it may be
+    // Stored as Windows-1252 bytes: takes only characters that code page
+    // holds, and no control characters.
+    kWindows1252Text = 32,
 };
 
 struct DialogUnits {
@@ -95,5 +103,12 @@ const DialogLayout& dialogLayout(DialogId dialog);
 
 // The row of control `id` in `dialog`, or nullptr.
 const ControlLayout* findControl(DialogId dialog, int id);
+
+// Whether the row of control `id` in `dialog` has `style`; false for a
+// control the table does not hold.
+bool hasStyle(DialogId dialog, int id, ControlStyle style);
+
+// The input limit of control `id` in `dialog`; 0 for none.
+int inputLimit(DialogId dialog, int id);
 
 }  // namespace plotvane::ui

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/class_rows.h"
+#include "app/dialog_layout.h"
 #include "app/dialog_make_front_end.h"
 #include "app/file_load.h"
 #include "app/make_flow.h"
@@ -26,10 +27,6 @@ constexpr int kStep = 80;
 // The client rectangle of the preview and its centre pixel.
 constexpr int kCentreClientX = 390;
 constexpr int kCentreClientY = 160;
-
-// Digits, one per edit, that the coordinate edits take: degrees 3, the
-// other parts 2.
-constexpr int kCoordinatePartLimit[4] = {3, 2, 2, 2};
 
 // BMP first, as ever; the other pictures enter through their BMP twins.
 const ui::FileDialogRequest kBitmapDialog{std::string("bitmap (*.bmp)|*.bmp|picture (") +
@@ -85,12 +82,8 @@ void MainDialog::initialise() {
                    ids::kIdInfoTextButton})
         platform_.setEnabled(kMain, id, false);
 
-    // The FileName edits get no limit: a path cut short would name another file.
-    platform_.setInputLimit(kMain, ids::kIdDatabaseName, 15);
-    platform_.setInputLimit(kMain, ids::kIdVersion, 5);
-    for (const auto& angle : ids::kIdCoordinate)
-        for (int part = 0; part < 4; ++part) platform_.setInputLimit(kMain, angle[part], kCoordinatePartLimit[part]);
-    platform_.setInputLimit(kMain, ids::kIdInfoTextEdit, kInfoTextBytes);
+    for (const ui::ControlLayout& row : ui::dialogLayout(kMain).controls)
+        if (row.inputLimit > 0) platform_.setInputLimit(kMain, row.id, row.inputLimit);
 
     for (const auto& angle : ids::kIdCoordinate)
         for (int id : angle) setText(id, "0");

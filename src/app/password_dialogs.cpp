@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "app/dialog_layout.h"
 #include "project/control_ids.h"
 
 namespace plotvane::app {
@@ -10,8 +11,6 @@ namespace {
 
 using ui::DialogId;
 using ui::DialogResult;
-
-constexpr int kFieldLimit = static_cast<int>(kPasswordLength);
 
 // The five radio buttons and the choice each one stands for. Each button
 // is a group of its own, so the dialog keeps them exclusive.
@@ -47,7 +46,7 @@ void choose(ModeChoices& c, int id) {
 }
 
 void openEmptyField(ui::Platform& platform, DialogId dialog) {
-    platform.setInputLimit(dialog, ids::kIdPasswordEdit, kFieldLimit);
+    platform.setInputLimit(dialog, ids::kIdPasswordEdit, ui::inputLimit(dialog, ids::kIdPasswordEdit));
     platform.setControlText(dialog, ids::kIdPasswordEdit, "");
 }
 

@@ -17,7 +17,6 @@
 #include <QStyleFactory>
 #include <QValidator>
 
-#include "app/edit_styles.h"
 #include "gui/app_icon.h"
 #include "gui/bitmap_button.h"
 
@@ -308,10 +307,10 @@ void buildControls(QWidget& window, const ui::DialogLayout& layout, const std::f
             if (row.id != ui::kIdStatic) widget->setObjectName(QString::number(row.id));
             if (row.kind != ui::ControlKind::Edit) continue;
             auto* edit = static_cast<QLineEdit*>(widget);
-            if (ui::isDigitsOnlyEdit(layout.dialog, row.id)) edit->installEventFilter(new TypedDigitsOnly(edit));
-            if (ui::isWindows1252Edit(layout.dialog, row.id))
+            if (row.styles & ui::kDigitsOnly) edit->installEventFilter(new TypedDigitsOnly(edit));
+            if (row.styles & ui::kWindows1252Text)
                 edit->setValidator(new CharacterFilter(plotvane::isWindows1252TextCharacter, edit));
-            if (ui::isInitiallyReadOnlyEdit(layout.dialog, row.id)) setEditReadOnly(edit, true);
+            if (row.styles & ui::kReadOnlyAtStart) setEditReadOnly(edit, true);
         }
     }
 }

@@ -1,6 +1,8 @@
 #include <fstream>
+#include <set>
 #include <vector>
 
+#include "app/dialog_layout.h"
 #include "app/main_dialog_fixture.h"
 
 namespace plotvane::test {
@@ -48,6 +50,26 @@ TEST_F(MainDialogTest, StartStateOfTheControls) {
     EXPECT_EQ(project().sourceBitDepth, 24);
     EXPECT_EQ(project().access.fullEdit, 1);
     EXPECT_TRUE(platform.messages().empty());
+}
+
+// Each edit of the main dialog carries exactly the edit styles it has
+// always had: digits for the version and coordinates, read-only at start for
+// the class rows and the counter, Windows-1252 text for the information text.
+TEST(MainDialogLayout, EditStylesOfEveryEdit) {
+    std::set<int> digits{ids::kIdVersion}, readOnly{ids::kIdInfoTextCounter}, text{ids::kIdInfoTextEdit};
+    for (const auto& angle : ids::kIdCoordinate) digits.insert(std::begin(angle), std::end(angle));
+    for (int k = 0; k < 4; ++k)
+        readOnly.insert({ids::kIdClassFileName[k], ids::kIdClassTopxN[k], ids::kIdClassWidth[k],
+                         ids::kIdClassHeight[k], ids::kIdClassUseRec[k]});
+    int edits = 0;
+    for (const ui::ControlLayout& row : ui::dialogLayout(DialogId::Main).controls) {
+        if (row.kind != ui::ControlKind::Edit) continue;
+        ++edits;
+        EXPECT_EQ((row.styles & ui::kDigitsOnly) != 0, digits.count(row.id) == 1) << row.id;
+        EXPECT_EQ((row.styles & ui::kReadOnlyAtStart) != 0, readOnly.count(row.id) == 1) << row.id;
+        EXPECT_EQ((row.styles & ui::kWindows1252Text) != 0, text.count(row.id) == 1) << row.id;
+    }
+    EXPECT_EQ(edits, 40);
 }
 
 TEST_F(MainDialogTest, EditLimitsHoldAsTyped) {

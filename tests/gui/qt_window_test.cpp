@@ -23,7 +23,6 @@
 #include "project/control_ids.h"
 #include "qt_fixtures.h"
 #include "app/dialog_layout.h"
-#include "app/edit_styles.h"
 #include "gui/bitmap_button.h"
 #include "gui/dialog_builder.h"
 #include "gui/modal_window.h"
@@ -86,7 +85,7 @@ QString captionProblem(ui::DialogId dialog, QWidget* w) {
         needW += 16;
     } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         // A digits-only edit shows its longest entry whole.
-        if (!ui::isDigitsOnlyEdit(dialog, w->objectName().toInt())) return {};
+        if (!ui::hasStyle(dialog, w->objectName().toInt(), ui::kDigitsOnly)) return {};
         QStyleOptionFrame option;
         option.initFrom(edit);
         option.lineWidth = s->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);

@@ -4,7 +4,7 @@
 
 #include "database/input_rules.h"
 #include "project/control_ids.h"
-#include "app/edit_styles.h"
+#include "app/dialog_layout.h"
 
 namespace plotvane::test {
 
@@ -65,7 +65,7 @@ ScriptedPlatform::ScriptedPlatform() {
     for (int id : {ids::kIdDatabaseName, ids::kIdVersion, ids::kIdInfoTextEdit, ids::kIdInfoTextCounter}) {
         slot(ui::DialogId::Main, id);
     }
-    // A new slot takes its read-only style from the dialog's edit styles.
+    // A new slot takes its read-only style and limit from the dialog's layout.
     for (int k = 0; k < 4; ++k) {
         for (int id : {ids::kIdClassFileName[k], ids::kIdClassTopxN[k], ids::kIdClassWidth[k],
                        ids::kIdClassHeight[k], ids::kIdClassUseRec[k]})
@@ -79,7 +79,10 @@ void ScriptedPlatform::queue(std::initializer_list<UserAction> actions) {
 
 ScriptedPlatform::Control& ScriptedPlatform::slot(ui::DialogId dialog, int id) {
     auto [it, inserted] = controls_.try_emplace({key(dialog), id});
-    if (inserted) it->second.readOnly = ui::isInitiallyReadOnlyEdit(dialog, id);
+    if (inserted) {
+        it->second.readOnly = ui::hasStyle(dialog, id, ui::kReadOnlyAtStart);
+        it->second.limit = ui::inputLimit(dialog, id);
+    }
     return it->second;
 }
 
@@ -95,8 +98,8 @@ std::string ScriptedPlatform::filtered(ui::DialogId dialog, int id, const std::s
     int count = 0;
     for (const std::string& ch : characters(text)) {
         if (c.limit > 0 && count >= c.limit) break;
-        if (typed && ui::isDigitsOnlyEdit(dialog, id) && !(ch.size() == 1 && ch[0] >= '0' && ch[0] <= '9')) continue;
-        if (ui::isWindows1252Edit(dialog, id)) {
+        if (typed && ui::hasStyle(dialog, id, ui::kDigitsOnly) && !(ch.size() == 1 && ch[0] >= '0' && ch[0] <= '9')) continue;
+        if (ui::hasStyle(dialog, id, ui::kWindows1252Text)) {
             const auto byte = utf8ToWindows1252(ch);
             if (!byte || byte->size() != 1) continue;
             if (!isWindows1252TextByte(static_cast<std::uint8_t>((*byte)[0]))) continue;
