@@ -30,24 +30,8 @@ done
 work="$(mktemp -d "${TMPDIR:-/tmp}/database-bench.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
-# Runs a command REPEAT times; prints the fastest wall time in seconds and
-# the largest peak resident size in KiB seen over the runs.
-measure() {
-  local best="" peak=0 line wall rss
-  for ((i = 0; i < repeat; i++)); do
-    /usr/bin/time -o "$work/time" -f '%e %M' "$@" >/dev/null 2>"$work/stderr" || {
-      echo "$0: failed: $*" >&2
-      cat "$work/stderr" >&2
-      exit 1
-    }
-    line="$(tail -n 1 "$work/time")"
-    wall="${line% *}"
-    rss="${line#* }"
-    if [[ -z "$best" ]] || awk -v a="$wall" -v b="$best" 'BEGIN { exit !(a < b) }'; then best="$wall"; fi
-    ((rss > peak)) && peak="$rss"
-  done
-  echo "$best $peak"
-}
+# shellcheck source=bench/measure.sh
+source "$(dirname "$0")/measure.sh"
 
 # bench_map LABEL MODE SIZE...
 bench_map() {
