@@ -308,7 +308,15 @@ private:
     std::map<int, std::string> edits_;
 };
 
-int runMake(const MakeOptions& options) {
+// What the options say, checked before any file is touched: the texts to
+// pin and the corners' edit texts. Throws UsageError.
+struct CheckedOptions {
+    std::vector<PinnedText> texts;
+    CoordinateTexts corners;
+    std::optional<std::int64_t> epoch;
+};
+
+CheckedOptions checkOptions(const MakeOptions& options) {
     if (options.upperLeft.has_value() != options.bottomRight.has_value())
         throw UsageError("--upper-left and --bottom-right go together");
     if (options.georef && options.upperLeft)
@@ -319,21 +327,97 @@ int runMake(const MakeOptions& options) {
     if (options.texts.size() > static_cast<std::size_t>(kInfoTextLimit))
         throw UsageError("--text: at most " + std::to_string(kInfoTextLimit) + " texts, not " +
                          std::to_string(options.texts.size()));
-    std::vector<PinnedText> texts;
-    for (const std::string& t : options.texts) texts.push_back(parseText(t));
-    CoordinateTexts corners;
+    CheckedOptions checked;
+    for (const std::string& t : options.texts) checked.texts.push_back(parseText(t));
     if (options.upperLeft) {
         const auto [ulLat, ulLong] = putCorner("--upper-left", *options.upperLeft, CoordinateValue::UpperLeftLat,
-                                               CoordinateValue::UpperLeftLong, corners);
+                                               CoordinateValue::UpperLeftLong, checked.corners);
         const auto [brLat, brLong] = putCorner("--bottom-right", *options.bottomRight,
                                                CoordinateValue::BottomRightLat, CoordinateValue::BottomRightLong,
-                                               corners);
+                                               checked.corners);
         checkCornerSides(ulLat, ulLong, brLat, brLong);
     }
-    const std::optional<std::int64_t> epoch = sourceDateEpoch();
+    checked.epoch = sourceDateEpoch();
 
     if (options.from.has_value() == !options.classes.empty())
         throw UsageError(options.from ? "give the class bitmaps or --from, not both" : "give the class bitmaps or --from MASTER");
+    return checked;
+}
+
+// Builds the classes of the master picture --from into the private folder
+// and adds their files to `classFiles`; false when refused (the messages
+// are shown).
+bool buildClassesFromMaster(const MakeOptions& options, ColourMode mode, bool withTexts,
+                            const std::filesystem::path& workDir, Feedback& feedback,
+                            std::vector<std::string>& classFiles) {
+    const import::ClassRequest request = classRequest(options.classOptions, mode, withTexts);
+    import::ClassPicturesMade made;
+    {
+        ProgressLine progress("Building classes", options.classOptions.progress, options.classOptions.quiet);
+        if (import::makeClassPictures(*options.from, workDir, request, feedback, progress.callback(), made) != 0)
+            return false;
+    }
+    std::fprintf(stderr, "plotvane2-cli: %d classes of %u x %u to %u x %u pixels, reduced by %u. %s\n",
+                 made.plan.classCount, made.plan.widths[0], made.plan.heights[0],
+                 made.plan.widths[made.plan.lastClass()], made.plan.heights[made.plan.lastClass()],
+                 made.plan.reduction, import::paddingReport(made.plan).c_str());
+    for (int k = 0; k < made.plan.classCount; ++k)
+        classFiles.push_back(import::classPicturePath(workDir, k).string());
+    return true;
+}
+
+// The class buttons, in order; false when a class is refused (the messages
+// and the refused file are shown).
+bool enterClasses(const std::vector<std::string>& classFiles, PrivateFolder& workDir, MapProject& project,
+                  bool& compressChecked, Feedback& feedback) {
+    for (std::size_t k = 0; k < classFiles.size(); ++k) {
+        ControlUpdates updates;
+        const int classIndex = static_cast<int>(k);
+        import::ClassPicture picture;
+        if (import::enterClassPicture(classFiles[k], workDir.path(), feedback, picture) != 0 ||
+            checkClassBitmap(project, picture.rulesPath, classIndex, compressChecked, feedback, updates) != 0) {
+            std::fprintf(stderr, "plotvane2-cli: refused Class %d: %s\n", classIndex + 1,
+                         shownPath(classFiles[k]).c_str());
+            return false;
+        }
+        if (picture.converted) workDir.holdFile(picture.rulesPath);
+        if (updates.uncheckCompress) compressChecked = false;
+        project.classes[k].fileName.assign(std::filesystem::absolute(picture.rulesPath).string());
+        if (picture.converted)
+            project.classes[k].pictureName.assign(std::filesystem::absolute(classFiles[k]).string());
+        project.classCount = classIndex + 1;
+    }
+    return true;
+}
+
+// The information texts, each added with the preview centred on its spot.
+// A spot outside Class 1 is a usage error.
+void pinTexts(MapProject& project, const std::vector<PinnedText>& texts, Feedback& feedback) {
+    const MapClassEntry& top = project.classes[0];
+    for (const PinnedText& t : texts) {
+        if (t.x >= top.width || t.y >= top.height)
+            throw UsageError("--text: " + std::to_string(t.x) + "," + std::to_string(t.y) +
+                             " lies outside Class 1 (" + std::to_string(top.width) + " x " +
+                             std::to_string(top.height) + ")");
+        project.previewClass = 1;
+        project.previewCentreX = static_cast<std::int32_t>(t.x);
+        project.previewCentreY = static_cast<std::int32_t>(t.y);
+        project.selectedInfoText = 0;
+        applyInfoTextButton(project, t.bytes, feedback);
+    }
+}
+
+// The corners from Class 1's georeferencing, at the scale of the last
+// class; false when refused.
+bool georeferenceCorners(const MapProject& project, const std::string& class1File, CoordinateTexts& corners,
+                         Feedback& feedback) {
+    int magnification = 1;
+    for (int k = 1; k < project.classCount; ++k) magnification *= project.classes[static_cast<std::size_t>(k)].magnification;
+    return cornersFromGeoreference(class1File, project.classCount, magnification, corners, feedback);
+}
+
+int runMake(const MakeOptions& options) {
+    CheckedOptions checked = checkOptions(options);
 
     StderrFeedback feedback;
     PrivateFolder workDir({kDatabaseRasterName, kCompressionFileName, "class1.bmp", "class2.bmp", "class3.bmp", "class4.bmp"});
@@ -349,71 +433,23 @@ int runMake(const MakeOptions& options) {
     project.requestedColourMode = mode;
     bool compressChecked = options.compress;
 
-    // Classes built from one master picture go into the private folder.
     std::vector<std::string> classFiles = options.classes;
-    if (options.from) {
-        const import::ClassRequest request = classRequest(options.classOptions, mode, !texts.empty());
-        import::ClassPicturesMade made;
-        {
-            ProgressLine progress("Building classes", options.classOptions.progress, options.classOptions.quiet);
-            if (import::makeClassPictures(*options.from, workDir.path(), request, feedback, progress.callback(), made) != 0)
-                return kExitRefused;
-        }
-        std::fprintf(stderr, "plotvane2-cli: %d classes of %u x %u to %u x %u pixels, reduced by %u. %s\n",
-                     made.plan.classCount, made.plan.widths[0], made.plan.heights[0],
-                     made.plan.widths[made.plan.lastClass()], made.plan.heights[made.plan.lastClass()],
-                     made.plan.reduction, import::paddingReport(made.plan).c_str());
-        for (int k = 0; k < made.plan.classCount; ++k)
-            classFiles.push_back(import::classPicturePath(workDir.path(), k).string());
-    }
-
-    // The class buttons, in order.
+    if (options.from &&
+        !buildClassesFromMaster(options, mode, !checked.texts.empty(), workDir.path(), feedback, classFiles))
+        return kExitRefused;
     AdviceOnceFeedback adviceOnce(feedback);
-    for (std::size_t k = 0; k < classFiles.size(); ++k) {
-        ControlUpdates updates;
-        const int classIndex = static_cast<int>(k);
-        import::ClassPicture picture;
-        if (import::enterClassPicture(classFiles[k], workDir.path(), adviceOnce, picture) != 0 ||
-            checkClassBitmap(project, picture.rulesPath, classIndex, compressChecked, adviceOnce, updates) != 0) {
-            std::fprintf(stderr, "plotvane2-cli: refused Class %d: %s\n", classIndex + 1,
-                         shownPath(classFiles[k]).c_str());
-            return kExitRefused;
-        }
-        if (picture.converted) workDir.holdFile(picture.rulesPath);
-        if (updates.uncheckCompress) compressChecked = false;
-        project.classes[k].fileName.assign(std::filesystem::absolute(picture.rulesPath).string());
-        if (picture.converted)
-            project.classes[k].pictureName.assign(std::filesystem::absolute(classFiles[k]).string());
-        project.classCount = classIndex + 1;
-    }
-
-    // The information texts, each added with the preview centred on its spot.
-    const MapClassEntry& top = project.classes[0];
-    for (const PinnedText& t : texts) {
-        if (t.x >= top.width || t.y >= top.height)
-            throw UsageError("--text: " + std::to_string(t.x) + "," + std::to_string(t.y) +
-                             " lies outside Class 1 (" + std::to_string(top.width) + " x " +
-                             std::to_string(top.height) + ")");
-        project.previewClass = 1;
-        project.previewCentreX = static_cast<std::int32_t>(t.x);
-        project.previewCentreY = static_cast<std::int32_t>(t.y);
-        project.selectedInfoText = 0;
-        applyInfoTextButton(project, t.bytes, feedback);
-    }
-    if (options.georef) {
-        int magnification = 1;
-        for (int k = 1; k < project.classCount; ++k) magnification *= project.classes[static_cast<std::size_t>(k)].magnification;
-        if (!cornersFromGeoreference(classFiles[0], project.classCount, magnification, corners, feedback))
-            return kExitRefused;
-    }
+    if (!enterClasses(classFiles, workDir, project, compressChecked, adviceOnce)) return kExitRefused;
+    pinTexts(project, checked.texts, feedback);
+    if (options.georef && !georeferenceCorners(project, classFiles[0], checked.corners, feedback))
+        return kExitRefused;
     if (options.upperLeft || options.georef) project.gpsEnabled = 1;
 
     // "Make PDB". The writer's conversions divide the classes again; their
     // advice was given while the classes were checked and is not repeated.
-    const CommandClock clock(epoch);
-    EpochNoteFeedback epochNote(adviceOnce, epoch, clock);
+    const CommandClock clock(checked.epoch);
+    EpochNoteFeedback epochNote(adviceOnce, checked.epoch, clock);
     CommandFrontEnd frontEnd(options, epochNote, clock, workDir.path(), compressChecked);
-    frontEnd.setCorners(corners);
+    frontEnd.setCorners(checked.corners);
     adviceOnce.dropRepeats();
     return app::makeDatabaseCommand(project, frontEnd) ? kExitOk : kExitRefused;
 }
