@@ -87,86 +87,93 @@ void arrow(QPainter& p, const QRectF& r, ButtonFace face, const QColor& ink) {
     p.drawPolygon(tri);
 }
 
+// The digit of a class button; a disabled one embossed in white.
+void classDigit(QPainter& p, const QRect& area, int digit, bool disabled, const QColor& ink) {
+    p.setFont(faceFont(area.height() * 2 / 3, true));
+    if (disabled) {
+        p.setPen(Qt::white);
+        p.drawText(area.translated(1, 1), Qt::AlignCenter, QString::number(digit));
+    }
+    p.setPen(ink);
+    p.drawText(area, Qt::AlignCenter, QString::number(digit));
+}
+
+// "GPS" over "ON" or "OFF"; the lit lamp (the disabled face) marks the state
+// in force.
+void gpsLamp(QPainter& p, const QRect& area, bool on, bool disabled) {
+    if (disabled) p.fillRect(area.adjusted(1, 1, -1, -1), on ? QColor(0x30, 0xD0, 0x30) : QColor(0xE0, 0x40, 0x30));
+    const QColor letters = disabled ? QColor(Qt::black) : QColor(0x50, 0x50, 0x50);
+    const int centreX = area.left() + area.width() / 2;
+    const int top = area.top() + (area.height() - 12) / 2;
+    if (p.device()->devicePixelRatioF() >= 2) {
+        // Room for a real font at device resolution: letters, not blocks.
+        p.setFont(faceFont(5, false));
+        p.setPen(letters);
+        p.drawText(QRect(area.left(), top, area.width(), 5), Qt::AlignCenter, QStringLiteral("GPS"));
+        p.drawText(QRect(area.left(), top + 7, area.width(), 5), Qt::AlignCenter,
+                   on ? QStringLiteral("ON") : QStringLiteral("OFF"));
+        return;
+    }
+    tinyWord(p, "GPS", centreX, top, letters);
+    tinyWord(p, on ? "ON" : "OFF", centreX, top + 7, letters);
+}
+
+void plusMinus(QPainter& p, const QRectF& r, bool plus, const QColor& ink) {
+    const qreal s = std::min(r.width(), r.height()) * 0.3;
+    const QPointF c = r.center();
+    p.setPen(QPen(ink, std::max<qreal>(1.5, s / 2.5)));
+    p.drawLine(QPointF(c.x() - s, c.y()), QPointF(c.x() + s, c.y()));
+    if (plus) p.drawLine(QPointF(c.x(), c.y() - s), QPointF(c.x(), c.y() + s));
+}
+
+// Four coloured bars in a frame: the colour mode.
+void colourBars(QPainter& p, const QRect& area) {
+    const QColor colours[] = {QColor(0xE0, 0x20, 0x20), QColor(0x20, 0xB0, 0x20), QColor(0x20, 0x40, 0xE0),
+                              QColor(0xF0, 0xD0, 0x20)};
+    const QRect inner = area.adjusted(4, 4, -4, -4);
+    const int w = inner.width() / 4;
+    for (int i = 0; i < 4; ++i)
+        p.fillRect(QRect(inner.left() + i * w, inner.top(), i == 3 ? inner.width() - 3 * w : w, inner.height()),
+                   colours[i]);
+    p.setPen(kInk);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(inner.adjusted(0, 0, -1, -1));
+}
+
+// A text balloon with a line of writing: store the typed text.
+void textBalloon(QPainter& p, const QRectF& r, bool disabled, const QColor& ink) {
+    const QRectF balloon = r.adjusted(r.width() * 0.18, r.height() * 0.2, -r.width() * 0.18, -r.height() * 0.32);
+    p.setPen(QPen(ink, 1));
+    p.setBrush(disabled ? kFaceGrey : QColor(Qt::white));
+    p.drawRect(balloon);
+    QPolygonF tail;
+    tail << QPointF(balloon.left() + balloon.width() * 0.25, balloon.bottom())
+         << QPointF(balloon.left() + balloon.width() * 0.2, r.bottom() - r.height() * 0.14)
+         << QPointF(balloon.left() + balloon.width() * 0.5, balloon.bottom());
+    p.drawPolyline(tail);
+    p.drawLine(QPointF(balloon.left() + 3, balloon.center().y()), QPointF(balloon.right() - 3, balloon.center().y()));
+}
+
 void glyph(QPainter& p, const QRect& area, ButtonFace face, FaceState state) {
     const bool disabled = state == FaceState::Disabled;
     const QColor ink = disabled ? kGreyInk : kInk;
-    const QRectF r(area);
     switch (face) {
     case ButtonFace::Class1:
     case ButtonFace::Class2:
     case ButtonFace::Class3:
-    case ButtonFace::Class4: {
-        const int digit = 1 + static_cast<int>(face) - static_cast<int>(ButtonFace::Class1);
-        p.setFont(faceFont(area.height() * 2 / 3, true));
-        if (disabled) {
-            p.setPen(Qt::white);
-            p.drawText(area.translated(1, 1), Qt::AlignCenter, QString::number(digit));
-        }
-        p.setPen(ink);
-        p.drawText(area, Qt::AlignCenter, QString::number(digit));
+    case ButtonFace::Class4:
+        classDigit(p, area, 1 + static_cast<int>(face) - static_cast<int>(ButtonFace::Class1), disabled, ink);
         return;
-    }
     case ButtonFace::GpsOn:
-    case ButtonFace::GpsOff: {
-        const bool on = face == ButtonFace::GpsOn;
-        // The lit lamp marks the state in force.
-        if (disabled) p.fillRect(area.adjusted(1, 1, -1, -1), on ? QColor(0x30, 0xD0, 0x30) : QColor(0xE0, 0x40, 0x30));
-        const QColor letters = disabled ? QColor(Qt::black) : QColor(0x50, 0x50, 0x50);
-        const int centreX = area.left() + area.width() / 2;
-        const int top = area.top() + (area.height() - 12) / 2;
-        if (p.device()->devicePixelRatioF() >= 2) {
-            // Room for a real font at device resolution: letters, not blocks.
-            p.setFont(faceFont(5, false));
-            p.setPen(letters);
-            p.drawText(QRect(area.left(), top, area.width(), 5), Qt::AlignCenter, QStringLiteral("GPS"));
-            p.drawText(QRect(area.left(), top + 7, area.width(), 5), Qt::AlignCenter,
-                       on ? QStringLiteral("ON") : QStringLiteral("OFF"));
-            return;
-        }
-        tinyWord(p, "GPS", centreX, top, letters);
-        tinyWord(p, on ? "ON" : "OFF", centreX, top + 7, letters);
-        return;
-    }
+    case ButtonFace::GpsOff: gpsLamp(p, area, face == ButtonFace::GpsOn, disabled); return;
     case ButtonFace::Plus:
-    case ButtonFace::Minus: {
-        const qreal s = std::min(r.width(), r.height()) * 0.3;
-        const QPointF c = r.center();
-        p.setPen(QPen(ink, std::max<qreal>(1.5, s / 2.5)));
-        p.drawLine(QPointF(c.x() - s, c.y()), QPointF(c.x() + s, c.y()));
-        if (face == ButtonFace::Plus) p.drawLine(QPointF(c.x(), c.y() - s), QPointF(c.x(), c.y() + s));
-        return;
-    }
+    case ButtonFace::Minus: plusMinus(p, QRectF(area), face == ButtonFace::Plus, ink); return;
     case ButtonFace::Up:
     case ButtonFace::Down:
     case ButtonFace::Left:
-    case ButtonFace::Right: arrow(p, r, face, ink); return;
-    case ButtonFace::Colour: {
-        const QColor colours[] = {QColor(0xE0, 0x20, 0x20), QColor(0x20, 0xB0, 0x20), QColor(0x20, 0x40, 0xE0),
-                                  QColor(0xF0, 0xD0, 0x20)};
-        const QRect inner = area.adjusted(4, 4, -4, -4);
-        const int w = inner.width() / 4;
-        for (int i = 0; i < 4; ++i)
-            p.fillRect(QRect(inner.left() + i * w, inner.top(), i == 3 ? inner.width() - 3 * w : w, inner.height()),
-                       colours[i]);
-        p.setPen(kInk);
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(inner.adjusted(0, 0, -1, -1));
-        return;
-    }
-    case ButtonFace::Information: {
-        // A text balloon with a line of writing: store the typed text.
-        const QRectF balloon = r.adjusted(r.width() * 0.18, r.height() * 0.2, -r.width() * 0.18, -r.height() * 0.32);
-        p.setPen(QPen(ink, 1));
-        p.setBrush(disabled ? kFaceGrey : QColor(Qt::white));
-        p.drawRect(balloon);
-        QPolygonF tail;
-        tail << QPointF(balloon.left() + balloon.width() * 0.25, balloon.bottom())
-             << QPointF(balloon.left() + balloon.width() * 0.2, r.bottom() - r.height() * 0.14)
-             << QPointF(balloon.left() + balloon.width() * 0.5, balloon.bottom());
-        p.drawPolyline(tail);
-        p.drawLine(QPointF(balloon.left() + 3, balloon.center().y()), QPointF(balloon.right() - 3, balloon.center().y()));
-        return;
-    }
+    case ButtonFace::Right: arrow(p, QRectF(area), face, ink); return;
+    case ButtonFace::Colour: colourBars(p, area); return;
+    case ButtonFace::Information: textBalloon(p, QRectF(area), disabled, ink); return;
     case ButtonFace::None: return;
     }
 }

@@ -32,31 +32,8 @@ ClassesDialog::ClassesDialog(const ui::ClassesDialogRequest& request, QWidget* p
     count_->setValue(request.initial.classCount);
     form->addRow(QStringLiteral("Number of classes:"), count_);
 
-    for (int k = 0; k < 3; ++k) {
-        auto* box = new QComboBox(this);
-        const QString label = QStringLiteral("Class %1 to Class %2").arg(k + 1).arg(k + 2);
-        box->setObjectName(QStringLiteral("magnification%1").arg(k + 2));
-        box->setAccessibleName(label + QStringLiteral(" magnification"));
-        for (int m : kMagnifications) box->addItem(QStringLiteral("x%1").arg(m), m);
-        box->setCurrentIndex(box->findData(request.initial.magnifications[static_cast<std::size_t>(k)]));
-        magnifications_[k] = box;
-        form->addRow(label + QLatin1Char(':'), box);
-        connect(box, &QComboBox::currentIndexChanged, this, &ClassesDialog::refresh);
-    }
-
-    folder_ = new QLineEdit(QString::fromStdString(request.initial.folder), this);
-    folder_->setObjectName(QStringLiteral("folder"));
-    folder_->setAccessibleName(QStringLiteral("Folder for the class pictures"));
-    auto* browse = new QPushButton(QStringLiteral("Browse..."), this);
-    connect(browse, &QPushButton::clicked, this, [this] {
-        const QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("Folder for the class pictures"),
-                                                                 folder_->text());
-        if (!chosen.isEmpty()) folder_->setText(chosen);
-    });
-    auto* folderRow = new QHBoxLayout;
-    folderRow->addWidget(folder_, 1);
-    folderRow->addWidget(browse);
-    form->addRow(QStringLiteral("Folder:"), folderRow);
+    addMagnificationRows(*form);
+    addFolderRow(*form);
 
     sizes_ = new QLabel(this);
     sizes_->setObjectName(QStringLiteral("sizes"));
@@ -74,6 +51,38 @@ ClassesDialog::ClassesDialog(const ui::ClassesDialogRequest& request, QWidget* p
     layout->addWidget(buttons);
     connect(count_, &QSpinBox::valueChanged, this, &ClassesDialog::refresh);
     refresh();
+}
+
+// One choice of x2, x4 or x8 for each step from a class to the next.
+void ClassesDialog::addMagnificationRows(QFormLayout& form) {
+    for (int k = 0; k < 3; ++k) {
+        auto* box = new QComboBox(this);
+        const QString label = QStringLiteral("Class %1 to Class %2").arg(k + 1).arg(k + 2);
+        box->setObjectName(QStringLiteral("magnification%1").arg(k + 2));
+        box->setAccessibleName(label + QStringLiteral(" magnification"));
+        for (int m : kMagnifications) box->addItem(QStringLiteral("x%1").arg(m), m);
+        box->setCurrentIndex(box->findData(request_.initial.magnifications[static_cast<std::size_t>(k)]));
+        magnifications_[k] = box;
+        form.addRow(label + QLatin1Char(':'), box);
+        connect(box, &QComboBox::currentIndexChanged, this, &ClassesDialog::refresh);
+    }
+}
+
+// The folder's edit and its "Browse..." button.
+void ClassesDialog::addFolderRow(QFormLayout& form) {
+    folder_ = new QLineEdit(QString::fromStdString(request_.initial.folder), this);
+    folder_->setObjectName(QStringLiteral("folder"));
+    folder_->setAccessibleName(QStringLiteral("Folder for the class pictures"));
+    auto* browse = new QPushButton(QStringLiteral("Browse..."), this);
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("Folder for the class pictures"),
+                                                                 folder_->text());
+        if (!chosen.isEmpty()) folder_->setText(chosen);
+    });
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(folder_, 1);
+    folderRow->addWidget(browse);
+    form.addRow(QStringLiteral("Folder:"), folderRow);
 }
 
 ui::ClassesChoice ClassesDialog::choice() const {

@@ -7,6 +7,7 @@
 #include "app/platform.h"
 
 class QComboBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QSpinBox;
@@ -23,6 +24,8 @@ public:
     ui::ClassesChoice choice() const;
 
 private:
+    void addMagnificationRows(QFormLayout& form);
+    void addFolderRow(QFormLayout& form);
     void refresh();
 
     ui::ClassesDialogRequest request_;
