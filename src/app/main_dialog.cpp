@@ -192,8 +192,11 @@ bool MainDialog::pickClass(int classIndex, const std::string& path) {
 void MainDialog::offerPictureCorners(const std::string& picture) {
     import::Georeference geo;
     if (import::readGeoreference(picture, geo, feedback_) != import::GeoreferenceStatus::Found) return;
-    std::string text = import::georeferenceSummary(geo, 1, 1);
-    if (import::interpolationOffMoreThanPixel(geo, 1)) text += "\nCAUTION: that is more than one pixel.";
+    // In pixels of the most detailed class chosen so far: the error grows
+    // with the magnification.
+    const import::DetailedClass detailed = import::mostDetailedClass(project_, geo);
+    std::string text = import::georeferenceSummary(geo, detailed);
+    if (import::interpolationOffMoreThanPixel(geo, detailed)) text += "\nCAUTION: that is more than one pixel.";
     text += "\n\nFill in the corner coordinates and switch GPS on?";
     if (!platform_.askQuestion({"Plotvane", text, ""}).yes) return;
     // As typed: the fraction edits hold hundredths of a second.

@@ -115,8 +115,8 @@ void checkCornerSides(const std::optional<double>& upperLeftLat, const std::opti
 
 namespace plotvane::cli {
 
-bool cornersFromGeoreference(const std::string& classOne, int classCount, int magnification,
-                             CoordinateTexts& corners, Feedback& feedback) {
+bool cornersFromGeoreference(const std::string& classOne, const MapProject& project, CoordinateTexts& corners,
+                             Feedback& feedback) {
     import::Georeference geo;
     const import::GeoreferenceStatus status = import::readGeoreference(classOne, geo, feedback);
     if (status == import::GeoreferenceStatus::Refused) return false;
@@ -136,10 +136,11 @@ bool cornersFromGeoreference(const std::string& classOne, int classCount, int ma
         const auto parts = thousandthsTexts(degrees);
         for (std::size_t i = 0; i < 4; ++i) corners.at(value, static_cast<AnglePart>(i)) = parts[i];
     }
-    feedback.show(info(import::georeferenceSummary(geo, classCount, magnification)));
-    if (import::interpolationOffMoreThanPixel(geo, magnification))
+    const import::DetailedClass detailed = import::mostDetailedClass(project, geo);
+    feedback.show(info(import::georeferenceSummary(geo, detailed)));
+    if (import::interpolationOffMoreThanPixel(geo, detailed))
         feedback.show(warning("CAUTION!\nOn this map the handheld's positions are off by more than one pixel of "
-                              "Class " + std::to_string(classCount) +
+                              "Class " + std::to_string(detailed.number) +
                               ".",
                               Icon::Exclamation));
     return true;

@@ -44,15 +44,16 @@ std::array<std::string, 4> thousandthsTexts(double degrees);
 
 #include "database/input_rules.h"
 #include "project/feedback.h"
+#include "project/map_project.h"
 
 namespace plotvane::cli {
 
 // --georef: the corners of Class 1's georeferencing (`classOne`, the
 // user's file) into the edit texts, with what they are and how far the
-// handheld will be off in pixels of the most detailed class (number
-// `classCount`, `magnification` times Class 1). False after a message
-// when Class 1 has no georeferencing or it was refused.
-bool cornersFromGeoreference(const std::string& classOne, int classCount, int magnification,
-                             CoordinateTexts& corners, Feedback& feedback);
+// handheld will be off in pixels of the most detailed class of `project`.
+// False after a message when Class 1 has no georeferencing or it was
+// refused.
+bool cornersFromGeoreference(const std::string& classOne, const MapProject& project, CoordinateTexts& corners,
+                             Feedback& feedback);
 
 }  // namespace plotvane::cli

@@ -407,15 +407,6 @@ void pinTexts(MapProject& project, const std::vector<PinnedText>& texts, Feedbac
     }
 }
 
-// The corners from Class 1's georeferencing, at the scale of the last
-// class; false when refused.
-bool georeferenceCorners(const MapProject& project, const std::string& class1File, CoordinateTexts& corners,
-                         Feedback& feedback) {
-    int magnification = 1;
-    for (int k = 1; k < project.classCount; ++k) magnification *= project.classes[static_cast<std::size_t>(k)].magnification;
-    return cornersFromGeoreference(class1File, project.classCount, magnification, corners, feedback);
-}
-
 int runMake(const MakeOptions& options) {
     CheckedOptions checked = checkOptions(options);
 
@@ -440,7 +431,7 @@ int runMake(const MakeOptions& options) {
     AdviceOnceFeedback adviceOnce(feedback);
     if (!enterClasses(classFiles, workDir, project, compressChecked, adviceOnce)) return kExitRefused;
     pinTexts(project, checked.texts, feedback);
-    if (options.georef && !georeferenceCorners(project, classFiles[0], checked.corners, feedback))
+    if (options.georef && !cornersFromGeoreference(classFiles[0], project, checked.corners, feedback))
         return kExitRefused;
     if (options.upperLeft || options.georef) project.gpsEnabled = 1;
 

@@ -368,10 +368,26 @@ std::string cornerText(const LatLong& corner) {
 
 }  // namespace
 
-std::string georeferenceSummary(const Georeference& g, int classNumber, int magnification) {
+DetailedClass mostDetailedClass(const MapProject& project, const Georeference& g) {
+    DetailedClass detailed;
+    std::uint64_t largest = 0;
+    for (int k = 0; k < std::min<int>(project.classCount, kClassSlots); ++k) {
+        const MapClassEntry& entry = project.classes[static_cast<std::size_t>(k)];
+        const std::uint64_t area = static_cast<std::uint64_t>(entry.width) * entry.height;
+        if (area <= largest) continue;
+        largest = area;
+        detailed.number = k + 1;
+        if (g.width > 0 && g.height > 0)
+            detailed.scale = std::max(static_cast<double>(entry.width) / g.width,
+                                      static_cast<double>(entry.height) / g.height);
+    }
+    return detailed;
+}
+
+std::string georeferenceSummary(const Georeference& g, const DetailedClass& detailed) {
     char error[160];
     std::snprintf(error, sizeof error, "up to %.1f m, %.2f pixels of Class %d", g.worstMetres,
-                  g.worstPixels * magnification, classNumber);
+                  g.worstPixels * detailed.scale, detailed.number);
     std::string text = "Corners from the " + g.source;
     if (!g.system.empty()) text += " (" + g.system + ")";
     text += ":\nupper-left " + cornerText(g.upperLeft) + "\nbottom-right " + cornerText(g.bottomRight) +
@@ -380,8 +396,8 @@ std::string georeferenceSummary(const Georeference& g, int classNumber, int magn
     return text;
 }
 
-bool interpolationOffMoreThanPixel(const Georeference& g, int magnification) {
-    return g.worstPixels * magnification > 1.0;
+bool interpolationOffMoreThanPixel(const Georeference& g, const DetailedClass& detailed) {
+    return g.worstPixels * detailed.scale > 1.0;
 }
 
 }  // namespace plotvane::import

@@ -70,12 +70,21 @@ std::string decimalDegreesText(double degrees);
 
 namespace plotvane::import {
 
-// What the corners are and how far the handheld's interpolation is off,
-// in metres and in pixels of class `classNumber`, `magnification` times
-// as detailed as the georeferenced picture. Lines for a message.
-std::string georeferenceSummary(const Georeference& georeference, int classNumber, int magnification);
+// The class shown in most detail among the classes chosen so far (the
+// largest picture), and how many of its pixels one pixel of the
+// georeferenced picture spans (the larger of the two ratios of the sides).
+// Class 1 at its own scale while no class is chosen.
+struct DetailedClass {
+    int number = 1;
+    double scale = 1;
+};
+DetailedClass mostDetailedClass(const MapProject& project, const Georeference& georeference);
 
-// The interpolation is off by more than one pixel of that class.
-bool interpolationOffMoreThanPixel(const Georeference& georeference, int magnification);
+// What the corners are and how far the handheld's interpolation is off,
+// in metres and in pixels of `detailed`. Lines for a message.
+std::string georeferenceSummary(const Georeference& georeference, const DetailedClass& detailed);
+
+// The interpolation is off by more than one pixel of `detailed`.
+bool interpolationOffMoreThanPixel(const Georeference& georeference, const DetailedClass& detailed);
 
 }  // namespace plotvane::import

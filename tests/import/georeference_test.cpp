@@ -164,7 +164,7 @@ TEST(Georeference, CornersAreTheOuterPixelEdgesInWgs84) {
             // pixels and tens of metres off, and says so.
             EXPECT_GT(geo.worstPixels, 1.0);
             EXPECT_GT(geo.worstMetres, 10.0);
-            EXPECT_TRUE(import::interpolationOffMoreThanPixel(geo, 1));
+            EXPECT_TRUE(import::interpolationOffMoreThanPixel(geo, {}));
         }
     }
 }
@@ -218,6 +218,40 @@ TEST(Georeference, CornersAsTheRulesStoreThem) {
     EXPECT_EQ(b.bottomRightLongTotal, 544500000u);
     EXPECT_EQ(b.upperLeftLat, (DmsAngle{33, 52, 7, 680}));
     EXPECT_EQ(import::dmsText(b.upperLeftLongTotal), "151:12:33.480");
+}
+
+TEST(Georeference, ErrorInPixelsOfTheMostDetailedClassChosen) {
+    import::Georeference geo;
+    geo.width = 640;
+    geo.height = 480;
+    geo.worstPixels = 0.6;
+    MapProject project;
+    const std::pair<int, int> sizes[] = {{640, 480}, {1280, 960}, {5120, 3840}, {2560, 1920}};
+    for (int k = 0; k < 4; ++k) {
+        project.classes[static_cast<std::size_t>(k)].width = static_cast<std::uint16_t>(sizes[k].first);
+        project.classes[static_cast<std::size_t>(k)].height = static_cast<std::uint16_t>(sizes[k].second);
+    }
+    struct Case {
+        int chosen;
+        int number;
+        double scale;
+    };
+    for (const Case c : {Case{0, 1, 1.0}, Case{1, 1, 1.0}, Case{2, 2, 2.0}, Case{4, 3, 8.0}}) {
+        SCOPED_TRACE(c.chosen);
+        project.classCount = c.chosen;
+        const import::DetailedClass detailed = import::mostDetailedClass(project, geo);
+        EXPECT_EQ(detailed.number, c.number);
+        EXPECT_EQ(detailed.scale, c.scale);
+        EXPECT_EQ(import::interpolationOffMoreThanPixel(geo, detailed), c.scale > 1.0);
+        char figure[64];
+        std::snprintf(figure, sizeof figure, "%.2f pixels of Class %d.", 0.6 * c.scale, c.number);
+        EXPECT_NE(import::georeferenceSummary(geo, detailed).find(figure), std::string::npos);
+    }
+    // A picture larger than Class 1 (a master) counts in its own pixels.
+    geo.width = 1280;
+    geo.height = 960;
+    project.classCount = 2;
+    EXPECT_EQ(import::mostDetailedClass(project, geo).scale, 1.0);
 }
 
 }  // namespace
