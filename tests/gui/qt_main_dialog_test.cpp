@@ -3,10 +3,13 @@
 #include <QClipboard>
 #include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -127,6 +130,57 @@ private slots:
         QTest::mouseClick(live.widget(ids::kIdMakePdb), Qt::LeftButton);
         QCOMPARE(live.messages(), QStringList{QStringLiteral("Warning|Please use Only Number in LAT/LONG Value")});
         QVERIFY(live.widget(ids::kIdGpsOn)->isEnabled());
+    }
+
+    // A PNG Class 1 with a world file in degrees: the question box, answered
+    // Yes by its own button, fills the sixteen edits and switches GPS on.
+    void georeferencedClassOneFillsTheCorners() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const std::filesystem::path work = dir.path().toStdString();
+        QImage picture(480, 320, QImage::Format_RGB32);
+        picture.fill(QColor(40, 120, 200));
+        QVERIFY(picture.save(QString::fromStdString((work / "map.png").string())));
+        // The centre of the first pixel: the corner is half a pixel up and left.
+        std::ofstream(work / "map.pgw") << "0.001\n0\n0\n-0.001\n139.5005\n35.7995\n";
+
+        LiveWindow live(work);
+        QVERIFY(QTest::qWaitForWindowExposed(live.window.get()));
+        QVERIFY(!live.widget(ids::kIdGpsOff)->isEnabled());
+        QString asked;
+        bool checkBoxShown = true;
+        QTimer::singleShot(50, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            asked = box->windowTitle() + QLatin1Char('|') + box->text();
+            checkBoxShown = box->checkBox() != nullptr;
+            QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+        });
+        live.platform.fileAnswers.push_back((work / "map.png").string());
+        QTest::mouseClick(live.widget(ids::kIdClassButton[0]), Qt::LeftButton);
+
+        QVERIFY2(asked.startsWith(QStringLiteral("Plotvane|Corners from the world file map.pgw, in degrees without "
+                                                 "a .prj")),
+                 qPrintable(asked));
+        QVERIFY2(asked.contains(QStringLiteral("upper-left 35:48:00.000 N, 139:30:00.000 E (35.8000000, 139.5000000)\n"
+                                               "bottom-right 35:28:48.000 N, 139:58:48.000 E (35.4800000, "
+                                               "139.9800000)\n")),
+                 qPrintable(asked));
+        QVERIFY(asked.endsWith(QStringLiteral("0.00 pixels of Class 1.\n\nFill in the corner coordinates and switch "
+                                              "GPS on?")));
+        // Plain latitude/longitude: nothing to reproject.
+        QVERIFY(!checkBoxShown);
+        const char* expected[4][4] = {{"35", "48", "0", "00"}, {"139", "30", "0", "00"},
+                                      {"35", "28", "48", "00"}, {"139", "58", "48", "00"}};
+        for (int v = 0; v < 4; ++v)
+            for (int p = 0; p < 4; ++p) {
+                auto* edit = static_cast<QLineEdit*>(live.widget(ids::kIdCoordinate[v][p]));
+                QCOMPARE(edit->text(), QString::fromLatin1(expected[v][p]));
+            }
+        QVERIFY(live.widget(ids::kIdGpsOff)->isEnabled());
+        QVERIFY(!live.widget(ids::kIdGpsOn)->isEnabled());
+        QCOMPARE(live.text(ids::kIdClassFileName[0]), (work / "map.png").string());
+        QCOMPARE(live.messages(), QStringList{});
     }
 
     void classesPickedAndMapMade() {
