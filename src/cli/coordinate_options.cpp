@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "cli/commands.h"
+#include "cli/escaped_text.h"
 
 namespace plotvane::cli {
 
@@ -115,14 +116,16 @@ void checkCornerSides(const std::optional<double>& upperLeftLat, const std::opti
 
 namespace plotvane::cli {
 
-bool cornersFromGeoreference(const std::string& classOne, const MapProject& project, CoordinateTexts& corners,
-                             Feedback& feedback) {
+bool cornersFromGeoreference(const std::string& picture, const import::PictureGrid* grid, const MapProject& project,
+                             CoordinateTexts& corners, Feedback& feedback) {
     import::Georeference geo;
-    const import::GeoreferenceStatus status = import::readGeoreference(classOne, geo, feedback);
+    const import::GeoreferenceStatus status = grid != nullptr ? import::readGeoreference(picture, *grid, geo, feedback)
+                                                              : import::readGeoreference(picture, geo, feedback);
     if (status == import::GeoreferenceStatus::Refused) return false;
     if (status == import::GeoreferenceStatus::None) {
-        feedback.show(warning("Class 1 carries no georeferencing (GeoTIFF tags, a world file, an OziExplorer .map "
-                              "or an .aux.xml beside it).",
+        const std::string whose = grid != nullptr ? "The picture " + shownPath(picture) : std::string("Class 1");
+        feedback.show(warning(whose + " carries no georeferencing (GeoTIFF tags, a world file, an OziExplorer .map "
+                                      "or an .aux.xml beside it).",
                               Icon::Exclamation));
         return false;
     }

@@ -43,17 +43,19 @@ std::array<std::string, 4> thousandthsTexts(double degrees);
 }  // namespace plotvane::cli
 
 #include "database/input_rules.h"
+#include "import/georeference.h"
 #include "project/feedback.h"
 #include "project/map_project.h"
 
 namespace plotvane::cli {
 
-// --georef: the corners of Class 1's georeferencing (`classOne`, the
-// user's file) into the edit texts, with what they are and how far the
-// handheld will be off in pixels of the most detailed class of `project`.
-// False after a message when Class 1 has no georeferencing or it was
-// refused.
-bool cornersFromGeoreference(const std::string& classOne, const MapProject& project, CoordinateTexts& corners,
-                             Feedback& feedback);
+// --georef: the corners of Class 1's georeferencing (`picture`, the user's
+// file; with `grid`, the master picture Class 1 was made from, the corners
+// then those of Class 1's outer edges) into the edit texts, with what they
+// are and how far the handheld will be off in pixels of the most detailed
+// class of `project`. False after a message when there is no
+// georeferencing or it was refused.
+bool cornersFromGeoreference(const std::string& picture, const import::PictureGrid* grid, const MapProject& project,
+                             CoordinateTexts& corners, Feedback& feedback);
 
 }  // namespace plotvane::cli

@@ -349,7 +349,7 @@ CheckedOptions checkOptions(const MakeOptions& options) {
 // are shown).
 bool buildClassesFromMaster(const MakeOptions& options, ColourMode mode, bool withTexts,
                             const std::filesystem::path& workDir, Feedback& feedback,
-                            std::vector<std::string>& classFiles) {
+                            std::vector<std::string>& classFiles, std::optional<import::PictureGrid>& classOne) {
     const import::ClassRequest request = classRequest(options.classOptions, mode, withTexts);
     import::ClassPicturesMade made;
     {
@@ -363,6 +363,9 @@ bool buildClassesFromMaster(const MakeOptions& options, ColourMode mode, bool wi
                  made.plan.reduction, import::paddingReport(made.plan).c_str());
     for (int k = 0; k < made.plan.classCount; ++k)
         classFiles.push_back(import::classPicturePath(workDir, k).string());
+    // Class 1 as a picture of the master's pixels, for its corners.
+    classOne = import::PictureGrid{static_cast<int>(made.plan.boxSide(0)), static_cast<int>(made.plan.widths[0]),
+                                   static_cast<int>(made.plan.heights[0])};
     return true;
 }
 
@@ -425,13 +428,16 @@ int runMake(const MakeOptions& options) {
     bool compressChecked = options.compress;
 
     std::vector<std::string> classFiles = options.classes;
-    if (options.from &&
-        !buildClassesFromMaster(options, mode, !checked.texts.empty(), workDir.path(), feedback, classFiles))
+    std::optional<import::PictureGrid> masterGrid;
+    if (options.from && !buildClassesFromMaster(options, mode, !checked.texts.empty(), workDir.path(), feedback,
+                                                classFiles, masterGrid))
         return kExitRefused;
     AdviceOnceFeedback adviceOnce(feedback);
     if (!enterClasses(classFiles, workDir, project, compressChecked, adviceOnce)) return kExitRefused;
     pinTexts(project, checked.texts, feedback);
-    if (options.georef && !cornersFromGeoreference(classFiles[0], project, checked.corners, feedback))
+    if (options.georef && !cornersFromGeoreference(options.from ? *options.from : classFiles[0],
+                                                   masterGrid ? &*masterGrid : nullptr, project, checked.corners,
+                                                   feedback))
         return kExitRefused;
     if (options.upperLeft || options.georef) project.gpsEnabled = 1;
 
@@ -472,7 +478,8 @@ void addMakeCommand(CLI::App& app, Action& action) {
     sub->add_option("--upper-left", options->upperLeft, "Upper-left corner LAT,LONG, each D:M:S, D:M:S.F, decimal degrees (35.68934, -33.8688, 33.8688S) or D:M.M (35:41.3604)");
     sub->add_option("--bottom-right", options->bottomRight, "Bottom-right corner LAT,LONG");
     sub->add_flag("--georef", options->georef,
-                  "Corners from Class 1's georeferencing (GeoTIFF, world file with .prj, OziExplorer .map, .aux.xml)");
+                  "Corners from Class 1's georeferencing (GeoTIFF, world file with .prj, OziExplorer .map, .aux.xml); "
+                  "with --from, the master's, for the outer edges of the padded picture");
     sub->add_option("--text", options->texts,
                     "X,Y,TEXT: pin TEXT (up to 48 characters, no control characters) at Class 1 pixel X,Y; "
                     "up to 99 times")

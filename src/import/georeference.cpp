@@ -253,15 +253,21 @@ bool measure(const Found& found, int width, int height, const std::string& pictu
     return true;
 }
 
-}  // namespace
+// The transform of a picture each of whose pixels is `scale` x `scale`
+// pixels of the georeferenced one, from the same upper-left corner.
+std::array<double, 6> scaledTransform(const std::array<double, 6>& gt, int scale) {
+    return {gt[0], gt[1] * scale, gt[2] * scale, gt[3], gt[4] * scale, gt[5] * scale};
+}
 
-GeoreferenceStatus readGeoreference(const std::filesystem::path& picture, Georeference& out, Feedback& feedback) {
+GeoreferenceStatus readGeoreferenceOf(const std::filesystem::path& picture, const PictureGrid* grid,
+                                      Georeference& out, Feedback& feedback) {
     ensureGdalReady();
     out = Georeference{};
     DatasetPtr dataset = openRaster(picture.string());
     if (!dataset) return GeoreferenceStatus::None;
-    const int width = GDALGetRasterXSize(dataset.get());
-    const int height = GDALGetRasterYSize(dataset.get());
+    const int scale = grid != nullptr ? grid->scale : 1;
+    const int width = grid != nullptr ? grid->width : GDALGetRasterXSize(dataset.get());
+    const int height = grid != nullptr ? grid->height : GDALGetRasterYSize(dataset.get());
     const std::string name = picture.filename().string();
 
     Found found;
@@ -279,7 +285,7 @@ GeoreferenceStatus readGeoreference(const std::filesystem::path& picture, Georef
             found.source += " with " + auxXmlOf(picture).filename().string();
         }
         if (found.wkt.empty()) {
-            if (!canBeDegrees(found.gt, width, height)) {
+            if (!canBeDegrees(scaledTransform(found.gt, scale), width, height)) {
                 std::filesystem::path prj = picture;
                 prj.replace_extension(".prj");
                 feedback.show(refusal("The world file " + found.worldFileName + " of " + name +
@@ -308,7 +314,19 @@ GeoreferenceStatus readGeoreference(const std::filesystem::path& picture, Georef
             return GeoreferenceStatus::None;
         }
     }
+    found.gt = scaledTransform(found.gt, scale);
     return measure(found, width, height, name, out, feedback) ? GeoreferenceStatus::Found : GeoreferenceStatus::Refused;
+}
+
+}  // namespace
+
+GeoreferenceStatus readGeoreference(const std::filesystem::path& picture, Georeference& out, Feedback& feedback) {
+    return readGeoreferenceOf(picture, nullptr, out, feedback);
+}
+
+GeoreferenceStatus readGeoreference(const std::filesystem::path& picture, const PictureGrid& grid, Georeference& out,
+                                    Feedback& feedback) {
+    return readGeoreferenceOf(picture, &grid, out, feedback);
 }
 
 std::uint32_t thousandthsOfSecond(double degrees) {

@@ -55,6 +55,21 @@ enum class GeoreferenceStatus { Found, None, Refused };
 // or the prime meridian, a system that cannot be transformed).
 GeoreferenceStatus readGeoreference(const std::filesystem::path& picture, Georeference& out, Feedback& feedback);
 
+// A picture made from a georeferenced one: each of its pixels `scale` x
+// `scale` pixels of it, from the same upper-left corner, `width` x `height`
+// of them; they may reach past its right and bottom edges (white padding).
+struct PictureGrid {
+    int scale = 1;
+    int width = 0;
+    int height = 0;
+};
+
+// The georeferencing of `picture` for the picture `grid` makes from it: the
+// corners are the outer edges of the made picture, and the interpolation
+// error is measured over it and in its pixels.
+GeoreferenceStatus readGeoreference(const std::filesystem::path& picture, const PictureGrid& grid, Georeference& out,
+                                    Feedback& feedback);
+
 // |degrees| in thousandths of a second of arc, rounded to the nearest.
 std::uint32_t thousandthsOfSecond(double degrees);
 

@@ -9,8 +9,10 @@
 #include <cpl_conv.h>
 #include <ogr_srs_api.h>
 
+#include "database/map_database.h"
 #include "import/gdal_pictures.h"
 #include "import/georeference.h"
+#include "support/cli_fixtures.h"
 #include "support/recording_feedback.h"
 #include "support/temp_dir.h"
 
@@ -205,6 +207,72 @@ TEST(Georeference, RefusalsAndPicturesWithout) {
                           "stores the corners without sign, so a map must lie on one side of the prime meridian.",
                           Icon::Exclamation),
               }));
+}
+
+// make --from MASTER --georef: the corners are the outer edges of the master
+// padded with white to the most detailed class times the reduction, as GDAL
+// transforms them; a master without georeferencing is refused.
+TEST(Georeference, MakeFromMasterTakesThePaddedPicturesCorners) {
+    struct Case {
+        const char* name;
+        int width;
+        int height;
+        const char* classes;
+        int paddedWidth;  // most detailed class times the reduction
+        int paddedHeight;
+        bool georeferenced;
+    };
+    const Case cases[] = {
+        {"padded", 601, 421, "2", 604, 424, true},
+        {"reduced_and_padded", 4501, 333, "1", 4504, 334, true},
+        {"without", 601, 421, "2", 0, 0, false},
+    };
+    CliSandbox box("");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PictureRecipe master = picture("GTiff");
+        master.width = c.width;
+        master.height = c.height;
+        master.sample = [](int x, int y, int) { return (x * 7 + y * 3) % 256; };
+        if (c.georeferenced) {
+            master.geoTransform = kUtm;
+            master.wkt = wktOfEpsg(32654);
+        }
+        const std::filesystem::path file = box.input(std::string(c.name) + ".tif");
+        writePicture(file, master);
+        const std::filesystem::path out = box.output(std::string(c.name) + ".pdb");
+        const ProcessResult r = box.run({"make", "--name", "M", "--version", "00001", "--mode", "4", "--georef",
+                                         "--from", file.string(), "--classes", c.classes, "-o", out.string()});
+        if (!c.georeferenced) {
+            EXPECT_EQ(r.exitCode, 1);
+            EXPECT_NE(r.err.find("Warning: The picture " + file.string() +
+                                 " carries no georeferencing (GeoTIFF tags, a world file, an OziExplorer .map or an "
+                                 ".aux.xml beside it).\n"),
+                      std::string::npos)
+                << r.err;
+            EXPECT_FALSE(std::filesystem::exists(out));
+            continue;
+        }
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(r.err.find("(" + std::to_string(c.paddedWidth) + " x " + std::to_string(c.paddedHeight) + ")"),
+                  std::string::npos)
+            << r.err;
+        const std::vector<std::uint8_t> db = readFile(out);
+        const std::uint32_t at = recordOffsetOf(db, 0);
+        ASSERT_GE(db.size(), at + kMapHeaderFixedSize);
+        const MapHeaderRecord header =
+            parseMapHeaderFixed(std::span<const std::uint8_t, kMapHeaderFixedSize>(db.data() + at, kMapHeaderFixedSize));
+        const import::LatLong ul = gdalCorner(kUtm, 32654, 0, 0);
+        const import::LatLong br = gdalCorner(kUtm, 32654, c.paddedWidth, c.paddedHeight);
+        const auto near = [](std::uint32_t stored, double degrees) {
+            return std::llabs(static_cast<long long>(stored) -
+                              static_cast<long long>(import::thousandthsOfSecond(degrees))) <= 1;
+        };
+        EXPECT_TRUE(near(header.upperLeftLat, ul.latitude)) << header.upperLeftLat;
+        EXPECT_TRUE(near(header.upperLeftLong, ul.longitude)) << header.upperLeftLong;
+        EXPECT_TRUE(near(header.bottomRightLat, br.latitude)) << header.bottomRightLat;
+        EXPECT_TRUE(near(header.bottomRightLong, br.longitude)) << header.bottomRightLong;
+    }
 }
 
 TEST(Georeference, CornersAsTheRulesStoreThem) {
