@@ -189,9 +189,11 @@ bool MainDialog::pickClass(int classIndex, const std::string& path) {
     return true;
 }
 
-void MainDialog::offerPictureCorners(const std::string& picture) {
+void MainDialog::offerPictureCorners(const std::string& picture, const import::PictureGrid* grid) {
     import::Georeference geo;
-    if (import::readGeoreference(picture, geo, feedback_) != import::GeoreferenceStatus::Found) return;
+    const import::GeoreferenceStatus status = grid != nullptr ? import::readGeoreference(picture, *grid, geo, feedback_)
+                                                              : import::readGeoreference(picture, geo, feedback_);
+    if (status != import::GeoreferenceStatus::Found) return;
     // In pixels of the most detailed class chosen so far: the error grows
     // with the magnification.
     const import::DetailedClass detailed = import::mostDetailedClass(project_, geo);

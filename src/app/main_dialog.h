@@ -7,6 +7,7 @@
 #include "app/picture_cache.h"
 #include "app/preview.h"
 #include "database/database_writer.h"
+#include "import/georeference.h"
 #include "project/control_updates.h"
 #include "project/map_project.h"
 #include "app/platform.h"
@@ -59,8 +60,9 @@ private:
     bool pickClass(int classIndex, const std::string& path);
     void makeClassesFromPicture();
     // Class 1 carries georeferencing: offers its corners for the
-    // coordinate edits.
-    void offerPictureCorners(const std::string& picture);
+    // coordinate edits. With `grid`, `picture` is the master Class 1 was
+    // made from, and the corners are those of Class 1's outer edges.
+    void offerPictureCorners(const std::string& picture, const import::PictureGrid* grid = nullptr);
     void move(int dx, int dy);
     void zoomIn();
     void zoomOut();

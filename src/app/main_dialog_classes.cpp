@@ -82,6 +82,10 @@ void MainDialog::makeClassesFromPicture() {
     if (result != 0) return;
     for (int k = 0; k < made.plan.classCount; ++k)
         if (!pickClass(k, import::classPicturePath(choice->folder, k).string())) return;
+    // Class 1 covers the master padded on the right and at the bottom.
+    const import::PictureGrid classOne{static_cast<int>(made.plan.boxSide(0)), static_cast<int>(made.plan.widths[0]),
+                                       static_cast<int>(made.plan.heights[0])};
+    offerPictureCorners(*path, &classOne);
 }
 
 }  // namespace plotvane::app

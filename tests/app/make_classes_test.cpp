@@ -1,6 +1,7 @@
 // "Make classes from one picture..." through the scripted platform: the
 // classes dialog, the build with its progress, and the rows picked as the
 // class buttons pick them.
+#include <fstream>
 #include <string>
 
 #include "app/main_dialog_fixture.h"
@@ -75,6 +76,31 @@ TEST_F(MakeClassesTest, CancelLeavesNothingAndTheRowsEmpty) {
     EXPECT_EQ(readFile(work("class1.bmp")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
     EXPECT_FALSE(std::filesystem::exists(work("class2.bmp")));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "work"), {}), 1);
+}
+
+// A master with a world file in degrees: once the rows are filled, the
+// question box offers the corners of Class 1's outer edges, the master
+// padded from 601 x 421 to 604 x 424 pixels of 0.001 degrees.
+TEST_F(MakeClassesTest, GeoreferencedMasterOffersThePaddedCorners) {
+    const std::string path = master();
+    // The centre of the first pixel: the corner is half a pixel up and left.
+    std::ofstream(std::filesystem::path(path).replace_extension(".wld")) << "0.001\n0\n0\n-0.001\n139.5005\n35.7995\n";
+    platform.queue({chooseFile(path), answer(true)});
+    platform.queueClassesAnswer(twoClasses());
+    makeClasses();
+    ASSERT_TRUE(platform.allActionsPlayed());
+    EXPECT_EQ(project().classCount, 2);
+    ASSERT_EQ(platform.questions().size(), 1u);
+    EXPECT_NE(platform.questions()[0].text.find(
+                  "upper-left 35:48:00.000 N, 139:30:00.000 E (35.8000000, 139.5000000)\n"
+                  "bottom-right 35:22:33.600 N, 140:06:14.400 E (35.3760000, 140.1040000)\n"),
+              std::string::npos)
+        << platform.questions()[0].text;
+    EXPECT_EQ(project().gpsEnabled, 1);
+    const char* expected[4][4] = {{"35", "48", "0", "00"}, {"139", "30", "0", "00"},
+                                  {"35", "22", "33", "60"}, {"140", "6", "14", "40"}};
+    for (int v = 0; v < 4; ++v)
+        for (int p = 0; p < 4; ++p) EXPECT_EQ(platform.text(ids::kIdCoordinate[v][p]), expected[v][p]) << v << p;
 }
 
 TEST_F(MakeClassesTest, RefusedOnceAClassIsChosenAndNothingAskedOnCancel) {
