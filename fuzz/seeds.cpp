@@ -82,7 +82,7 @@ Bytes makeDatabase(const std::filesystem::path& folder, const DatabaseRecipe& d)
         const auto path = folder / ("class" + std::to_string(k) + ".bmp");
         test::writeFile(path, test::makeBmp(classRecipe(d.mode == ColourMode::Original ? 1 : 24, 160 << k, k)));
         ControlUpdates updates;
-        if (checkClassBitmap(project, path, k, d.compress, feedback, updates) != 0) return {};
+        if (checkClassBitmap(project, path, k, d.compress, feedback, updates) != ClassBitmapResult::Ok) return {};
         project.classes[static_cast<std::size_t>(k)].fileName.assign(path.string());
         project.classCount = k + 1;
     }

@@ -20,8 +20,8 @@ struct FileLoadContext {
     // Dropped pictures: the RestoreFiles are rewritten.
     PictureCache& pictures;
     // Rebuilds the preview's working raster of the loaded Class 1 in
-    // `mode`, leaving the class rows as loaded; 0 on success.
-    std::function<int(ColourMode mode)> rebuildWorkRaster;
+    // `mode`, leaving the class rows as loaded; true when rebuilt.
+    std::function<bool(ColourMode mode)> rebuildWorkRaster;
 };
 
 // "File Load" (button 1031): asks for a database, checks its header and

@@ -161,7 +161,7 @@ bool MainDialog::pickClass(int classIndex, const std::string& path) {
     if (import::enterClassPicture(path, workDir_, feedback_, picture) != 0) return false;
     ControlUpdates updates;
     if (checkClassBitmap(project_, picture.rulesPath, classIndex, checked(ids::kIdCompress), feedback_, updates) !=
-        0) {
+        ClassBitmapResult::Ok) {
         applyControlUpdates(updates, false);
         return false;
     }
@@ -265,7 +265,7 @@ void MainDialog::cycleColourMode() {
     const ColourMode mode = nextColourMode(project_.colourMode);
     project_.requestedColourMode = mode;
     if (mode != project_.colourMode) {
-        if (rebuildWorkRaster(mode) != 0) project_.requestedColourMode = project_.colourMode;
+        if (!rebuildWorkRaster(mode)) project_.requestedColourMode = project_.colourMode;
     }
     platform_.repaint(ui::Region::ColourIndicator);
     platform_.repaint(ui::Region::PreviewArea);
@@ -275,7 +275,7 @@ void MainDialog::ditheringToggled() {
     if (project_.previewClass < 1 || project_.requestedColourMode == ColourMode::Original) return;
     const bool box = checked(ids::kIdDithering);
     if (box != (project_.ditherFlag != 0)) {
-        if (rebuildWorkRaster(project_.requestedColourMode) == 0) project_.ditherFlag = box ? 1 : 0;
+        if (rebuildWorkRaster(project_.requestedColourMode)) project_.ditherFlag = box ? 1 : 0;
     }
     platform_.repaint(ui::Region::ColourIndicator);
     platform_.repaint(ui::Region::PreviewArea);
@@ -408,9 +408,9 @@ void MainDialog::applyInfoButtonAccess() {
     platform_.setEnabled(kMain, ids::kIdInfoTextButton, false);
 }
 
-int MainDialog::rebuildWorkRaster(ColourMode mode) {
+bool MainDialog::rebuildWorkRaster(ColourMode mode) {
     const int shown = project_.previewClass;
-    if (shown < 1 || shown > kClassSlots) return kNoSuchClass;
+    if (shown < 1 || shown > kClassSlots) return false;
     RasterRequest request;
     request.classIndex = shown - 1;
     request.mode = mode;
@@ -420,14 +420,14 @@ int MainDialog::rebuildWorkRaster(ColourMode mode) {
     request.compressChecked = checked(ids::kIdCompress);
     ControlUpdates updates;
     pictures_.forget(request.raster);
-    const int result = convertToWorkRaster(project_, request, feedback_, updates);
+    const bool rebuilt = convertToWorkRaster(project_, request, feedback_, updates) == RasterResult::Ok;
     pictures_.forget(request.raster);
     applyControlUpdates(updates);
-    if (result == 0) project_.colourMode = mode;
-    return result;
+    if (rebuilt) project_.colourMode = mode;
+    return rebuilt;
 }
 
-int MainDialog::rebuildLoadedPreview(ColourMode mode) {
+bool MainDialog::rebuildLoadedPreview(ColourMode mode) {
     // The conversion's record-count step would divide the classes anew for
     // `mode`; a loaded map keeps the rows its directory gives, so the
     // conversion runs on a copy that holds the shown class only.
@@ -453,17 +453,17 @@ int MainDialog::rebuildLoadedPreview(ColourMode mode) {
     } quiet(feedback_);
     ControlUpdates ignored;
     pictures_.forget(request.raster);
-    const int result = convertToWorkRaster(scratch, request, quiet, ignored);
+    const RasterResult result = convertToWorkRaster(scratch, request, quiet, ignored);
     pictures_.forget(request.raster);
-    if (result != 0) {
+    if (result != RasterResult::Ok) {
         removeIfExists(request.raster);
-        return result;
+        return false;
     }
     project_.ditherFlag = scratch.ditherFlag;
     project_.rasterDataOffset = scratch.rasterDataOffset;
     project_.sourceBitDepth = scratch.sourceBitDepth;
     project_.classes[0].invertedPolarity = scratch.classes[0].invertedPolarity;
-    return 0;
+    return true;
 }
 
 void MainDialog::applyControlUpdates(const ControlUpdates& updates, bool rows) {

@@ -78,11 +78,11 @@ private:
     void showCounter(int selected);
     void clearInfoSelection();
     void applyInfoButtonAccess();
-    // 0 on success, and `colourMode` is then `mode`.
-    int rebuildWorkRaster(ColourMode mode);
+    // True when rebuilt, and `colourMode` is then `mode`.
+    bool rebuildWorkRaster(ColourMode mode);
     // The WorkRaster of Class 1 of a map just loaded, in `mode`, leaving the
-    // class rows as the database gave them; 0 on success.
-    int rebuildLoadedPreview(ColourMode mode);
+    // class rows as the database gave them; true when rebuilt.
+    bool rebuildLoadedPreview(ColourMode mode);
     // Writes back what a record division changed; `rows` false leaves the
     // UseRec edits alone (a refused class choice keeps its row as it was).
     void applyControlUpdates(const ControlUpdates& updates, bool rows = true);

@@ -378,7 +378,8 @@ bool enterClasses(const std::vector<std::string>& classFiles, PrivateFolder& wor
         const int classIndex = static_cast<int>(k);
         import::ClassPicture picture;
         if (import::enterClassPicture(classFiles[k], workDir.path(), feedback, picture) != 0 ||
-            checkClassBitmap(project, picture.rulesPath, classIndex, compressChecked, feedback, updates) != 0) {
+            checkClassBitmap(project, picture.rulesPath, classIndex, compressChecked, feedback, updates) !=
+                ClassBitmapResult::Ok) {
             std::fprintf(stderr, "plotvane2-cli: refused Class %d: %s\n", classIndex + 1,
                          shownPath(classFiles[k]).c_str());
             return false;

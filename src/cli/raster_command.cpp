@@ -61,7 +61,7 @@ int runRaster(const RasterOptions& options) {
     request.compressChecked = false;
 
     ControlUpdates updates;
-    return convertToWorkRaster(project, request, feedback, updates) == 0 ? kExitOk : kExitRefused;
+    return convertToWorkRaster(project, request, feedback, updates) == RasterResult::Ok ? kExitOk : kExitRefused;
 }
 
 }  // namespace

@@ -278,7 +278,7 @@ private:
         const RasterRequest raster{classIndex_,        mode_,
                                    cls.fileName.str(), rasterPath_,
                                    request_.ditherChecked, request_.compressChecked};
-        if (!isColourMode(mode_) || convertToWorkRaster(project_, raster, feedback_, updates_) != 0)
+        if (!isColourMode(mode_) || convertToWorkRaster(project_, raster, feedback_, updates_) != RasterResult::Ok)
             return fail("Error : This bitmap file cannot change color mode.", Icon::Information, 1);
         sourcePath_ = rasterPath_;
         return 0;

@@ -77,7 +77,7 @@ bool topClassDivides(std::uint32_t w, std::uint32_t h, const ClassRequest& reque
     MapProject project = projectOf(w, h, request);
     SilentFeedback silent;
     ControlUpdates updates;
-    return divideRecords(project, 0, request.mode, false, silent, updates) == 0;
+    return divideRecords(project, 0, request.mode, false, silent, updates) == DivisionResult::Divided;
 }
 
 ClassPlan planOf(std::uint32_t masterWidth, std::uint32_t masterHeight, std::uint32_t reduction,

@@ -15,17 +15,17 @@ constexpr std::uint16_t kBmpSignature = 0x4D42;  // "BM"
 bool tooSmall(const BmpHeaders& h) { return h.biWidth < kMinBmpSide || pictureHeight(h) < kMinBmpSide; }
 bool tooLarge(const BmpHeaders& h) { return h.biWidth > kMaxBmpSide || pictureHeight(h) > kMaxBmpSide; }
 
-int faultCode(HeaderFault fault, bool classOrder) {
+ClassBitmapResult classBitmapResult(HeaderFault fault) {
     switch (fault) {
-        case HeaderFault::None: return kBmpOk;
-        case HeaderFault::NotBmp: return classOrder ? kBmpCannotOpen : kBmpCompressed;
-        case HeaderFault::IllegalDepth: return kBmpIllegalDepth;
-        case HeaderFault::Compressed: return kBmpCompressed;
-        case HeaderFault::TooSmall:
-        case HeaderFault::TooLarge: return kBmpBadSize;
-        case HeaderFault::Truncated: return kBmpTruncated;
+        case HeaderFault::None: return ClassBitmapResult::Ok;
+        case HeaderFault::NotBmp: return ClassBitmapResult::NotBmp;
+        case HeaderFault::IllegalDepth: return ClassBitmapResult::IllegalDepth;
+        case HeaderFault::Compressed: return ClassBitmapResult::Compressed;
+        case HeaderFault::TooSmall: return ClassBitmapResult::TooSmall;
+        case HeaderFault::TooLarge: return ClassBitmapResult::TooLarge;
+        case HeaderFault::Truncated: return ClassBitmapResult::Truncated;
     }
-    return kBmpTruncated;
+    return ClassBitmapResult::Truncated;
 }
 
 }  // namespace
@@ -182,16 +182,16 @@ bool firstEntryIsLight(const ColourTable& table) {
     return e[0] != 0 && e[1] != 0 && e[2] != 0;
 }
 
-int checkClassBitmapHeaders(MapProject& project, int classIndex, const std::filesystem::path& path,
-                            Feedback& feedback) {
+ClassBitmapResult checkClassBitmapHeaders(MapProject& project, int classIndex, const std::filesystem::path& path,
+                                          Feedback& feedback) {
     if (!fileExists(path)) {
         feedback.show(warning("Error : Cannot find bmp-file", Icon::Exclamation));
-        return kBmpNotFound;
+        return ClassBitmapResult::NotFound;
     }
     FilePtr file = openFile(path, "rb");
     if (!file) {
         feedback.show(warning("Error : Cannot open bmp-file"));
-        return kBmpCannotOpen;
+        return ClassBitmapResult::CannotOpen;
     }
     BmpFileInfo info;
     if (!readBmpFileInfo(file.get(), info)) info.headersComplete = false;
@@ -203,16 +203,16 @@ int checkClassBitmapHeaders(MapProject& project, int classIndex, const std::file
     }
     if (fault != HeaderFault::None) {
         feedback.show(headerFaultMessage(fault));
-        return faultCode(fault, true);
+        return classBitmapResult(fault);
     }
 
     const BmpHeaders& h = info.headers;
     ColourTable table;
     if (h.biBitCount == 1 && !readColourTable(file.get(), h, table)) {
         feedback.show(headerFaultMessage(HeaderFault::Truncated));
-        return kBmpTruncated;
+        return ClassBitmapResult::Truncated;
     }
-    if (classIndex < 0 || classIndex >= kClassSlots) return kBmpOk;
+    if (classIndex < 0 || classIndex >= kClassSlots) return ClassBitmapResult::Ok;
     MapClassEntry& entry = project.classes[static_cast<std::size_t>(classIndex)];
     entry.width = static_cast<std::uint16_t>(h.biWidth);
     entry.height = static_cast<std::uint16_t>(pictureHeight(h));
@@ -220,21 +220,19 @@ int checkClassBitmapHeaders(MapProject& project, int classIndex, const std::file
     entry.topDown = h.topDown ? 1 : 0;
     entry.bitDepth = static_cast<std::uint8_t>(h.biBitCount);
     if (h.biBitCount == 1) entry.invertedPolarity = firstEntryIsLight(table) ? 1 : 0;
-    return kBmpOk;
+    return ClassBitmapResult::Ok;
 }
 
-int checkWorkRasterHeaders(MapProject& project, const BmpFileInfo& info, Feedback& feedback, bool& notBmp) {
+HeaderFault checkWorkRasterHeaders(MapProject& project, const BmpFileInfo& info, Feedback& feedback) {
     const HeaderFault fault = workRasterFault(info);
-    notBmp = fault == HeaderFault::NotBmp;
     const bool depthChecked = fault == HeaderFault::None || fault == HeaderFault::IllegalDepth ||
                               fault == HeaderFault::Truncated;
     if (depthChecked) {
         const std::uint16_t depth = info.headers.biBitCount;
         project.sourceBitDepth = isSupportedBitDepth(depth) ? static_cast<std::uint8_t>(depth) : 0;
     }
-    if (fault == HeaderFault::None) return kBmpOk;
-    feedback.show(headerFaultMessage(fault));
-    return faultCode(fault, false);
+    if (fault != HeaderFault::None) feedback.show(headerFaultMessage(fault));
+    return fault;
 }
 
 namespace {
@@ -258,18 +256,18 @@ double pixelBrightness(const std::uint8_t* row, std::size_t x, std::uint16_t dep
 
 }  // namespace
 
-int readPixelRows(std::FILE* file, const BmpHeaders& h, const ColourTable& table, dmatrix& matrix) {
+bool readPixelRows(std::FILE* file, const BmpHeaders& h, const ColourTable& table, dmatrix& matrix) {
     const std::int32_t width = h.biWidth;
     if (width <= 0 || h.biHeight == 0 || pictureHeight(h) > kMaxBmpSide || !isSupportedBitDepth(h.biBitCount))
-        return kBmpTruncated;
+        return false;
     const auto height = static_cast<std::int32_t>(pictureHeight(h));
-    if (matrix.value == nullptr || matrix.maxrnum < height || matrix.maxcnum < width) return kBmpTruncated;
+    if (matrix.value == nullptr || matrix.maxrnum < height || matrix.maxcnum < width) return false;
     BmpRowReader reader(file, h);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(reader.stride()));
-    if (!reader.start()) return kBmpTruncated;
+    if (!reader.start()) return false;
 
     for (std::int32_t r = 0; r < height; ++r) {
-        if (!reader.read(row.data(), 1)) return kBmpTruncated;
+        if (!reader.read(row.data(), 1)) return false;
         for (std::int32_t c = 0; c < width; ++c) {
             const auto x = static_cast<std::size_t>(c);
             matrix.at(r, c) = pixelBrightness(row.data(), x, h.biBitCount, table);
@@ -277,7 +275,7 @@ int readPixelRows(std::FILE* file, const BmpHeaders& h, const ColourTable& table
     }
     if (matrix.usedrnum < height) matrix.usedrnum = height;
     if (matrix.usedcnum < width) matrix.usedcnum = width;
-    return kBmpOk;
+    return true;
 }
 
 BmpRowReader::BmpRowReader(std::FILE* file, const BmpHeaders& headers)

@@ -12,14 +12,24 @@
 
 namespace plotvane {
 
-// Result codes of the header checks.
-inline constexpr int kBmpOk = 0;
-inline constexpr int kBmpNotFound = 1;
-inline constexpr int kBmpCannotOpen = 2;     // also "not a BMP" in the class-bitmap order
-inline constexpr int kBmpIllegalDepth = 3;   // also "cannot make temp file" when converting
-inline constexpr int kBmpCompressed = 4;     // also "not a BMP" when converting
-inline constexpr int kBmpBadSize = 5;
-inline constexpr int kBmpTruncated = 6;      // pixel rows run past the end of the file
+// What the check of a class bitmap found: its headers in the class-bitmap
+// order, then the class against the class above and its record division.
+// The values are the result codes callers see, and the check list gives a
+// few findings the same code; callers act only on Ok versus the rest.
+enum class ClassBitmapResult : int {
+    Ok = 0,
+    NotFound = 1,
+    CannotOpen = 2,
+    NotBmp = 2,
+    IllegalDepth = 3,
+    Compressed = 4,
+    TooSmall = 5,
+    TooLarge = 5,
+    Truncated = 6,       // pixel rows run past the end of the file
+    CannotDivide = 7,    // Class 1 cannot be cut into records
+    NotInHierarchy = 8,  // the class does not fit the class above
+    NoSuchClass = 9,     // a class index the check does not accept
+};
 
 inline constexpr std::size_t kFileHeaderBytes = 14;
 inline constexpr std::size_t kInfoHeaderBytes = 40;
@@ -141,15 +151,15 @@ bool readColourTable(std::FILE* file, const BmpHeaders& headers, ColourTable& ta
 // `height`, `pixelDataOffset`, `invertedPolarity`, `bitDepth` and `topDown` in
 // `project.classes[classIndex]`; sets `project.sourceBitDepth` from the
 // depth check on. Shows the first failing check's message.
-int checkClassBitmapHeaders(MapProject& project, int classIndex, const std::filesystem::path& path,
-                            Feedback& feedback);
+ClassBitmapResult checkClassBitmapHeaders(MapProject& project, int classIndex, const std::filesystem::path& path,
+                                          Feedback& feedback);
 
 // The checks of the working-raster order that look at the headers of a
 // source already open (not a BMP to truncation). Shows the first failing
 // check's message and sets `project.sourceBitDepth` at the depth check.
-// Returns 0 or the failing check's code; `notBmp` tells the caller that the
-// raster file must be deleted.
-int checkWorkRasterHeaders(MapProject& project, const BmpFileInfo& info, Feedback& feedback, bool& notBmp);
+// Returns what failed first, HeaderFault::None when nothing did; on NotBmp
+// the caller must delete the raster file.
+HeaderFault checkWorkRasterHeaders(MapProject& project, const BmpFileInfo& info, Feedback& feedback);
 
 // A set bit of a 1-bit picture is light when the first colour table entry
 // is dark, so the class is inverted when that entry has no zero component.
@@ -167,9 +177,9 @@ inline double brightnessOf(int limitedSum) { return static_cast<double>(limitedS
 // Pixel-row reader: fills `matrix` (at least height rows by width columns)
 // with one brightness per pixel, matrix row r = picture row r counted from
 // the bottom (file row r of a bottom-up file), reading from `bfOffBits`. A 1-bit pixel gives 0.0 when its bit is
-// set and 255.0 when clear. Returns 0, or kBmpTruncated when the rows
-// cannot be read (or the matrix is too small).
-int readPixelRows(std::FILE* file, const BmpHeaders& headers, const ColourTable& table, dmatrix& matrix);
+// set and 255.0 when clear. False when the rows cannot be read (or the
+// matrix is too small).
+bool readPixelRows(std::FILE* file, const BmpHeaders& headers, const ColourTable& table, dmatrix& matrix);
 
 // Streams the pixel rows of an open BMP bottom row first, many rows per
 // read, whichever way the file stores them.

@@ -54,14 +54,14 @@ std::uint32_t sideDivisor(std::uint32_t side) {
 // Class 1 is cut by alternating width and height steps until one record
 // holds at most `limit` pixels; two steps in a row without a divisor mean
 // the bitmap cannot be cut.
-int divideTopClass(MapProject& project, std::uint32_t limit, Feedback& feedback, ControlUpdates& updates) {
+DivisionResult divideTopClass(MapProject& project, std::uint32_t limit, Feedback& feedback, ControlUpdates& updates) {
     MapClassEntry& top = project.classes[0];
     const std::uint32_t area = static_cast<std::uint32_t>(top.width) * top.height;
     if (area <= limit) {
         top.recordColumns = 1;
         top.recordRows = 1;
         updates.useRecChanged[0] = true;
-        return 0;
+        return DivisionResult::Divided;
     }
 
     std::uint32_t recordWidth = top.width;
@@ -88,7 +88,7 @@ int divideTopClass(MapProject& project, std::uint32_t limit, Feedback& feedback,
         if (failures == 2) {
             feedback.show(warning(kCannotDivide));
             clearGeometry(top);
-            return kDivisionFailed;
+            return DivisionResult::CannotDivide;
         }
     }
 
@@ -96,7 +96,7 @@ int divideTopClass(MapProject& project, std::uint32_t limit, Feedback& feedback,
     // more than half full may then exceed 64000 bytes.
     if (project.compressFlag != 0 && recordArea > limit / 2) feedback.show(warning(kOverflowRisk));
     updates.useRecChanged[0] = true;
-    return 0;
+    return DivisionResult::Divided;
 }
 
 // Lower classes repeat the grid of the class above, refined by a factor
@@ -146,9 +146,9 @@ std::uint32_t recordPixelLimit(ColourMode mode) {
     }
 }
 
-int divideRecords(MapProject& project, int classIndex, ColourMode mode, bool compressChecked,
-                  Feedback& feedback, ControlUpdates& updates) {
-    if (!isClassIndex(classIndex)) return kNoSuchClass;
+DivisionResult divideRecords(MapProject& project, int classIndex, ColourMode mode, bool compressChecked,
+                             Feedback& feedback, ControlUpdates& updates) {
+    if (!isClassIndex(classIndex)) return DivisionResult::NoSuchClass;
 
     project.compressFlag = compressChecked ? 1 : 0;
     if (mode == ColourMode::Original && project.compressFlag != 0) {
@@ -167,49 +167,52 @@ int divideRecords(MapProject& project, int classIndex, ColourMode mode, bool com
     entry.recordColumns = static_cast<std::uint16_t>(upper.recordColumns * factor);
     entry.recordRows = static_cast<std::uint16_t>(upper.recordRows * factor);
     updates.useRecChanged[static_cast<std::size_t>(classIndex)] = true;
-    return 0;
+    return DivisionResult::Divided;
 }
 
-int checkHierarchy(MapProject& project, int classIndex, Feedback& feedback) {
-    if (!isClassIndex(classIndex) || classIndex == 0) return kNoSuchClass;
+HierarchyResult checkHierarchy(MapProject& project, int classIndex, Feedback& feedback) {
+    if (!isClassIndex(classIndex) || classIndex == 0) return HierarchyResult::NoSuchClass;
 
     MapClassEntry& entry = project.classes[static_cast<std::size_t>(classIndex)];
     const MapClassEntry& upper = project.classes[static_cast<std::size_t>(classIndex - 1)];
     if (const char* refusal = hierarchyRefusal(entry, upper)) {
         feedback.show(warning(refusal));
         clearGeometry(entry);
-        return kHierarchyRefused;
+        return HierarchyResult::NotInHierarchy;
     }
     entry.magnification = static_cast<std::uint16_t>(entry.width / upper.width);
-    return 0;
+    return HierarchyResult::Fits;
 }
 
-int checkClassBitmap(MapProject& project, const std::filesystem::path& path, int classIndex,
-                     bool compressChecked, Feedback& feedback, ControlUpdates& updates) {
-    if (!isClassIndex(classIndex)) return kNoSuchClass;
+ClassBitmapResult checkClassBitmap(MapProject& project, const std::filesystem::path& path, int classIndex,
+                                   bool compressChecked, Feedback& feedback, ControlUpdates& updates) {
+    if (!isClassIndex(classIndex)) return ClassBitmapResult::NoSuchClass;
 
-    if (const int result = checkClassBitmapHeaders(project, classIndex, path, feedback); result != 0) {
+    if (const ClassBitmapResult result = checkClassBitmapHeaders(project, classIndex, path, feedback);
+        result != ClassBitmapResult::Ok) {
         return result;
     }
-    if (classIndex > 0) {
-        if (const int result = checkHierarchy(project, classIndex, feedback); result != 0) return result;
-    }
-    return divideRecords(project, classIndex, project.colourMode, compressChecked, feedback, updates);
+    if (classIndex > 0 && checkHierarchy(project, classIndex, feedback) != HierarchyResult::Fits)
+        return ClassBitmapResult::NotInHierarchy;
+    if (divideRecords(project, classIndex, project.colourMode, compressChecked, feedback, updates) !=
+        DivisionResult::Divided)
+        return ClassBitmapResult::CannotDivide;
+    return ClassBitmapResult::Ok;
 }
 
-int recomputeRecordDivisions(MapProject& project, ColourMode mode, bool compressChecked,
-                             Feedback& feedback, ControlUpdates& updates) {
+bool recomputeRecordDivisions(MapProject& project, ColourMode mode, bool compressChecked,
+                              Feedback& feedback, ControlUpdates& updates) {
     const int count = loadedClasses(project);
     for (int k = 0; k < count; ++k) {
         // Once Original mode has refused compression the box is unchecked
         // for the rest of the run, so the notice is shown only once.
         const bool checked = compressChecked && !updates.uncheckCompress;
-        if (divideRecords(project, k, mode, checked, feedback, updates) != 0) {
+        if (divideRecords(project, k, mode, checked, feedback, updates) != DivisionResult::Divided) {
             feedback.show(warning(kCannotCalcRecords));
-            return 1;
+            return false;
         }
     }
-    return 0;
+    return true;
 }
 
 void redivideAfterCompressToggle(MapProject& project, bool compressChecked, Feedback& feedback,
@@ -217,7 +220,7 @@ void redivideAfterCompressToggle(MapProject& project, bool compressChecked, Feed
     const int count = loadedClasses(project);
     for (int k = 0; k < count; ++k) {
         const bool checked = compressChecked && !updates.uncheckCompress;
-        if (divideRecords(project, k, project.colourMode, checked, feedback, updates) != 0) {
+        if (divideRecords(project, k, project.colourMode, checked, feedback, updates) != DivisionResult::Divided) {
             feedback.show(warning(kCannotCalcRecords, Icon::Exclamation));
         }
     }

@@ -289,31 +289,31 @@ void allocateBlock(const PixelJob& job, RowBlock& block) {
     block.levels.resize(width * rows);
 }
 
-int reportFailure(int code, Feedback& feedback) {
-    feedback.show(code == kBmpTruncated ? headerFaultMessage(HeaderFault::Truncated) : cannotMakeRaster());
-    return code;
+RasterResult reportTruncated(Feedback& feedback) {
+    feedback.show(headerFaultMessage(HeaderFault::Truncated));
+    return RasterResult::Truncated;
 }
 
-int reportWriteFailure(PixelJob& job, int error, Feedback& feedback) {
+RasterResult reportWriteFailure(PixelJob& job, int error, Feedback& feedback) {
     feedback.show(cannotMakeRaster());
     job.writeProblem.error = error;
     feedback.explain(job.writeProblem);
-    return kBmpIllegalDepth;
+    return RasterResult::CannotWriteRaster;
 }
 
 // Rows stream through one block at a time: read, convert, write.
-int convertSerially(PixelJob& job, BmpRowReader& reader, Feedback& feedback) {
+RasterResult convertSerially(PixelJob& job, BmpRowReader& reader, Feedback& feedback) {
     RowBlock block;
     allocateBlock(job, block);
     std::unique_ptr<RowDiffuser> diffuser;
     if (job.converter.needsDiffusion())
         diffuser = std::make_unique<RowDiffuser>(job.headers.biWidth, job.converter.diffusionBits());
     for (int k = 0; k < job.blockCount; ++k) {
-        if (!readBlock(job, reader, block, k)) return reportFailure(kBmpTruncated, feedback);
+        if (!readBlock(job, reader, block, k)) return reportTruncated(feedback);
         if (diffuser) diffuseBlock(*diffuser, block);
         if (!writeBlock(job, block)) return reportWriteFailure(job, errno, feedback);
     }
-    return kBmpOk;
+    return RasterResult::Ok;
 }
 
 // The stage of each slot in the ring, the only state the diffusion thread
@@ -375,7 +375,7 @@ void diffuseAllBlocks(const PixelJob& job, RowDiffuser& diffuser, std::vector<Ro
 // Reads blocks into free slots and converts and writes the diffused ones,
 // reading first whenever both can be done. `writeError` is the errno of a
 // failed write.
-int readAndWriteBlocks(PixelJob& job, BmpRowReader& reader, std::vector<RowBlock>& slots, SlotStages& stages,
+RasterResult readAndWriteBlocks(PixelJob& job, BmpRowReader& reader, std::vector<RowBlock>& slots, SlotStages& stages,
                        int& writeError) {
     int nextRead = 0;
     int nextWrite = 0;
@@ -383,26 +383,26 @@ int readAndWriteBlocks(PixelJob& job, BmpRowReader& reader, std::vector<RowBlock
         const auto readSlot = static_cast<std::size_t>(nextRead % kPipelineSlots);
         const auto writeSlot = static_cast<std::size_t>(nextWrite % kPipelineSlots);
         if (stages.awaitReadOrWrite(nextRead < job.blockCount, readSlot, writeSlot)) {
-            if (!readBlock(job, reader, slots[readSlot], nextRead)) return kBmpTruncated;
+            if (!readBlock(job, reader, slots[readSlot], nextRead)) return RasterResult::Truncated;
             stages.set(readSlot, Stage::Read);
             ++nextRead;
             continue;
         }
         if (!writeBlock(job, slots[writeSlot])) {
             writeError = errno;
-            return kBmpIllegalDepth;
+            return RasterResult::CannotWriteRaster;
         }
         stages.set(writeSlot, Stage::Free);
         ++nextWrite;
     }
-    return kBmpOk;
+    return RasterResult::Ok;
 }
 
 // The diffusion is one serial chain from pixel to pixel, so it gets a
 // thread of its own while this thread reads the source and converts and
 // writes the rows already diffused. The blocks pass in file order through
 // a ring of slots; only the stage of each slot is shared.
-int convertWithDiffusionThread(PixelJob& job, BmpRowReader& reader, Feedback& feedback) {
+RasterResult convertWithDiffusionThread(PixelJob& job, BmpRowReader& reader, Feedback& feedback) {
     std::vector<RowBlock> slots(kPipelineSlots);
     for (RowBlock& slot : slots) allocateBlock(job, slot);
     RowDiffuser diffuser(job.headers.biWidth, job.converter.diffusionBits());
@@ -414,14 +414,15 @@ int convertWithDiffusionThread(PixelJob& job, BmpRowReader& reader, Feedback& fe
         return convertSerially(job, reader, feedback);
     }
     int writeError = 0;
-    const int result = readAndWriteBlocks(job, reader, slots, stages, writeError);
+    const RasterResult result = readAndWriteBlocks(job, reader, slots, stages, writeError);
     stages.stop();
     worker.join();
-    if (result == kBmpIllegalDepth) return reportWriteFailure(job, writeError, feedback);
-    return result == kBmpOk ? kBmpOk : reportFailure(result, feedback);
+    if (result == RasterResult::CannotWriteRaster) return reportWriteFailure(job, writeError, feedback);
+    if (result == RasterResult::Truncated) return reportTruncated(feedback);
+    return result;
 }
 
-int convertPixels(std::FILE* source, std::FILE* raster, const BmpHeaders& h, PixelConverter& converter,
+RasterResult convertPixels(std::FILE* source, std::FILE* raster, const BmpHeaders& h, PixelConverter& converter,
                   const FileProblem& writeProblem, Feedback& feedback) {
     const std::uint64_t sourceStride = pixelRowStride(h.biWidth, h.biBitCount);
     const auto height = static_cast<int>(pictureHeight(h));
@@ -430,7 +431,7 @@ int convertPixels(std::FILE* source, std::FILE* raster, const BmpHeaders& h, Pix
     PixelJob job{source,       raster,       h, converter, height, blockRows, (height + blockRows - 1) / blockRows,
                  sourceStride, writeProblem};
     BmpRowReader reader(source, h);
-    if (!reader.start()) return reportFailure(kBmpTruncated, feedback);
+    if (!reader.start()) return reportTruncated(feedback);
     if (!converter.needsDiffusion()) return convertSerially(job, reader, feedback);
     return convertWithDiffusionThread(job, reader, feedback);
 }
@@ -569,12 +570,12 @@ public:
     std::FILE* stream() const { return stream_; }
     const FileProblem& writeProblem() const { return writeProblem_; }
 
-    int writeFailed(int error, Feedback& feedback) const {
+    RasterResult writeFailed(int error, Feedback& feedback) const {
         feedback.show(cannotMakeRaster());
         FileProblem problem = writeProblem_;
         problem.error = error;
         feedback.explain(problem);
-        return kBmpIllegalDepth;
+        return RasterResult::CannotWriteRaster;
     }
 
     // Leaves no raster behind when the source turns out not to be a picture.
@@ -588,16 +589,16 @@ public:
     }
 
     // Puts the finished raster in place (or closes it), reporting a failure.
-    int finish(Feedback& feedback) {
+    RasterResult finish(Feedback& feedback) {
         if (request_.output != nullptr) {
-            if (request_.output->commit()) return kBmpOk;
+            if (request_.output->commit()) return RasterResult::Ok;
             feedback.show(cannotMakeRaster());
             feedback.explain(request_.output->problem());
-            return kBmpIllegalDepth;
+            return RasterResult::CannotWriteRaster;
         }
         if (!flushFile(stream_)) return writeFailed(errno, feedback);
         if (std::fclose(own_.release()) != 0) return writeFailed(errno, feedback);
-        return kBmpOk;
+        return RasterResult::Ok;
     }
 
 private:
@@ -608,33 +609,46 @@ private:
 };
 
 // Checks the source file and the record divisions and opens the source.
-int openSourcePicture(MapProject& project, const RasterRequest& request, Feedback& feedback, ControlUpdates& updates,
-                      FilePtr& source) {
+RasterResult openSourcePicture(MapProject& project, const RasterRequest& request, Feedback& feedback,
+                               ControlUpdates& updates, FilePtr& source) {
     if (!fileExists(request.source)) {
         feedback.show(warning("Error : Cannot find bmp-file"));
-        return kBmpNotFound;
+        return RasterResult::NotFound;
     }
-    if (recomputeRecordDivisions(project, request.mode, request.compressChecked, feedback, updates) != 0) return 1;
+    if (!recomputeRecordDivisions(project, request.mode, request.compressChecked, feedback, updates))
+        return RasterResult::CannotCalcRecords;
     source = openFile(request.source, "rb");
     if (!source) {
         feedback.show(warning("Error : Cannot open bmp-file"));
-        return kBmpCannotOpen;
+        return RasterResult::CannotOpen;
     }
-    return kBmpOk;
+    return RasterResult::Ok;
 }
 
-int readSourceHeaders(MapProject& project, std::FILE* source, RasterTarget& target, BmpFileInfo& info,
-                      Feedback& feedback) {
+RasterResult rasterResult(HeaderFault fault) {
+    switch (fault) {
+        case HeaderFault::None: return RasterResult::Ok;
+        case HeaderFault::NotBmp: return RasterResult::NotBmp;
+        case HeaderFault::IllegalDepth: return RasterResult::IllegalDepth;
+        case HeaderFault::Compressed: return RasterResult::Compressed;
+        case HeaderFault::TooSmall: return RasterResult::TooSmall;
+        case HeaderFault::TooLarge: return RasterResult::TooLarge;
+        case HeaderFault::Truncated: return RasterResult::Truncated;
+    }
+    return RasterResult::Truncated;
+}
+
+RasterResult readSourceHeaders(MapProject& project, std::FILE* source, RasterTarget& target, BmpFileInfo& info,
+                               Feedback& feedback) {
     if (!readBmpFileInfo(source, info)) info.headersComplete = false;
-    bool notBmp = false;
-    const int checked = checkWorkRasterHeaders(project, info, feedback, notBmp);
-    if (checked != kBmpOk && notBmp) target.discard();
-    return checked;
+    const HeaderFault fault = checkWorkRasterHeaders(project, info, feedback);
+    if (fault == HeaderFault::NotBmp) target.discard();
+    return rasterResult(fault);
 }
 
 // Writes the raster's headers and colour table, then its pixels.
-int writeRasterContent(MapProject& project, const RasterRequest& request, std::FILE* source, const BmpHeaders& h,
-                       const RasterTarget& target, Feedback& feedback) {
+RasterResult writeRasterContent(MapProject& project, const RasterRequest& request, std::FILE* source,
+                                const BmpHeaders& h, const RasterTarget& target, Feedback& feedback) {
     project.ditherFlag = request.ditherChecked ? 1 : 0;
     project.rasterDataOffset = rasterPixelOffset(request.mode);
     const std::vector<std::uint8_t> prefix = workRasterPrefix(h, request.mode, project.systemPalette);
@@ -643,7 +657,7 @@ int writeRasterContent(MapProject& project, const RasterRequest& request, std::F
     ColourTable table;
     if (!readColourTable(source, h, table)) {
         feedback.show(headerFaultMessage(HeaderFault::Truncated));
-        return kBmpTruncated;
+        return RasterResult::Truncated;
     }
     const bool inverted = h.biBitCount == 1 && firstEntryIsLight(table);
     if (h.biBitCount == 1 && request.classIndex >= 0 && request.classIndex < kClassSlots)
@@ -654,26 +668,26 @@ int writeRasterContent(MapProject& project, const RasterRequest& request, std::F
         return convertPixels(source, target.stream(), h, converter, target.writeProblem(), feedback);
     } catch (const std::bad_alloc&) {
         feedback.show(warning("allocdmatrix error\n"));
-        return kRasterNoMemory;
+        return RasterResult::NoMemory;
     }
 }
 
 }  // namespace
 
-int convertToWorkRaster(MapProject& project, const RasterRequest& request, Feedback& feedback,
-                        ControlUpdates& updates) {
-    if (!isColourMode(request.mode)) return kRasterUnknownMode;
+RasterResult convertToWorkRaster(MapProject& project, const RasterRequest& request, Feedback& feedback,
+                                 ControlUpdates& updates) {
+    if (!isColourMode(request.mode)) return RasterResult::UnknownMode;
     FilePtr source;
-    const int opened = openSourcePicture(project, request, feedback, updates, source);
-    if (opened != kBmpOk) return opened;
+    const RasterResult opened = openSourcePicture(project, request, feedback, updates, source);
+    if (opened != RasterResult::Ok) return opened;
     BusyScope busy(feedback);
     RasterTarget target(request);
-    if (!target.create(feedback)) return kBmpIllegalDepth;
+    if (!target.create(feedback)) return RasterResult::CannotMakeRaster;
     BmpFileInfo info;
-    const int checked = readSourceHeaders(project, source.get(), target, info, feedback);
-    if (checked != kBmpOk) return checked;
-    const int written = writeRasterContent(project, request, source.get(), info.headers, target, feedback);
-    if (written != kBmpOk) return written;
+    const RasterResult checked = readSourceHeaders(project, source.get(), target, info, feedback);
+    if (checked != RasterResult::Ok) return checked;
+    const RasterResult written = writeRasterContent(project, request, source.get(), info.headers, target, feedback);
+    if (written != RasterResult::Ok) return written;
     return target.finish(feedback);
 }
 

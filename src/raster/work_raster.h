@@ -25,11 +25,27 @@ struct RasterRequest {
     OutputFile* output = nullptr;
 };
 
-// A mode other than 0, 1, 2, 4 or 8 was asked for: a caller's mistake,
-// refused before any file is touched and without a message.
-inline constexpr int kRasterUnknownMode = 10;
-// The conversion's work areas could not be obtained ("allocdmatrix error").
-inline constexpr int kRasterNoMemory = 11;
+// What a working-raster conversion did. The values are the result codes
+// callers see, and the check list gives a few findings the same code;
+// callers act only on Ok versus the rest.
+enum class RasterResult : int {
+    Ok = 0,
+    NotFound = 1,
+    CannotCalcRecords = 1,  // the record division of a loaded class failed
+    CannotOpen = 2,
+    CannotMakeRaster = 3,   // the raster file cannot be created
+    CannotWriteRaster = 3,  // ... or written, flushed or put in its place
+    IllegalDepth = 3,
+    NotBmp = 4,
+    Compressed = 4,
+    TooSmall = 5,
+    TooLarge = 5,
+    Truncated = 6,     // pixel rows run past the end of the file
+    // A mode other than 0, 1, 2, 4 or 8 was asked for: a caller's mistake,
+    // refused before any file is touched and without a message.
+    UnknownMode = 10,
+    NoMemory = 11,     // the work areas could not be obtained ("allocdmatrix error")
+};
 
 // Bits per pixel of the raster file (mode 2 is stored with 4 bits).
 std::uint16_t rasterBitCount(ColourMode mode);
@@ -53,9 +69,9 @@ std::vector<std::uint8_t> workRasterPrefix(const BmpHeaders& source, ColourMode 
 // Runs the header checks in the working-raster order (including the
 // record-count step over every loaded class), sets `ditherFlag`,
 // `rasterDataOffset`, `sourceBitDepth` and the class's `invertedPolarity`.
-// Returns 0 on success, else the code of the first failing check. A
-// raster that cannot be created or written is explained to `feedback`.
-int convertToWorkRaster(MapProject& project, const RasterRequest& request, Feedback& feedback,
-                        ControlUpdates& updates);
+// Returns what failed first, or Ok. A raster that cannot be created or
+// written is explained to `feedback`.
+RasterResult convertToWorkRaster(MapProject& project, const RasterRequest& request, Feedback& feedback,
+                                 ControlUpdates& updates);
 
 }  // namespace plotvane

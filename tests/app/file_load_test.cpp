@@ -414,7 +414,7 @@ TEST_F(MainDialogTest, ALoadInAColourModeShowsTheLoadedMapsRaster) {
     request.mode = ColourMode::Bpp8;
     request.source = work("mktempfl.001");
     request.raster = dir.path() / "reference.bmp";
-    ASSERT_EQ(convertToWorkRaster(reference, request, feedback, updates), 0);
+    ASSERT_EQ(convertToWorkRaster(reference, request, feedback, updates), RasterResult::Ok);
     EXPECT_EQ(readFile(dialog.previewRasterPath()), readFile(request.raster));
     EXPECT_EQ(project().previewClass, 1);
     EXPECT_TRUE(dialog.describePreview(false, 640, 480, 32, 32).picture.has_value());

@@ -58,7 +58,7 @@ TEST(MakeFlowCommandLine, WritesTheWindowsBytesForAProjectWithEveryFeature) {
     RecordingFeedback checks;
     for (int k = 0; k < 4; ++k) {
         ControlUpdates updates;
-        ASSERT_EQ(checkClassBitmap(project, paths[static_cast<std::size_t>(k)], k, true, checks, updates), 0);
+        ASSERT_EQ(checkClassBitmap(project, paths[static_cast<std::size_t>(k)], k, true, checks, updates), ClassBitmapResult::Ok);
         project.classes[static_cast<std::size_t>(k)].fileName.assign(paths[static_cast<std::size_t>(k)].string());
         project.classCount = k + 1;
     }

@@ -388,7 +388,7 @@ TEST_F(MakeFlow, WriterFailureShowsItsCascadeAndKeepsTheExistingDatabase) {
     writeFile(dir / "colour.bmp", makeBmp(colour));
     RecordingFeedback checks;
     ControlUpdates updates;
-    ASSERT_EQ(checkClassBitmap(project, dir / "colour.bmp", 0, false, checks, updates), 0);
+    ASSERT_EQ(checkClassBitmap(project, dir / "colour.bmp", 0, false, checks, updates), ClassBitmapResult::Ok);
     project.classes[0].fileName.assign((dir / "colour.bmp").string());
     project.classCount = 1;
     const std::vector<std::uint8_t> previous = {'k', 'e', 'e', 'p'};

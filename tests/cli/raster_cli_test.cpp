@@ -77,7 +77,7 @@ std::vector<std::uint8_t> previewRaster(const std::filesystem::path& source, std
     request.source = source;
     request.raster = dir / kPreviewRasterName;
     request.ditherChecked = dither;
-    EXPECT_EQ(convertToWorkRaster(project, request, feedback, updates), 0);
+    EXPECT_EQ(convertToWorkRaster(project, request, feedback, updates), RasterResult::Ok);
     return readFile(request.raster);
 }
 

@@ -272,7 +272,7 @@ TEST(RestoreColours, EveryStoredValueSurvivesTheConversionBack) {
         if (mode != ColourMode::Original) {
             ControlUpdates updates;
             RasterRequest request{0, mode, row.fileName.str(), dir / kPreviewRasterName, false, false};
-            ASSERT_EQ(convertToWorkRaster(loaded, request, feedback, updates), 0);
+            ASSERT_EQ(convertToWorkRaster(loaded, request, feedback, updates), RasterResult::Ok);
             source = test::readFile(request.raster);
             offset = rasterPixelOffset(mode);
         }
@@ -353,7 +353,7 @@ protected:
             const auto path = dir / ("class" + std::to_string(k + 1) + ".bmp");
             test::writeFile(path, test::makeBmp(recipe));
             ControlUpdates updates;
-            ASSERT_EQ(checkClassBitmap(project, path, k, GetParam().compress, feedback, updates), 0);
+            ASSERT_EQ(checkClassBitmap(project, path, k, GetParam().compress, feedback, updates), ClassBitmapResult::Ok);
             project.classes[static_cast<std::size_t>(k)].fileName.assign(path.string());
             project.classCount = k + 1;
         }

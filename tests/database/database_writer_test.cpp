@@ -72,7 +72,7 @@ protected:
         test::writeFile(path, test::makeBmp(recipe));
         test::RecordingFeedback checks;
         ControlUpdates u;
-        ASSERT_EQ(checkClassBitmap(project, path, classIndex, compressChecked, checks, u), 0);
+        ASSERT_EQ(checkClassBitmap(project, path, classIndex, compressChecked, checks, u), ClassBitmapResult::Ok);
         project.classes[static_cast<std::size_t>(classIndex)].fileName.assign(path.string());
         project.classCount = classIndex + 1;
     }

@@ -93,7 +93,7 @@ protected:
         test::writeFile(path, cls.bytes);
         test::RecordingFeedback checks;
         ControlUpdates u;
-        EXPECT_EQ(checkClassBitmap(project, path, classIndex, false, checks, u), 0);
+        EXPECT_EQ(checkClassBitmap(project, path, classIndex, false, checks, u), ClassBitmapResult::Ok);
         project.classes[static_cast<std::size_t>(classIndex)].fileName.assign(path.string());
         project.classCount = classIndex + 1;
         return cls;
@@ -319,7 +319,7 @@ TEST_P(TopDownDatabase, EqualsTheBottomUpTwins) {
         project.versionText.assign("000001");
         test::RecordingFeedback feedback;
         ControlUpdates updates;
-        EXPECT_EQ(checkClassBitmap(project, path, 0, c.compress, feedback, updates), 0);
+        EXPECT_EQ(checkClassBitmap(project, path, 0, c.compress, feedback, updates), ClassBitmapResult::Ok);
         project.classes[0].fileName.assign(path.string());
         project.classCount = 1;
         test::FixedClock clock(kSpring2024);

@@ -215,7 +215,7 @@ TEST_P(MasterTable, EveryClassIsTheLinearBoxAverageAndPassesTheClassChecks) {
         ASSERT_EQ(built.height, expected.height);
         EXPECT_TRUE(built.pixels == expected.pixels) << "class " << k + 1;
         ControlUpdates updates;
-        EXPECT_EQ(checkClassBitmap(project, classPicturePath(dir.path(), k), k, false, feedback, updates), 0)
+        EXPECT_EQ(checkClassBitmap(project, classPicturePath(dir.path(), k), k, false, feedback, updates), ClassBitmapResult::Ok)
             << "class " << k + 1;
         project.classCount = k + 1;
     }

@@ -99,7 +99,7 @@ TEST_P(BmpRefusal, ClassBitmapOrderShowsOneMessageAndKeepsTheRow) {
     const auto path = writeCase();
     MapProject project;
     RecordingFeedback feedback;
-    EXPECT_EQ(checkClassBitmapHeaders(project, 0, path, feedback), c.classCode);
+    EXPECT_EQ(static_cast<int>(checkClassBitmapHeaders(project, 0, path, feedback)), c.classCode);
     EXPECT_EQ(feedback.messages, std::vector<Message>{c.classMessage});
     EXPECT_EQ(project.classes[0].width, 0);
     EXPECT_EQ(project.classes[0].pixelDataOffset, 0u);
@@ -115,7 +115,7 @@ TEST_P(BmpRefusal, WorkRasterOrderShowsOneMessage) {
     request.mode = ColourMode::Bpp8;
     request.source = path;
     request.raster = dir_ / kPreviewRasterName;
-    EXPECT_EQ(convertToWorkRaster(project, request, feedback, updates), c.rasterCode);
+    EXPECT_EQ(static_cast<int>(convertToWorkRaster(project, request, feedback, updates)), c.rasterCode);
     EXPECT_EQ(feedback.messages, std::vector<Message>{c.rasterMessage});
     EXPECT_EQ(feedback.busyDepth, 0);
     // Only a file that is not a BMP takes the raster with it.
@@ -129,7 +129,7 @@ TEST(BmpCheck, MissingFileIsReportedWithTheExclamationIconWhenChosen) {
     TempDir dir;
     MapProject project;
     RecordingFeedback feedback;
-    EXPECT_EQ(checkClassBitmapHeaders(project, 0, dir / "absent.bmp", feedback), kBmpNotFound);
+    EXPECT_EQ(checkClassBitmapHeaders(project, 0, dir / "absent.bmp", feedback), ClassBitmapResult::NotFound);
     EXPECT_EQ(feedback.messages, std::vector<Message>{kCannotFind});
     EXPECT_EQ(project.sourceBitDepth, 24);
 }
@@ -142,7 +142,7 @@ TEST(BmpCheck, UnreadableFileCannotBeOpened) {
     std::filesystem::permissions(path, std::filesystem::perms::none);
     MapProject project;
     RecordingFeedback feedback;
-    EXPECT_EQ(checkClassBitmapHeaders(project, 0, path, feedback), kBmpCannotOpen);
+    EXPECT_EQ(checkClassBitmapHeaders(project, 0, path, feedback), ClassBitmapResult::CannotOpen);
     EXPECT_EQ(feedback.messages, std::vector<Message>{kCannotOpen});
 }
 
@@ -190,7 +190,7 @@ TEST(BmpCheck, AcceptedFileFillsTheClassRow) {
     writeFile(dir / "a.bmp", makeBmp(recipe));
     MapProject project;
     RecordingFeedback feedback;
-    ASSERT_EQ(checkClassBitmapHeaders(project, 2, dir / "a.bmp", feedback), kBmpOk);
+    ASSERT_EQ(checkClassBitmapHeaders(project, 2, dir / "a.bmp", feedback), ClassBitmapResult::Ok);
     EXPECT_TRUE(feedback.messages.empty());
     const MapClassEntry& row = project.classes[2];
     EXPECT_EQ(row.width, 4096);
@@ -205,7 +205,7 @@ TEST(BmpCheck, LargestSizePasses) {
     writeFile(dir / "a.bmp", makeBmp(sampleRecipe(1, 4096, 4096)));
     MapProject project;
     RecordingFeedback feedback;
-    EXPECT_EQ(checkClassBitmapHeaders(project, 0, dir / "a.bmp", feedback), kBmpOk);
+    EXPECT_EQ(checkClassBitmapHeaders(project, 0, dir / "a.bmp", feedback), ClassBitmapResult::Ok);
     EXPECT_EQ(project.classes[0].width, 4096);
 }
 
@@ -223,7 +223,7 @@ TEST(BmpCheck, PolarityComesFromTheFirstColourEntry) {
         MapProject project;
         project.classes[1].invertedPolarity = 7;
         RecordingFeedback feedback;
-        ASSERT_EQ(checkClassBitmapHeaders(project, 1, dir / "a.bmp", feedback), kBmpOk);
+        ASSERT_EQ(checkClassBitmapHeaders(project, 1, dir / "a.bmp", feedback), ClassBitmapResult::Ok);
         EXPECT_EQ(project.classes[1].invertedPolarity, row.expected);
         EXPECT_EQ(project.classes[1].bitDepth, 1);
     }
@@ -238,7 +238,7 @@ TEST(BmpCheck, MoreThan256ColoursAreAccepted) {
     writeFile(dir / "a.bmp", makeBmp(recipe));
     MapProject project;
     RecordingFeedback feedback;
-    EXPECT_EQ(checkClassBitmapHeaders(project, 0, dir / "a.bmp", feedback), kBmpOk);
+    EXPECT_EQ(checkClassBitmapHeaders(project, 0, dir / "a.bmp", feedback), ClassBitmapResult::Ok);
 
     FilePtr f = openFile(dir / "a.bmp", "rb");
     BmpFileInfo info;
@@ -309,7 +309,7 @@ TEST_P(BmpPixelReader, GivesOneBrightnessPerPixelBottomRowFirst) {
     RecordingFeedback feedback;
     dmatrix m;
     allocdmatrix(m, recipe.height, recipe.width, feedback);
-    ASSERT_EQ(readPixelRows(f.get(), info.headers, table, m), kBmpOk);
+    ASSERT_TRUE(readPixelRows(f.get(), info.headers, table, m));
     EXPECT_EQ(m.usedrnum, recipe.height);
     EXPECT_EQ(m.usedcnum, recipe.width);
     for (int r = 0; r < recipe.height; ++r)
@@ -341,7 +341,7 @@ TEST(BmpPixelReader, ShortFileIsReportedNotRead) {
     RecordingFeedback feedback;
     dmatrix m;
     allocdmatrix(m, 160, 160, feedback);
-    EXPECT_EQ(readPixelRows(f.get(), info.headers, ColourTable{}, m), kBmpTruncated);
+    EXPECT_FALSE(readPixelRows(f.get(), info.headers, ColourTable{}, m));
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ void exercise(const TempDir& dir, const std::filesystem::path& source, ColourMod
     {
         MapProject project;
         RecordingFeedback feedback;
-        const int result = checkClassBitmapHeaders(project, 0, source, feedback);
+        const int result = static_cast<int>(checkClassBitmapHeaders(project, 0, source, feedback));
         if (result != 0) {
             ASSERT_EQ(feedback.messages.size(), 1u) << "class check, result " << result;
         }
@@ -34,7 +34,7 @@ void exercise(const TempDir& dir, const std::filesystem::path& source, ColourMod
     request.source = source;
     request.raster = dir / kPreviewRasterName;
     request.ditherChecked = dither;
-    const int result = convertToWorkRaster(project, request, feedback, updates);
+    const int result = static_cast<int>(convertToWorkRaster(project, request, feedback, updates));
     if (result != 0) {
         ASSERT_EQ(feedback.messages.size(), 1u) << "conversion, result " << result;
     }

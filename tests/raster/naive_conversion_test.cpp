@@ -38,7 +38,7 @@ Converted convertBytes(const std::vector<std::uint8_t>& source, std::uint8_t mod
     request.source = dir / "map.bmp";
     request.raster = dir / kPreviewRasterName;
     request.ditherChecked = dither;
-    c.result = convertToWorkRaster(c.project, request, feedback, updates);
+    c.result = static_cast<int>(convertToWorkRaster(c.project, request, feedback, updates));
     if (fileExists(request.raster)) c.bytes = readFile(request.raster);
     c.messages = feedback.messages;
     return c;

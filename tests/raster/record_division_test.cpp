@@ -68,7 +68,7 @@ TEST_P(RecordDivisionTopClass, DividesWithoutMessages) {
     RecordingFeedback feedback;
     ControlUpdates updates;
 
-    ASSERT_EQ(divideRecords(project, 0, colourModeOfByte(c.mode), false, feedback, updates), 0);
+    ASSERT_EQ(divideRecords(project, 0, colourModeOfByte(c.mode), false, feedback, updates), DivisionResult::Divided);
 
     EXPECT_EQ(grid(project.classes[0]), c.expectedGrid);
     EXPECT_TRUE(feedback.messages.empty());
@@ -123,7 +123,7 @@ TEST_P(RecordDivisionTopFailure, RefusesAndClearsGeometry) {
     RecordingFeedback feedback;
     ControlUpdates updates;
 
-    EXPECT_EQ(divideRecords(project, 0, colourModeOfByte(c.mode), false, feedback, updates), kDivisionFailed);
+    EXPECT_EQ(divideRecords(project, 0, colourModeOfByte(c.mode), false, feedback, updates), DivisionResult::CannotDivide);
 
     ASSERT_EQ(feedback.messages.size(), 1u);
     EXPECT_EQ(feedback.messages[0], warning(kCannotDivide, Icon::Information));
@@ -170,7 +170,7 @@ TEST_P(RecordDivisionCompress, ShowsOnlyTheAdviceDue) {
     RecordingFeedback feedback;
     ControlUpdates updates;
 
-    EXPECT_EQ(divideRecords(project, 0, colourModeOfByte(c.mode), c.checked, feedback, updates), 0);
+    EXPECT_EQ(divideRecords(project, 0, colourModeOfByte(c.mode), c.checked, feedback, updates), DivisionResult::Divided);
 
     EXPECT_EQ(feedback.texts(), c.expectedTexts);
     for (const Message& m : feedback.messages) {
@@ -205,7 +205,7 @@ TEST(RecordDivisionCompress, FailureShowsNoOverflowAdvice) {
     setClass(project, 0, 4096, 4096);
     RecordingFeedback feedback;
     ControlUpdates updates;
-    EXPECT_EQ(divideRecords(project, 0, ColourMode::Bpp8, true, feedback, updates), kDivisionFailed);
+    EXPECT_EQ(divideRecords(project, 0, ColourMode::Bpp8, true, feedback, updates), DivisionResult::CannotDivide);
     EXPECT_EQ(feedback.texts(), std::vector<std::string>{kCannotDivide});
     EXPECT_EQ(project.compressFlag, 1);
 }
@@ -257,7 +257,7 @@ TEST(RecordDivisionLowerClass, FactorAtEveryBandBoundary) {
                     SCOPED_TRACE("mode " + std::to_string(ms.mode) + " M " + std::to_string(row.magnification) +
                                  " size " + std::to_string(w) + "x" + std::to_string(height));
 
-                    ASSERT_EQ(divideRecords(project, 1, colourModeOfByte(ms.mode), ms.mode != 0, feedback, updates), 0);
+                    ASSERT_EQ(divideRecords(project, 1, colourModeOfByte(ms.mode), ms.mode != 0, feedback, updates), DivisionResult::Divided);
                     EXPECT_EQ(project.classes[1].recordColumns, 2 * f);
                     EXPECT_EQ(project.classes[1].recordRows, 3 * f);
                     EXPECT_TRUE(feedback.messages.empty());
@@ -275,12 +275,12 @@ TEST(RecordDivisionIndex, RefusesAnIndexOutsideTheRows) {
     setClass(project, 0, 4096, 4096);
     RecordingFeedback feedback;
     ControlUpdates updates;
-    EXPECT_EQ(divideRecords(project, 4, ColourMode::Bpp8, true, feedback, updates), kNoSuchClass);
-    EXPECT_EQ(divideRecords(project, -1, ColourMode::Bpp8, true, feedback, updates), kNoSuchClass);
-    EXPECT_EQ(checkHierarchy(project, 0, feedback), kNoSuchClass);
-    EXPECT_EQ(checkClassBitmap(project, "unread.bmp", 4, true, feedback, updates), kNoSuchClass);
+    EXPECT_EQ(divideRecords(project, 4, ColourMode::Bpp8, true, feedback, updates), DivisionResult::NoSuchClass);
+    EXPECT_EQ(divideRecords(project, -1, ColourMode::Bpp8, true, feedback, updates), DivisionResult::NoSuchClass);
+    EXPECT_EQ(checkHierarchy(project, 0, feedback), HierarchyResult::NoSuchClass);
+    EXPECT_EQ(checkClassBitmap(project, "unread.bmp", 4, true, feedback, updates), ClassBitmapResult::NoSuchClass);
     // Nothing loaded: nothing to divide.
-    EXPECT_EQ(recomputeRecordDivisions(project, ColourMode::Bpp8, true, feedback, updates), 0);
+    EXPECT_TRUE(recomputeRecordDivisions(project, ColourMode::Bpp8, true, feedback, updates));
     redivideAfterCompressToggle(project, true, feedback, updates);
     EXPECT_TRUE(feedback.messages.empty());
     EXPECT_EQ(project.compressFlag, 0);
@@ -313,7 +313,7 @@ TEST_P(HierarchyCheck, AcceptsOrRefusesWithOneMessage) {
     project.classes[2].recordColumns = 7;
     RecordingFeedback feedback;
 
-    const int result = checkHierarchy(project, 2, feedback);
+    const HierarchyResult result = checkHierarchy(project, 2, feedback);
 
     const MapClassEntry& entry = project.classes[2];
     EXPECT_EQ(entry.magnification, c.expectedMagnification);
@@ -321,14 +321,14 @@ TEST_P(HierarchyCheck, AcceptsOrRefusesWithOneMessage) {
     EXPECT_EQ(project.classes[1].width, c.upperWidth);
     EXPECT_EQ(project.classes[1].magnification, 2);
     if (c.expectedText.empty()) {
-        EXPECT_EQ(result, 0);
+        EXPECT_EQ(result, HierarchyResult::Fits);
         EXPECT_TRUE(feedback.messages.empty());
         EXPECT_EQ(entry.width, c.width);
         EXPECT_EQ(entry.height, c.height);
         EXPECT_EQ(entry.pixelDataOffset, kOffset);
         return;
     }
-    EXPECT_EQ(result, kHierarchyRefused);
+    EXPECT_EQ(result, HierarchyResult::NotInHierarchy);
     ASSERT_EQ(feedback.messages.size(), 1u);
     EXPECT_EQ(feedback.messages[0], warning(c.expectedText, Icon::Information));
     EXPECT_EQ(entry.width, 0);
@@ -382,7 +382,7 @@ TEST(RecordDivisionAll, RecomputesEveryClassInTheRequestedMode) {
         project.colourMode = ColourMode::Original;
         RecordingFeedback feedback;
         ControlUpdates updates;
-        EXPECT_EQ(recomputeRecordDivisions(project, colourModeOfByte(row.mode), false, feedback, updates), 0);
+        EXPECT_TRUE(recomputeRecordDivisions(project, colourModeOfByte(row.mode), false, feedback, updates));
         EXPECT_EQ((std::vector<std::string>{grid(project.classes[0]), grid(project.classes[1]),
                                             grid(project.classes[2])}),
                   row.grids);
@@ -402,7 +402,7 @@ TEST(RecordDivisionAll, StopsAtTheFirstFailure) {
     RecordingFeedback feedback;
     ControlUpdates updates;
 
-    EXPECT_EQ(recomputeRecordDivisions(project, ColourMode::Bpp8, false, feedback, updates), 1);
+    EXPECT_FALSE(recomputeRecordDivisions(project, ColourMode::Bpp8, false, feedback, updates));
 
     ASSERT_EQ(feedback.messages.size(), 2u);
     EXPECT_EQ(feedback.messages[0], warning(kCannotDivide));
@@ -417,7 +417,7 @@ TEST(RecordDivisionAll, OriginalModeNoticeShownOnce) {
     MapProject project = threeClasses();
     RecordingFeedback feedback;
     ControlUpdates updates;
-    EXPECT_EQ(recomputeRecordDivisions(project, ColourMode::Original, true, feedback, updates), 0);
+    EXPECT_TRUE(recomputeRecordDivisions(project, ColourMode::Original, true, feedback, updates));
     EXPECT_EQ(feedback.messages, std::vector<Message>{warning(kOriginalModeNoCompress)});
     EXPECT_TRUE(updates.uncheckCompress);
     EXPECT_EQ(project.compressFlag, 0);
@@ -428,7 +428,7 @@ TEST(RecordDivisionAll, OverflowAdviceOnlyForTheTopClass) {
     MapProject project = threeClasses();
     RecordingFeedback feedback;
     ControlUpdates updates;
-    EXPECT_EQ(recomputeRecordDivisions(project, ColourMode::Bpp8, true, feedback, updates), 0);
+    EXPECT_TRUE(recomputeRecordDivisions(project, ColourMode::Bpp8, true, feedback, updates));
     EXPECT_EQ(feedback.texts(), std::vector<std::string>{kOverflowRisk});
     EXPECT_EQ(project.compressFlag, 1);
     EXPECT_FALSE(updates.uncheckCompress);
@@ -500,7 +500,7 @@ protected:
 
     // Class 1 of 160 x 160 already chosen.
     void chooseSmallTop() {
-        ASSERT_EQ(checkClassBitmap(project, bitmap("top.bmp", 160, 160), 0, false, feedback, updates), 0);
+        ASSERT_EQ(checkClassBitmap(project, bitmap("top.bmp", 160, 160), 0, false, feedback, updates), ClassBitmapResult::Ok);
         project.classCount = 1;
         feedback.messages.clear();
         updates = {};
@@ -521,7 +521,7 @@ TEST_F(ClassBitmapCheck, TopClassIsDividedInTheCurrentMode) {
         fresh.colourMode = colourModeOfByte(mode);
         RecordingFeedback seen;
         ControlUpdates out;
-        ASSERT_EQ(checkClassBitmap(fresh, path, 0, false, seen, out), 0);
+        ASSERT_EQ(checkClassBitmap(fresh, path, 0, false, seen, out), ClassBitmapResult::Ok);
         EXPECT_TRUE(seen.messages.empty());
         EXPECT_EQ(grid(fresh.classes[0]), expected);
         EXPECT_EQ(fresh.classes[0].width, 800);
@@ -533,9 +533,9 @@ TEST_F(ClassBitmapCheck, TopClassIsDividedInTheCurrentMode) {
 
 TEST_F(ClassBitmapCheck, LowerClassGetsItsMagnificationAndGrid) {
     project.colourMode = ColourMode::Bpp8;
-    ASSERT_EQ(checkClassBitmap(project, bitmap("c1.bmp", 800, 640), 0, false, feedback, updates), 0);
-    ASSERT_EQ(checkClassBitmap(project, bitmap("c2.bmp", 1600, 1280), 1, false, feedback, updates), 0);
-    ASSERT_EQ(checkClassBitmap(project, bitmap("c3.bmp", 3200, 2560), 2, false, feedback, updates), 0);
+    ASSERT_EQ(checkClassBitmap(project, bitmap("c1.bmp", 800, 640), 0, false, feedback, updates), ClassBitmapResult::Ok);
+    ASSERT_EQ(checkClassBitmap(project, bitmap("c2.bmp", 1600, 1280), 1, false, feedback, updates), ClassBitmapResult::Ok);
+    ASSERT_EQ(checkClassBitmap(project, bitmap("c3.bmp", 3200, 2560), 2, false, feedback, updates), ClassBitmapResult::Ok);
     EXPECT_TRUE(feedback.messages.empty());
     EXPECT_EQ(project.classes[1].magnification, 2);
     EXPECT_EQ(project.classes[2].magnification, 2);
@@ -547,8 +547,8 @@ TEST_F(ClassBitmapCheck, HeaderRefusalStopsBeforeTheOtherChecks) {
     project.colourMode = ColourMode::Original;
     project.compressFlag = 1;
     project.classes[0].recordColumns = 3;
-    const int result = checkClassBitmap(project, dir / "missing.bmp", 0, true, feedback, updates);
-    EXPECT_NE(result, 0);
+    const ClassBitmapResult result = checkClassBitmap(project, dir / "missing.bmp", 0, true, feedback, updates);
+    EXPECT_NE(result, ClassBitmapResult::Ok);
     ASSERT_EQ(feedback.messages.size(), 1u);
     EXPECT_EQ(feedback.messages[0], warning("Error : Cannot find bmp-file", Icon::Exclamation));
     EXPECT_EQ(project.classes[0].recordColumns, 3);
@@ -560,8 +560,8 @@ TEST_F(ClassBitmapCheck, HeaderRefusalStopsBeforeTheOtherChecks) {
 TEST_F(ClassBitmapCheck, HierarchyRefusalClearsTheNewRowOnly) {
     chooseSmallTop();
     project.colourMode = ColourMode::Original;
-    const int result = checkClassBitmap(project, bitmap("c2.bmp", 320, 480), 1, true, feedback, updates);
-    EXPECT_EQ(result, kHierarchyRefused);
+    const ClassBitmapResult result = checkClassBitmap(project, bitmap("c2.bmp", 320, 480), 1, true, feedback, updates);
+    EXPECT_EQ(result, ClassBitmapResult::NotInHierarchy);
     EXPECT_EQ(feedback.messages, std::vector<Message>{warning(kMagnificationDiffers)});
     EXPECT_EQ(project.classes[1].width, 0);
     EXPECT_EQ(project.classes[1].height, 0);
@@ -574,8 +574,8 @@ TEST_F(ClassBitmapCheck, HierarchyRefusalClearsTheNewRowOnly) {
 
 TEST_F(ClassBitmapCheck, TopClassThatCannotBeDivided) {
     project.colourMode = ColourMode::Bpp8;
-    const int result = checkClassBitmap(project, bitmap("top.bmp", 167, 4093), 0, true, feedback, updates);
-    EXPECT_EQ(result, kDivisionFailed);
+    const ClassBitmapResult result = checkClassBitmap(project, bitmap("top.bmp", 167, 4093), 0, true, feedback, updates);
+    EXPECT_EQ(result, ClassBitmapResult::CannotDivide);
     EXPECT_EQ(feedback.messages, std::vector<Message>{warning(kCannotDivide)});
     EXPECT_EQ(project.classes[0].width, 0);
     EXPECT_EQ(project.classes[0].pixelDataOffset, 0u);
@@ -584,14 +584,14 @@ TEST_F(ClassBitmapCheck, TopClassThatCannotBeDivided) {
 
 TEST_F(ClassBitmapCheck, CompressionAdviceFollowsTheBox) {
     project.colourMode = ColourMode::Bpp8;
-    ASSERT_EQ(checkClassBitmap(project, bitmap("top.bmp", 800, 640), 0, true, feedback, updates), 0);
+    ASSERT_EQ(checkClassBitmap(project, bitmap("top.bmp", 800, 640), 0, true, feedback, updates), ClassBitmapResult::Ok);
     EXPECT_EQ(feedback.messages, std::vector<Message>{warning(kOverflowRisk)});
     EXPECT_EQ(project.compressFlag, 1);
 
     MapProject original;
     RecordingFeedback notice;
     ControlUpdates out;
-    ASSERT_EQ(checkClassBitmap(original, dir / "top.bmp", 0, true, notice, out), 0);
+    ASSERT_EQ(checkClassBitmap(original, dir / "top.bmp", 0, true, notice, out), ClassBitmapResult::Ok);
     EXPECT_EQ(notice.messages, std::vector<Message>{warning(kOriginalModeNoCompress)});
     EXPECT_TRUE(out.uncheckCompress);
     EXPECT_EQ(original.compressFlag, 0);

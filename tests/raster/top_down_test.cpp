@@ -38,7 +38,7 @@ protected:
         request.source = source;
         request.raster = dir / kPreviewRasterName;
         request.ditherChecked = dither;
-        EXPECT_EQ(convertToWorkRaster(project, request, feedback, updates), kBmpOk)
+        EXPECT_EQ(convertToWorkRaster(project, request, feedback, updates), RasterResult::Ok)
             << ::testing::PrintToString(feedback.messages);
         return readFile(request.raster);
     }
@@ -52,7 +52,7 @@ protected:
         RecordingFeedback feedback;
         dmatrix m;
         allocdmatrix(m, 163, 161, feedback);
-        EXPECT_EQ(readPixelRows(f.get(), info.headers, table, m), kBmpOk);
+        EXPECT_TRUE(readPixelRows(f.get(), info.headers, table, m));
         std::vector<double> values;
         for (int r = 0; r < 163; ++r)
             for (int c = 0; c < 161; ++c) values.push_back(m.at(r, c));
@@ -67,8 +67,8 @@ protected:
 TEST_P(TopDownTwin, PassesTheClassBitmapCheckWithTheSameRow) {
     MapProject project;
     RecordingFeedback feedback;
-    ASSERT_EQ(checkClassBitmapHeaders(project, 0, bottomUp, feedback), kBmpOk);
-    ASSERT_EQ(checkClassBitmapHeaders(project, 1, topDown, feedback), kBmpOk);
+    ASSERT_EQ(checkClassBitmapHeaders(project, 0, bottomUp, feedback), ClassBitmapResult::Ok);
+    ASSERT_EQ(checkClassBitmapHeaders(project, 1, topDown, feedback), ClassBitmapResult::Ok);
     EXPECT_TRUE(feedback.messages.empty());
     const MapClassEntry& a = project.classes[0];
     const MapClassEntry& b = project.classes[1];

@@ -33,7 +33,7 @@ Converted convert(const std::vector<std::uint8_t>& source, std::uint8_t mode, bo
     request.source = dir / "source.bmp";
     request.raster = dir / kPreviewRasterName;
     request.ditherChecked = dither;
-    c.result = convertToWorkRaster(c.project, request, feedback, updates);
+    c.result = static_cast<int>(convertToWorkRaster(c.project, request, feedback, updates));
     if (fileExists(request.raster)) c.bytes = readFile(request.raster);
     c.messages = feedback.messages;
     EXPECT_EQ(feedback.busyDepth, 0);
@@ -282,7 +282,7 @@ TEST(WorkRaster, UnknownModeIsRefusedBeforeAnyFile) {
     request.mode = colourModeOfByte(3);
     request.source = dir / "absent.bmp";
     request.raster = dir / "r.bmp";
-    EXPECT_EQ(convertToWorkRaster(project, request, feedback, updates), kRasterUnknownMode);
+    EXPECT_EQ(convertToWorkRaster(project, request, feedback, updates), RasterResult::UnknownMode);
     EXPECT_FALSE(fileExists(request.raster));
 }
 
@@ -295,7 +295,7 @@ TEST(WorkRaster, MissingSourceAndFailedRecordCountComeFirst) {
     request.source = dir / "absent.bmp";
     request.raster = dir / "r.bmp";
     MapProject project;
-    EXPECT_EQ(convertToWorkRaster(project, request, feedback, updates), kBmpNotFound);
+    EXPECT_EQ(convertToWorkRaster(project, request, feedback, updates), RasterResult::NotFound);
     EXPECT_EQ(feedback.messages, std::vector<Message>{warning("Error : Cannot find bmp-file")});
 
     // A Class 1 that cannot be cut into records in mode 8 stops the
@@ -306,7 +306,7 @@ TEST(WorkRaster, MissingSourceAndFailedRecordCountComeFirst) {
     project.classes[0].width = 167;
     project.classes[0].height = 4093;
     feedback.messages.clear();
-    EXPECT_EQ(convertToWorkRaster(project, request, feedback, updates), 1);
+    EXPECT_EQ(convertToWorkRaster(project, request, feedback, updates), RasterResult::CannotCalcRecords);
     ASSERT_FALSE(feedback.messages.empty());
     EXPECT_EQ(feedback.messages.back(), warning("Error : Cannot calc record number"));
     EXPECT_FALSE(fileExists(request.raster));
@@ -322,7 +322,7 @@ TEST(WorkRaster, RasterThatCannotBeMadeIsReportedAfterTheSourceOpens) {
     RasterRequest request;
     request.source = dir / "a.bmp";
     request.raster = dir / "no-such-folder" / "temppdb.$$$";
-    EXPECT_EQ(convertToWorkRaster(project, request, feedback, updates), kBmpIllegalDepth);
+    EXPECT_EQ(convertToWorkRaster(project, request, feedback, updates), RasterResult::CannotMakeRaster);
     EXPECT_EQ(feedback.messages, std::vector<Message>{kCannotMake});
     EXPECT_EQ(feedback.busyDepth, 0);
     EXPECT_EQ(feedback.busyChanges, 2);
