@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/class_rows.h"
 #include "app/dialog_layout.h"
@@ -33,6 +34,9 @@ const ui::FileDialogRequest kBitmapDialog{std::string("bitmap (*.bmp)|*.bmp|pict
                                               import::kPictureFilterPatterns + ")|" +
                                               import::kPictureFilterPatterns + "||",
                                           ".bmp", false};
+
+// The question box's offer for a map in another projection.
+constexpr const char* kReprojectCheckBox = "Reproject the classes to latitude/longitude (positions then exact)";
 
 // The bytes the information text is stored as. The edit takes only
 // characters Windows-1252 holds; anything else that reaches here is left out
@@ -159,6 +163,16 @@ void MainDialog::chooseClass(int classIndex) {
 bool MainDialog::pickClass(int classIndex, const std::string& path) {
     import::ClassPicture picture;
     if (import::enterClassPicture(path, workDir_, feedback_, picture) != 0) return false;
+    const bool reproject = warp_ && (classIndex == 0 || project_.classes[0].fileName.str() == warpedClassOne_);
+    if (reproject) {
+        std::filesystem::path warped;
+        if (warp_->warpClass(classIndex, picture.rulesPath, std::filesystem::path(path).filename().string(), workDir_,
+                             feedback_, warped) != 0)
+            return false;
+        picture.rulesPath = warped;
+        picture.converted = true;
+        if (classIndex == 0) warpedClassOne_ = warped.string();
+    }
     ControlUpdates updates;
     if (checkClassBitmap(project_, picture.rulesPath, classIndex, checked(ids::kIdCompress), feedback_, updates) !=
         ClassBitmapResult::Ok) {
@@ -200,7 +214,37 @@ void MainDialog::offerPictureCorners(const std::string& picture, const import::P
     std::string text = import::georeferenceSummary(geo, detailed);
     if (import::interpolationOffMoreThanPixel(geo, detailed)) text += "\nCAUTION: that is more than one pixel.";
     text += "\n\nFill in the corner coordinates and switch GPS on?";
-    if (!platform_.askQuestion({"Plotvane", text, ""}).yes) return;
+    // Plain latitude and longitude need no reprojection.
+    const ui::QuestionAnswer answer =
+        platform_.askQuestion({"Plotvane", text, geo.latLong ? "" : kReprojectCheckBox});
+    if (!answer.yes) return;
+    if (!answer.checkBoxChecked || geo.latLong) {
+        fillCorners(geo);
+        return;
+    }
+    warp_ = import::ClassWarp::plan(geo, feedback_);
+    if (!warp_) return;
+    // The classes chosen so far again, reprojected; when one is refused,
+    // they stay as they were.
+    std::vector<std::string> chosen;
+    for (int k = 0; k < std::min<int>(project_.classCount, kClassSlots); ++k) {
+        const MapClassEntry& entry = project_.classes[static_cast<std::size_t>(k)];
+        chosen.push_back(entry.pictureName.empty() ? entry.fileName.str() : entry.pictureName.str());
+    }
+    const auto pickAll = [&] {
+        for (int k = 0; k < static_cast<int>(chosen.size()); ++k)
+            if (!pickClass(k, chosen[static_cast<std::size_t>(k)])) return false;
+        return true;
+    };
+    if (!pickAll()) {
+        warp_.reset();
+        pickAll();
+        return;
+    }
+    fillCorners(warp_->georeference());
+}
+
+void MainDialog::fillCorners(const import::Georeference& geo) {
     // As typed: the fraction edits hold hundredths of a second.
     const GeoBounds bounds = import::cornerBounds(geo);
     const std::uint32_t totals[4] = {bounds.upperLeftLatTotal, bounds.upperLeftLongTotal, bounds.bottomRightLatTotal,

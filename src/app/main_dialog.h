@@ -2,12 +2,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 
 #include "app/picture_cache.h"
 #include "app/preview.h"
 #include "database/database_writer.h"
 #include "import/georeference.h"
+#include "import/class_warp.h"
 #include "project/control_updates.h"
 #include "project/map_project.h"
 #include "app/platform.h"
@@ -60,9 +62,12 @@ private:
     bool pickClass(int classIndex, const std::string& path);
     void makeClassesFromPicture();
     // Class 1 carries georeferencing: offers its corners for the
-    // coordinate edits. With `grid`, `picture` is the master Class 1 was
-    // made from, and the corners are those of Class 1's outer edges.
+    // coordinate edits, and a map in another projection the reprojection
+    // of its classes to latitude/longitude. With `grid`, `picture` is the
+    // master Class 1 was made from, and the corners are those of Class 1's
+    // outer edges.
     void offerPictureCorners(const std::string& picture, const import::PictureGrid* grid = nullptr);
+    void fillCorners(const import::Georeference& georeference);
     void move(int dx, int dy);
     void zoomIn();
     void zoomOut();
@@ -96,6 +101,10 @@ private:
     ui::PlatformFeedback feedback_;
     // The picture painted last; dropped by every rewrite of a picture file.
     PictureCache pictures_;
+    // The classes are reprojected to latitude/longitude while Class 1 is
+    // the reprojected picture this names.
+    std::optional<import::ClassWarp> warp_;
+    std::string warpedClassOne_;
 };
 
 }  // namespace plotvane::app

@@ -116,9 +116,8 @@ void checkCornerSides(const std::optional<double>& upperLeftLat, const std::opti
 
 namespace plotvane::cli {
 
-bool cornersFromGeoreference(const std::string& picture, const import::PictureGrid* grid, const MapProject& project,
-                             CoordinateTexts& corners, Feedback& feedback) {
-    import::Georeference geo;
+bool readClassOneGeoreference(const std::string& picture, const import::PictureGrid* grid,
+                              import::Georeference& geo, Feedback& feedback) {
     const import::GeoreferenceStatus status = grid != nullptr ? import::readGeoreference(picture, *grid, geo, feedback)
                                                               : import::readGeoreference(picture, geo, feedback);
     if (status == import::GeoreferenceStatus::Refused) return false;
@@ -129,6 +128,11 @@ bool cornersFromGeoreference(const std::string& picture, const import::PictureGr
                               Icon::Exclamation));
         return false;
     }
+    return true;
+}
+
+void putGeoreferenceCorners(const import::Georeference& geo, const MapProject& project, CoordinateTexts& corners,
+                            Feedback& feedback) {
     const std::array<std::pair<CoordinateValue, double>, 4> values = {{
         {CoordinateValue::UpperLeftLat, geo.upperLeft.latitude},
         {CoordinateValue::UpperLeftLong, geo.upperLeft.longitude},
@@ -146,7 +150,6 @@ bool cornersFromGeoreference(const std::string& picture, const import::PictureGr
                               "Class " + std::to_string(detailed.number) +
                               ".",
                               Icon::Exclamation));
-    return true;
 }
 
 }  // namespace plotvane::cli

@@ -45,17 +45,22 @@ std::array<std::string, 4> thousandthsTexts(double degrees);
 #include "database/input_rules.h"
 #include "import/georeference.h"
 #include "project/feedback.h"
+#include "import/georeference.h"
 #include "project/map_project.h"
 
 namespace plotvane::cli {
 
-// --georef: the corners of Class 1's georeferencing (`picture`, the user's
-// file; with `grid`, the master picture Class 1 was made from, the corners
-// then those of Class 1's outer edges) into the edit texts, with what they
-// are and how far the handheld will be off in pixels of the most detailed
-// class of `project`. False after a message when there is no
-// georeferencing or it was refused.
-bool cornersFromGeoreference(const std::string& picture, const import::PictureGrid* grid, const MapProject& project,
-                             CoordinateTexts& corners, Feedback& feedback);
+// --georef: the georeferencing of Class 1 (`picture`, the user's file;
+// with `grid`, the master picture Class 1 was made from, the corners then
+// those of Class 1's outer edges). False after a message when there is
+// none or it was refused.
+bool readClassOneGeoreference(const std::string& picture, const import::PictureGrid* grid,
+                              import::Georeference& georeference, Feedback& feedback);
+
+// Its corners into the edit texts, with what they are and how far the
+// handheld will be off in pixels of the most detailed class of `project`
+// (a caution when more than one).
+void putGeoreferenceCorners(const import::Georeference& georeference, const MapProject& project,
+                            CoordinateTexts& corners, Feedback& feedback);
 
 }  // namespace plotvane::cli

@@ -3,6 +3,7 @@
 // instead of the edits and dialogs. A database made here is byte-identical
 // to one made in the window from the same inputs.
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -28,6 +29,7 @@
 #include "cli/private_folder.h"
 #include "database/database_writer.h"
 #include "database/input_rules.h"
+#include "import/class_warp.h"
 #include "import/picture_import.h"
 #include "project/control_ids.h"
 #include "project/files.h"
@@ -47,6 +49,7 @@ struct MakeOptions {
     std::optional<std::string> upperLeft;
     std::optional<std::string> bottomRight;
     bool georef = false;
+    bool warp = false;
     std::vector<std::string> texts;
     std::string view = "none";
     std::string edit = "readonly";
@@ -322,6 +325,8 @@ CheckedOptions checkOptions(const MakeOptions& options) {
     if (options.georef && options.upperLeft)
         throw UsageError("--georef takes the corners from Class 1's georeferencing: not with --upper-left and "
                          "--bottom-right");
+    if (options.warp && !options.georef)
+        throw UsageError("--warp reprojects the classes by Class 1's georeferencing: give --georef with it");
     requireAtMost("--name", "the name", options.name.value_or(""), kNameLimit);
     requireAtMost("--version", "the version", options.version.value_or(""), kVersionLimit);
     if (options.texts.size() > static_cast<std::size_t>(kInfoTextLimit))
@@ -372,19 +377,28 @@ bool buildClassesFromMaster(const MakeOptions& options, ColourMode mode, bool wi
 // The class buttons, in order; false when a class is refused (the messages
 // and the refused file are shown).
 bool enterClasses(const std::vector<std::string>& classFiles, PrivateFolder& workDir, MapProject& project,
-                  bool& compressChecked, Feedback& feedback) {
+                  bool& compressChecked, Feedback& feedback, import::ClassWarp* warp) {
     for (std::size_t k = 0; k < classFiles.size(); ++k) {
         ControlUpdates updates;
         const int classIndex = static_cast<int>(k);
         import::ClassPicture picture;
-        if (import::enterClassPicture(classFiles[k], workDir.path(), feedback, picture) != 0 ||
+        bool entered = import::enterClassPicture(classFiles[k], workDir.path(), feedback, picture) == 0;
+        if (entered && picture.converted) workDir.holdFile(picture.rulesPath);
+        if (entered && warp != nullptr) {
+            std::filesystem::path warped;
+            entered = warp->warpClass(classIndex, picture.rulesPath, shownPath(classFiles[k]), workDir.path(),
+                                      feedback, warped) == 0;
+            if (entered) workDir.holdFile(warped);
+            picture.rulesPath = warped;
+            picture.converted = true;
+        }
+        if (!entered ||
             checkClassBitmap(project, picture.rulesPath, classIndex, compressChecked, feedback, updates) !=
                 ClassBitmapResult::Ok) {
             std::fprintf(stderr, "plotvane2-cli: refused Class %d: %s\n", classIndex + 1,
                          shownPath(classFiles[k]).c_str());
             return false;
         }
-        if (picture.converted) workDir.holdFile(picture.rulesPath);
         if (updates.uncheckCompress) compressChecked = false;
         project.classes[k].fileName.assign(std::filesystem::absolute(picture.rulesPath).string());
         if (picture.converted)
@@ -433,13 +447,30 @@ int runMake(const MakeOptions& options) {
     if (options.from && !buildClassesFromMaster(options, mode, !checked.texts.empty(), workDir.path(), feedback,
                                                 classFiles, masterGrid))
         return kExitRefused;
-    AdviceOnceFeedback adviceOnce(feedback);
-    if (!enterClasses(classFiles, workDir, project, compressChecked, adviceOnce)) return kExitRefused;
-    pinTexts(project, checked.texts, feedback);
-    if (options.georef && !cornersFromGeoreference(options.from ? *options.from : classFiles[0],
-                                                   masterGrid ? &*masterGrid : nullptr, project, checked.corners,
-                                                   feedback))
+    // --warp reprojects every class by Class 1's georeferencing before the
+    // rules see it.
+    import::Georeference georeference;
+    if (options.georef && !readClassOneGeoreference(options.from ? *options.from : classFiles[0],
+                                                    masterGrid ? &*masterGrid : nullptr, georeference, feedback))
         return kExitRefused;
+    std::optional<import::ClassWarp> warp;
+    if (options.warp && !(warp = import::ClassWarp::plan(georeference, feedback))) return kExitRefused;
+    AdviceOnceFeedback adviceOnce(feedback);
+    if (!enterClasses(classFiles, workDir, project, compressChecked, adviceOnce, warp ? &*warp : nullptr))
+        return kExitRefused;
+    // A text is pinned to Class 1's pixel as the user saw it.
+    if (warp) {
+        for (PinnedText& t : checked.texts) {
+            double x = 0, y = 0;
+            if (!warp->reprojectedPixel(static_cast<double>(t.x) + 0.5, static_cast<double>(t.y) + 0.5, x, y))
+                continue;
+            t.x = static_cast<std::int64_t>(std::floor(x));
+            t.y = static_cast<std::int64_t>(std::floor(y));
+        }
+    }
+    pinTexts(project, checked.texts, feedback);
+    if (options.georef)
+        putGeoreferenceCorners(warp ? warp->georeference() : georeference, project, checked.corners, feedback);
     if (options.upperLeft || options.georef) project.gpsEnabled = 1;
 
     // "Make PDB". The writer's conversions divide the classes again; their
@@ -481,6 +512,9 @@ void addMakeCommand(CLI::App& app, Action& action) {
     sub->add_flag("--georef", options->georef,
                   "Corners from Class 1's georeferencing (GeoTIFF, world file with .prj, OziExplorer .map, .aux.xml); "
                   "with --from, the master's, for the outer edges of the padded picture");
+    sub->add_flag("--warp", options->warp,
+                  "With --georef: reproject the classes to latitude/longitude first, so the handheld's positions "
+                  "are exact (the reprojected pictures stay in the private folder)");
     sub->add_option("--text", options->texts,
                     "X,Y,TEXT: pin TEXT (up to 48 characters, no control characters) at Class 1 pixel X,Y; "
                     "up to 99 times")

@@ -251,7 +251,20 @@ private:
 int writeBmpTwin(GDALDatasetH dataset, const TwinLayout& layout, const std::string& what,
                  const std::filesystem::path& target, Feedback& feedback) {
     const int width = GDALGetRasterXSize(dataset);
-    const int height = GDALGetRasterYSize(dataset);
+    std::vector<int> bandList(static_cast<std::size_t>(layout.bands));
+    for (int b = 0; b < layout.bands; ++b) bandList[static_cast<std::size_t>(b)] = b + 1;
+    const TwinRows rows = [&](int y, std::uint8_t* samples) {
+        const CPLErr read = GDALDatasetRasterIO(dataset, GF_Read, 0, y, width, 1, samples, width, 1, GDT_Byte,
+                                                layout.bands, bandList.data(), layout.bands,
+                                                static_cast<GSpacing>(width) * layout.bands, 1);
+        if ((y + 1) % kRowsPerCacheDrop == 0) GDALFlushCache(dataset);
+        return read == CE_None;
+    };
+    return writeBmpTwin(width, GDALGetRasterYSize(dataset), layout, rows, what, target, feedback);
+}
+
+int writeBmpTwin(int width, int height, const TwinLayout& layout, const TwinRows& rows, const std::string& what,
+                 const std::filesystem::path& target, Feedback& feedback) {
     const Message cannotWrite = error("Cannot make temp file (" + target.filename().string() + ").");
     UnfinishedTwin out(target);
     if (out.stream() == nullptr) {
@@ -271,15 +284,10 @@ int writeBmpTwin(GDALDatasetH dataset, const TwinLayout& layout, const std::stri
     const std::uint64_t stride = twinStride(width, layout.bitCount);
     std::vector<std::uint8_t> samples(static_cast<std::size_t>(width) * static_cast<std::size_t>(layout.bands));
     std::vector<std::uint8_t> row(stride);
-    std::vector<int> bandList(static_cast<std::size_t>(layout.bands));
-    for (int b = 0; b < layout.bands; ++b) bandList[static_cast<std::size_t>(b)] = b + 1;
     BusyScope busy(feedback);
     GdalMessages messages;
     for (int y = 0; y < height; ++y) {
-        const CPLErr read = GDALDatasetRasterIO(dataset, GF_Read, 0, y, width, 1, samples.data(), width, 1, GDT_Byte,
-                                                layout.bands, bandList.data(), layout.bands,
-                                                static_cast<GSpacing>(width) * layout.bands, 1);
-        if (read != CE_None) {
+        if (!rows(y, samples.data())) {
             feedback.show(warning("Error : Cannot read this picture (" + what + ").\n" +
                                   messages.lastFailure("The picture ends early or is damaged.")));
             return kTwinUnreadable;
@@ -288,7 +296,6 @@ int writeBmpTwin(GDALDatasetH dataset, const TwinLayout& layout, const std::stri
         packRow(layout, samples.data(), width, row.data());
         const std::uint64_t offset = headers.size() + stride * static_cast<std::uint64_t>(height - 1 - y);
         if (!seekTo(out.stream(), offset) || !writeExact(out.stream(), row.data(), row.size())) return fail(errno);
-        if ((y + 1) % kRowsPerCacheDrop == 0) GDALFlushCache(dataset);
     }
     if (!out.finish(target)) return fail(errno);
     return 0;

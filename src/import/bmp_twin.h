@@ -4,6 +4,7 @@
 // sources of src/import include this (it names GDAL's handle type).
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,16 @@ bool chooseTwinLayout(GDALDatasetH dataset, const std::string& what, TwinLayout&
 // table's entries counted in `biClrUsed`. Returns 0 or a code above, after
 // its message.
 int writeBmpTwin(GDALDatasetH dataset, const TwinLayout& layout, const std::string& what,
+                 const std::filesystem::path& target, Feedback& feedback);
+
+// Puts row `y` (0 is the top) into `samples` as `layout.bands` interleaved
+// bytes per pixel; false when it cannot be read (GDAL's message then names
+// why).
+using TwinRows = std::function<bool(int y, std::uint8_t* samples)>;
+
+// The same for rows that come from elsewhere than one dataset, asked for
+// once each from the top.
+int writeBmpTwin(int width, int height, const TwinLayout& layout, const TwinRows& rows, const std::string& what,
                  const std::filesystem::path& target, Feedback& feedback);
 
 }  // namespace plotvane::import

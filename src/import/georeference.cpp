@@ -200,6 +200,7 @@ bool measure(const Found& found, int width, int height, const std::string& pictu
         return false;
     }
     if (const char* name = OSRGetName(source.get())) out.system = name;
+    out.latLong = OSRIsGeographic(source.get()) != 0;
     out.source = found.source;
     out.systemWkt = found.wkt;
     out.pixelToSystem = found.gt;
@@ -327,6 +328,17 @@ GeoreferenceStatus readGeoreference(const std::filesystem::path& picture, Georef
 GeoreferenceStatus readGeoreference(const std::filesystem::path& picture, const PictureGrid& grid, Georeference& out,
                                     Feedback& feedback) {
     return readGeoreferenceOf(picture, &grid, out, feedback);
+}
+
+bool describePicture(const std::string& source, const std::string& systemWkt, const std::array<double, 6>& pixelToSystem,
+                     int width, int height, const std::string& pictureName, Georeference& out, Feedback& feedback) {
+    ensureGdalReady();
+    out = Georeference{};
+    Found found;
+    found.gt = pixelToSystem;
+    found.wkt = systemWkt;
+    found.source = source;
+    return measure(found, width, height, pictureName, out, feedback);
 }
 
 std::uint32_t thousandthsOfSecond(double degrees) {

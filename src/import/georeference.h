@@ -41,6 +41,9 @@ struct Georeference {
     // for reprojection (WKT, GDAL's six coefficients).
     std::string systemWkt;
     std::array<double, 6> pixelToSystem{};
+    // The coordinate system is plain latitude and longitude: there is
+    // nothing to reproject.
+    bool latLong = false;
 };
 
 enum class GeoreferenceStatus { Found, None, Refused };
@@ -69,6 +72,13 @@ struct PictureGrid {
 // error is measured over it and in its pixels.
 GeoreferenceStatus readGeoreference(const std::filesystem::path& picture, const PictureGrid& grid, Georeference& out,
                                     Feedback& feedback);
+
+// The georeference of a picture of `width` x `height` pixels whose pixels
+// `pixelToSystem` places in the coordinate system `systemWkt`, measured as
+// readGeoreference measures a map's own; `source` says where it came
+// from. False after a message (as readGeoreference refuses).
+bool describePicture(const std::string& source, const std::string& systemWkt, const std::array<double, 6>& pixelToSystem,
+                     int width, int height, const std::string& pictureName, Georeference& out, Feedback& feedback);
 
 // |degrees| in thousandths of a second of arc, rounded to the nearest.
 std::uint32_t thousandthsOfSecond(double degrees);

@@ -43,7 +43,8 @@ bool readsAsBmp(const std::filesystem::path& picture) {
     return startsWithBm(picture) || !openRaster(picture.string());
 }
 
-std::filesystem::path pictureTwinPath(const std::filesystem::path& picture, const std::filesystem::path& workDir) {
+std::filesystem::path pictureTwinPath(const std::filesystem::path& picture, const std::filesystem::path& workDir,
+                                      std::uint64_t variant) {
     struct stat st {};
     if (::stat(picture.c_str(), &st) != 0) return {};
     std::uint64_t hash = 14695981039346656037ull;
@@ -52,6 +53,7 @@ std::filesystem::path pictureTwinPath(const std::filesystem::path& picture, cons
           static_cast<std::uint64_t>(st.st_size), static_cast<std::uint64_t>(st.st_mtim.tv_sec),
           static_cast<std::uint64_t>(st.st_mtim.tv_nsec)})
         hash = fnv1a(hash, v);
+    if (variant != 0) hash = fnv1a(hash, variant);
     char name[40];
     std::snprintf(name, sizeof name, "%s%016llx.bmp", kPictureTwinPrefix, static_cast<unsigned long long>(hash));
     return workDir / name;

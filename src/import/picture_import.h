@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -46,8 +47,10 @@ int enterClassPicture(const std::filesystem::path& picture, const std::filesyste
 bool readsAsBmp(const std::filesystem::path& picture);
 
 // The twin a picture has or would have in `workDir`; empty when the
-// picture's identity cannot be read.
-std::filesystem::path pictureTwinPath(const std::filesystem::path& picture, const std::filesystem::path& workDir);
+// picture's identity cannot be read. A non-zero `variant` names another
+// twin of the same picture (a reprojection of it, for one).
+std::filesystem::path pictureTwinPath(const std::filesystem::path& picture, const std::filesystem::path& workDir,
+                                      std::uint64_t variant = 0);
 
 bool isPictureTwinName(const std::filesystem::path& path);
 

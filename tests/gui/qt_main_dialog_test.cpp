@@ -2,6 +2,7 @@
 // and loaded back through the widgets alone, and a screenshot of the dialog.
 #include <QClipboard>
 #include <QDir>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -181,6 +182,41 @@ private slots:
         QVERIFY(!live.widget(ids::kIdGpsOn)->isEnabled());
         QCOMPARE(live.text(ids::kIdClassFileName[0]), (work / "map.png").string());
         QCOMPARE(live.messages(), QStringList{});
+    }
+
+    // A map in UTM: the question box offers the reprojection; ticked by its
+    // own check box, Class 1 enters reprojected and the corners are filled.
+    void projectedClassOneReprojectedByTheCheckBox() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const std::filesystem::path work = dir.path().toStdString();
+        QVERIFY(scene::writeSceneBmp(work / "utm.bmp", 640, 480, 24));
+        std::ofstream(work / "utm.bpw") << "10\n0\n0\n-10\n380005\n3959995\n";
+        std::ofstream(work / "utm.prj") << "EPSG:32654";
+
+        LiveWindow live(work);
+        QVERIFY(QTest::qWaitForWindowExposed(live.window.get()));
+        QString offered;
+        QTimer::singleShot(50, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr && box->checkBox() != nullptr);
+            offered = box->checkBox()->text();
+            QTest::mouseClick(box->checkBox(), Qt::LeftButton, {}, QPoint(8, box->checkBox()->height() / 2));
+            QVERIFY(box->checkBox()->isChecked());
+            const QString folder = qEnvironmentVariable("PLOTVANE_SCREENSHOT_DIR", QDir::currentPath());
+            QVERIFY(box->grab().toImage().save(folder + QStringLiteral("/qt_georeference_question.png")));
+            QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+        });
+        live.platform.fileAnswers.push_back((work / "utm.bmp").string());
+        QTest::mouseClick(live.widget(ids::kIdClassButton[0]), Qt::LeftButton);
+
+        QCOMPARE(offered, QStringLiteral("Reproject the classes to latitude/longitude (positions then exact)"));
+        QCOMPARE(live.messages(), QStringList{});
+        QCOMPARE(live.text(ids::kIdClassFileName[0]), (work / "utm.bmp").string());
+        const int width = std::stoi(live.text(ids::kIdClassWidth[0]));
+        QVERIFY(width != 640 && width % 8 == 0);
+        QCOMPARE(live.text(ids::kIdUpperLeftLatDegrees), std::string("35"));
+        QVERIFY(live.widget(ids::kIdGpsOff)->isEnabled());
     }
 
     void classesPickedAndMapMade() {

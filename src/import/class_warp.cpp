@@ -1,0 +1,319 @@
+#include "import/class_warp.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include <cpl_conv.h>
+#include <cpl_string.h>
+#include <gdal_alg.h>
+#include <gdalwarper.h>
+
+#include "import/bmp_twin.h"
+#include "import/gdal_handles.h"
+#include "import/gdal_library.h"
+#include "import/picture_import.h"
+#include "project/files.h"
+
+namespace plotvane::import {
+
+namespace {
+
+constexpr int kMinSide = 160;
+constexpr int kMaxSide = 4096;
+// Every magnification between classes (2, 4 or 8) divides Class 1's sides.
+constexpr int kSideMultiple = 8;
+// Rows reprojected at a time, and GDAL's working memory for them.
+constexpr int kStripRows = 64;
+constexpr double kWarpMemoryBytes = 4.0 * 1024 * 1024;
+// GDAL's approximation of the transformation: an eighth of a pixel at most.
+constexpr double kApproximationPixels = 0.125;
+constexpr double kPi = 3.14159265358979323846;
+// Points followed along each edge of the map for its extent.
+constexpr int kEdgeSamples = 64;
+
+struct TransformerDestroyer {
+    void operator()(void* transformer) const noexcept {
+        if (transformer != nullptr) GDALDestroyGenImgProjTransformer(transformer);
+    }
+};
+using TransformerPtr = std::unique_ptr<void, TransformerDestroyer>;
+
+struct ApproxDestroyer {
+    void operator()(void* transformer) const noexcept {
+        if (transformer != nullptr) GDALDestroyApproxTransformer(transformer);
+    }
+};
+using ApproxPtr = std::unique_ptr<void, ApproxDestroyer>;
+
+struct WarpOperationDestroyer {
+    void operator()(void* operation) const noexcept {
+        if (operation != nullptr) GDALDestroyWarpOperation(static_cast<GDALWarpOperationH>(operation));
+    }
+};
+using WarpOperationPtr = std::unique_ptr<void, WarpOperationDestroyer>;
+
+struct WarpOptionsDestroyer {
+    void operator()(GDALWarpOptions* options) const noexcept {
+        if (options != nullptr) GDALDestroyWarpOptions(options);
+    }
+};
+using WarpOptionsPtr = std::unique_ptr<GDALWarpOptions, WarpOptionsDestroyer>;
+
+Message refusal(std::string text) { return warning(std::move(text), Icon::Exclamation); }
+
+// Longitude is x and latitude y, whatever order the systems declare.
+SpatialReferencePtr systemOf(const std::string& wkt) {
+    SpatialReferencePtr srs(OSRNewSpatialReference(nullptr));
+    if (OSRSetFromUserInput(srs.get(), wkt.c_str()) != OGRERR_NONE) return nullptr;
+    OSRSetAxisMappingStrategy(srs.get(), OAMS_TRADITIONAL_GIS_ORDER);
+    return srs;
+}
+
+SpatialReferencePtr latLongSystem() {
+    SpatialReferencePtr srs(OSRNewSpatialReference(nullptr));
+    OSRSetWellKnownGeogCS(srs.get(), "WGS84");
+    OSRSetAxisMappingStrategy(srs.get(), OAMS_TRADITIONAL_GIS_ORDER);
+    return srs;
+}
+
+std::string wktOf(OGRSpatialReferenceH srs) {
+    char* wkt = nullptr;
+    OSRExportToWkt(srs, &wkt);
+    std::string out = wkt != nullptr ? wkt : "";
+    CPLFree(wkt);
+    return out;
+}
+
+int roundUpToMultiple(double value, int multiple) {
+    const double whole = std::ceil(value - 1e-9);
+    return static_cast<int>(std::ceil(whole / multiple)) * multiple;
+}
+
+std::uint64_t mix(std::uint64_t hash, std::uint64_t value) {
+    for (int i = 0; i < 8; ++i) {
+        hash ^= (value >> (8 * i)) & 0xFF;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// The entry nearest to white: what lies outside the map is white.
+int whiteIndex(const TwinLayout& layout) {
+    int best = 0;
+    int bestSum = -1;
+    for (std::size_t i = 0; i < layout.table.size(); ++i) {
+        const Rgb& c = layout.table[i];
+        const int sum = c[0] + c[1] + c[2];
+        if (sum > bestSum) {
+            bestSum = sum;
+            best = static_cast<int>(i);
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+std::optional<ClassWarp> ClassWarp::plan(const Georeference& classOne, Feedback& feedback) {
+    ensureGdalReady();
+    GdalMessages messages;
+    const auto cannot = [&](const std::string& why) {
+        feedback.show(refusal("The classes cannot be reprojected to latitude/longitude:\n" + messages.lastFailure(why)));
+        return std::nullopt;
+    };
+    const SpatialReferencePtr source = systemOf(classOne.systemWkt);
+    const SpatialReferencePtr target = latLongSystem();
+    if (!source || classOne.width <= 0 || classOne.height <= 0) return cannot("the map's coordinate system cannot be read");
+    const TransformerPtr transformer(
+        GDALCreateGenImgProjTransformer4(source.get(), classOne.pixelToSystem.data(), target.get(), nullptr, nullptr));
+    if (!transformer) return cannot("no transformation is known");
+
+    // The whole map's extent in latitude and longitude: its outer edges
+    // followed, not only its corners.
+    std::vector<double> x, y;
+    for (int i = 0; i <= kEdgeSamples; ++i) {
+        const double fx = static_cast<double>(classOne.width) * i / kEdgeSamples;
+        const double fy = static_cast<double>(classOne.height) * i / kEdgeSamples;
+        for (const auto& [px, py] : {std::pair{fx, 0.0}, std::pair{fx, static_cast<double>(classOne.height)},
+                                     std::pair{0.0, fy}, std::pair{static_cast<double>(classOne.width), fy}}) {
+            x.push_back(px);
+            y.push_back(py);
+        }
+    }
+    std::vector<double> z(x.size(), 0.0);
+    std::vector<int> edgeOk(x.size(), 0);
+    GDALGenImgProjTransform(transformer.get(), FALSE, static_cast<int>(x.size()), x.data(), y.data(), z.data(),
+                            edgeOk.data());
+    if (std::find(edgeOk.begin(), edgeOk.end(), 0) != edgeOk.end())
+        return cannot("the map lies outside its coordinate system");
+    const auto [west, east] = std::minmax_element(x.begin(), x.end());
+    const auto [south, north] = std::minmax_element(y.begin(), y.end());
+
+    // A pixel as long on the ground as the picture's own, at the centre:
+    // a degree of longitude is cos(latitude) of a degree of latitude.
+    double cx[3] = {classOne.width / 2.0, classOne.width / 2.0 + 1, classOne.width / 2.0};
+    double cy[3] = {classOne.height / 2.0, classOne.height / 2.0, classOne.height / 2.0 + 1};
+    double cz[3] = {0, 0, 0};
+    int ok[3] = {0, 0, 0};
+    GDALGenImgProjTransform(transformer.get(), FALSE, 3, cx, cy, cz, ok);
+    if (!ok[0] || !ok[1] || !ok[2]) return cannot("the map lies outside its coordinate system");
+    const double shrink = std::cos(cy[0] * kPi / 180.0);
+    const double alongX = std::hypot((cx[1] - cx[0]) * shrink, cy[1] - cy[0]);
+    const double alongY = std::hypot((cx[2] - cx[0]) * shrink, cy[2] - cy[0]);
+    if (!(alongX > 0) || !(alongY > 0) || !(shrink > 0)) return cannot("the map's pixels have no size");
+
+    ClassWarp warp;
+    warp.source_ = classOne;
+    warp.west_ = *west;
+    warp.south_ = *south;
+    warp.east_ = *east;
+    warp.north_ = *north;
+    const int width = roundUpToMultiple((warp.east_ - warp.west_) * shrink / alongX, kSideMultiple);
+    const int height = roundUpToMultiple((warp.north_ - warp.south_) / alongY, kSideMultiple);
+    warp.sizes_[0] = {classOne.width, classOne.height, width, height};
+    const std::array<double, 6> grid = {warp.west_, (warp.east_ - warp.west_) / width, 0,
+                                        warp.north_, 0, -(warp.north_ - warp.south_) / height};
+    if (!describePicture(classOne.source + ", reprojected to latitude/longitude", wktOf(target.get()), grid, width,
+                         height, "the reprojected map", warp.warped_, feedback))
+        return std::nullopt;
+    return warp;
+}
+
+bool ClassWarp::reprojectedPixel(double x, double y, double& outX, double& outY) const {
+    const SpatialReferencePtr source = systemOf(source_.systemWkt);
+    const SpatialReferencePtr target = latLongSystem();
+    if (!source) return false;
+    const TransformerPtr transformer(
+        GDALCreateGenImgProjTransformer4(source.get(), source_.pixelToSystem.data(), target.get(), nullptr, nullptr));
+    if (!transformer) return false;
+    double z = 0;
+    int ok = 0;
+    GDALGenImgProjTransform(transformer.get(), FALSE, 1, &x, &y, &z, &ok);
+    if (!ok) return false;
+    outX = (x - west_) / (east_ - west_) * sizes_[0].warpedWidth;
+    outY = (north_ - y) / (north_ - south_) * sizes_[0].warpedHeight;
+    return true;
+}
+
+int ClassWarp::warpClass(int classIndex, const std::filesystem::path& bmp, const std::string& pictureName,
+                         const std::filesystem::path& workDir, Feedback& feedback, std::filesystem::path& warped) {
+    ensureGdalReady();
+    GdalMessages messages;
+    const std::string what = "Class " + std::to_string(classIndex + 1) + ", " + pictureName;
+    const auto cannot = [&](const std::string& why) {
+        feedback.show(refusal("This picture (" + what + ") cannot be reprojected to latitude/longitude:\n" +
+                              messages.lastFailure(why)));
+        return kWarpRefused;
+    };
+    if (classIndex < 0 || classIndex >= kClassSlots || (classIndex > 0 && sizes_[classIndex - 1].warpedWidth == 0))
+        return cannot("the classes before it were not reprojected");
+    DatasetPtr picture = openRaster(bmp.string());
+    if (!picture) return cannot("GDAL cannot read it");
+    const int ownWidth = GDALGetRasterXSize(picture.get());
+    const int ownHeight = GDALGetRasterYSize(picture.get());
+
+    // The magnification of the pictures themselves, kept exactly.
+    Sizes sizes{ownWidth, ownHeight, sizes_[0].warpedWidth, sizes_[0].warpedHeight};
+    if (classIndex > 0) {
+        const Sizes& upper = sizes_[static_cast<std::size_t>(classIndex - 1)];
+        sizes.warpedWidth = upper.warpedWidth * std::max(1, ownWidth / upper.ownWidth);
+        sizes.warpedHeight = upper.warpedHeight * std::max(1, ownHeight / upper.ownHeight);
+    }
+    if (sizes.warpedWidth < kMinSide || sizes.warpedHeight < kMinSide || sizes.warpedWidth > kMaxSide ||
+        sizes.warpedHeight > kMaxSide) {
+        feedback.show(refusal("Reprojected to latitude/longitude, Class " + std::to_string(classIndex + 1) +
+                              " (" + pictureName + ") would be " + std::to_string(sizes.warpedWidth) + " x " +
+                              std::to_string(sizes.warpedHeight) +
+                              " pixels.\nThe classes take 160 to 4096 pixels each way."));
+        return kWarpRefused;
+    }
+    TwinLayout layout;
+    Message refused;
+    if (!chooseTwinLayout(picture.get(), what, layout, refused)) {
+        feedback.show(refused);
+        return kWarpRefused;
+    }
+
+    // Named after the picture and the grid it is reprojected onto.
+    std::uint64_t variant = 14695981039346656037ull;
+    for (const double v : {west_, north_, east_, south_}) variant = mix(variant, std::bit_cast<std::uint64_t>(v));
+    variant = mix(mix(variant, static_cast<std::uint64_t>(sizes.warpedWidth)), static_cast<std::uint64_t>(sizes.warpedHeight));
+    const std::filesystem::path target = pictureTwinPath(bmp, workDir, variant | 1u);
+    if (target.empty()) return cannot("its file cannot be found");
+    sizes_[static_cast<std::size_t>(classIndex)] = sizes;
+    warped = target;
+    if (fileExists(target)) return 0;
+
+    // The class covers Class 1's ground: its pixels are smaller by its own size.
+    std::array<double, 6> pixelToSystem = source_.pixelToSystem;
+    const double sx = static_cast<double>(source_.width) / ownWidth;
+    const double sy = static_cast<double>(source_.height) / ownHeight;
+    pixelToSystem[1] *= sx;
+    pixelToSystem[4] *= sx;
+    pixelToSystem[2] *= sy;
+    pixelToSystem[5] *= sy;
+    const double stepX = (east_ - west_) / sizes.warpedWidth;
+    const double stepY = (north_ - south_) / sizes.warpedHeight;
+    std::array<double, 6> strip = {west_, stepX, 0, north_, 0, -stepY};
+
+    const SpatialReferencePtr source = systemOf(source_.systemWkt);
+    const SpatialReferencePtr target84 = latLongSystem();
+    if (!source) return cannot("the map's coordinate system cannot be read");
+    void* exact = GDALCreateGenImgProjTransformer4(source.get(), pixelToSystem.data(), target84.get(), strip.data(),
+                                                   nullptr);
+    if (exact == nullptr) return cannot("no transformation is known");
+    const ApproxPtr approx(GDALCreateApproxTransformer(GDALGenImgProjTransform, exact, kApproximationPixels));
+    GDALApproxTransformerOwnsSubtransformer(approx.get(), TRUE);
+
+    const int bands = layout.bands;
+    DatasetPtr rows(GDALCreate(GDALGetDriverByName("MEM"), "", sizes.warpedWidth, kStripRows, bands, GDT_Byte, nullptr));
+    if (!rows) return cannot("no memory for a strip of rows");
+    const bool alpha = layout.kind == TwinLayout::Kind::ColourAlpha || layout.kind == TwinLayout::Kind::GreyAlpha;
+    const int colourBands = alpha ? bands - 1 : bands;
+    WarpOptionsPtr options(GDALCreateWarpOptions());
+    options->hSrcDS = picture.get();
+    options->hDstDS = rows.get();
+    options->nBandCount = colourBands;
+    options->panSrcBands = static_cast<int*>(CPLMalloc(sizeof(int) * static_cast<std::size_t>(colourBands)));
+    options->panDstBands = static_cast<int*>(CPLMalloc(sizeof(int) * static_cast<std::size_t>(colourBands)));
+    for (int b = 0; b < colourBands; ++b) options->panSrcBands[b] = options->panDstBands[b] = b + 1;
+    if (alpha) options->nSrcAlphaBand = options->nDstAlphaBand = bands;
+    // A palette's indices are not quantities: the nearest one is taken.
+    options->eResampleAlg = layout.kind == TwinLayout::Kind::Palette ? GRA_NearestNeighbour : GRA_Bilinear;
+    options->dfWarpMemoryLimit = kWarpMemoryBytes;
+    const int white = layout.kind == TwinLayout::Kind::Palette ? whiteIndex(layout) : 255;
+    options->papszWarpOptions = CSLSetNameValue(options->papszWarpOptions, "INIT_DEST", std::to_string(white).c_str());
+    options->pfnTransformer = GDALApproxTransform;
+    options->pTransformerArg = approx.get();
+    const WarpOperationPtr operation(GDALCreateWarpOperation(options.get()));
+    if (!operation) return cannot("GDAL's warper cannot be set up");
+
+    std::vector<int> bandList(static_cast<std::size_t>(bands));
+    for (int b = 0; b < bands; ++b) bandList[static_cast<std::size_t>(b)] = b + 1;
+    int stripTop = -kStripRows;
+    const TwinRows next = [&](int y, std::uint8_t* samples) {
+        if (y >= stripTop + kStripRows) {
+            stripTop = y;
+            strip[3] = north_ - stepY * y;
+            GDALSetGenImgProjTransformerDstGeoTransform(exact, strip.data());
+            const int count = std::min(kStripRows, sizes.warpedHeight - y);
+            if (GDALChunkAndWarpImage(static_cast<GDALWarpOperationH>(operation.get()), 0, 0, sizes.warpedWidth,
+                                      count) != CE_None)
+                return false;
+        }
+        return GDALDatasetRasterIO(rows.get(), GF_Read, 0, y - stripTop, sizes.warpedWidth, 1, samples,
+                                   sizes.warpedWidth, 1, GDT_Byte, bands, bandList.data(), bands,
+                                   static_cast<GSpacing>(sizes.warpedWidth) * bands, 1) == CE_None;
+    };
+    if (writeBmpTwin(sizes.warpedWidth, sizes.warpedHeight, layout, next, what, target, feedback) != 0) {
+        sizes_[static_cast<std::size_t>(classIndex)] = Sizes{};
+        warped.clear();
+        return kWarpRefused;
+    }
+    return 0;
+}
+
+}  // namespace plotvane::import
