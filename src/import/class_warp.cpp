@@ -303,6 +303,8 @@ int ClassWarp::warpClass(int classIndex, const std::filesystem::path& bmp, const
             if (GDALChunkAndWarpImage(static_cast<GDALWarpOperationH>(operation.get()), 0, 0, sizes.warpedWidth,
                                       count) != CE_None)
                 return false;
+            // The picture's rows of this strip are not cached past it.
+            GDALFlushCache(picture.get());
         }
         return GDALDatasetRasterIO(rows.get(), GF_Read, 0, y - stripTop, sizes.warpedWidth, 1, samples,
                                    sizes.warpedWidth, 1, GDT_Byte, bands, bandList.data(), bands,
