@@ -103,6 +103,37 @@ TEST_F(MakeClassesTest, GeoreferencedMasterOffersThePaddedCorners) {
         for (int p = 0; p < 4; ++p) EXPECT_EQ(platform.text(ids::kIdCoordinate[v][p]), expected[v][p]) << v << p;
 }
 
+// A master in UTM with 10 m pixels: the question gives the error in pixels
+// of Class 2, the most detailed class made, and offers the reprojection;
+// ticked, both classes enter reprojected and keep their magnification.
+TEST_F(MakeClassesTest, ProjectedMasterReprojectsEveryClass) {
+    const std::string path = master();
+    std::ofstream(std::filesystem::path(path).replace_extension(".wld")) << "10\n0\n0\n-10\n380005\n3959995\n";
+    std::ofstream(std::filesystem::path(path).replace_extension(".prj")) << "EPSG:32654";
+    platform.queue({chooseFile(path), answer(true, true)});
+    platform.queueClassesAnswer(twoClasses());
+    makeClasses();
+    ASSERT_TRUE(platform.allActionsPlayed());
+    ASSERT_EQ(platform.questions().size(), 1u);
+    EXPECT_NE(platform.questions()[0].text.find(" pixels of Class 2.\nCAUTION: that is more than one pixel."),
+              std::string::npos)
+        << platform.questions()[0].text;
+    EXPECT_FALSE(platform.questions()[0].checkBox.empty());
+    EXPECT_TRUE(platform.messages().empty()) << platform.messageTexts().at(0);
+    EXPECT_EQ(project().classCount, 2);
+    EXPECT_EQ(project().gpsEnabled, 1);
+    const int width = std::stoi(platform.text(ids::kIdClassWidth[0]));
+    const int height = std::stoi(platform.text(ids::kIdClassHeight[0]));
+    EXPECT_NE(width, 302);
+    EXPECT_EQ(width % 8, 0);
+    EXPECT_EQ(platform.text(ids::kIdClassWidth[1]), std::to_string(2 * width));
+    EXPECT_EQ(platform.text(ids::kIdClassHeight[1]), std::to_string(2 * height));
+    EXPECT_EQ(platform.text(ids::kIdClassTopxN[1]), "2");
+    // The rows name the class pictures made; the rules read their reprojections.
+    EXPECT_EQ(platform.text(ids::kIdClassFileName[1]), work("class2.bmp").string());
+    EXPECT_NE(project().classes[1].fileName.str(), work("class2.bmp").string());
+}
+
 TEST_F(MakeClassesTest, RefusedOnceAClassIsChosenAndNothingAskedOnCancel) {
     platform.queue(cancelFile());
     makeClasses();
