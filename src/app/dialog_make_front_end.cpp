@@ -52,6 +52,12 @@ std::optional<std::filesystem::path> DialogMakeFrontEnd::chooseOutput() {
     return std::filesystem::path(*chosen);
 }
 
+Progress DialogMakeFrontEnd::progress() {
+    return [this](double fraction) { return platform_.progress("Making the map database", fraction); };
+}
+
+void DialogMakeFrontEnd::endProgress() { platform_.endProgress(); }
+
 void DialogMakeFrontEnd::applyControlUpdates(const MapProject& project, const ControlUpdates& updates) {
     app::applyControlUpdates(platform_, project, updates);
 }

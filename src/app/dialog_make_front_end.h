@@ -31,6 +31,9 @@ public:
     void applyControlUpdates(const MapProject& project, const ControlUpdates& updates) override;
     const Clock& clock() override { return clock_; }
     std::filesystem::path workDir() override { return workDir_; }
+    // The progress dialog, shown once the writer has taken half a second.
+    Progress progress() override;
+    void endProgress() override;
 
 private:
     ui::Platform& platform_;

@@ -138,7 +138,13 @@ bool restoreStage(const std::string& path, MapProject& loaded, FileLoadContext& 
         }
     }
     StagedRestore output([&context](int k) { return context.workDir / kRestoreFileNames[k - 1]; }, {path});
-    if (restoreDatabase(path, output, loaded, context.feedback) != 0) return false;
+    // A cancel stops it as a failure would, silently.
+    const Progress progress = [&context](double fraction) {
+        return context.platform.progress("Loading the map database", fraction);
+    };
+    const int restored = restoreDatabase(path, output, loaded, context.feedback, progress);
+    context.platform.endProgress();
+    if (restored != 0) return false;
     if (!output.commit()) {
         context.feedback.show(error("Cannot make bmp-file.", Icon::Exclamation));
         context.feedback.explain(output.problem());

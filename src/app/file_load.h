@@ -29,7 +29,9 @@ struct FileLoadContext {
 // database into the project and the RestoreFiles, and shows the restored
 // map read-only or for editing as its access mode says. Every stage that
 // fails has shown its message and leaves the project, the dialog and the
-// RestoreFiles as they were.
+// RestoreFiles as they were. The restore tells the platform's progress
+// dialog how far it is; its Cancel stops the load as a failure does,
+// without a message.
 void fileLoadCommand(MapProject& project, FileLoadContext& context);
 
 }  // namespace plotvane::app

@@ -74,7 +74,7 @@ void MainDialog::makeClassesFromPicture() {
     if (!choice) return;
 
     import::ClassPicturesMade made;
-    const import::Progress progress = [this](double fraction) {
+    const Progress progress = [this](double fraction) {
         return platform_.progress("Building classes", fraction);
     };
     const int result = import::makeClassPictures(*path, choice->folder, requestOf(*choice, mode), feedback_, progress, made);

@@ -41,19 +41,31 @@ bool takeIdentity(MapProject& project, MakeFrontEnd& frontEnd) {
     return false;
 }
 
-// The output file and the writer. False when the user cancelled or the
-// writer failed (after its messages).
-bool saveStep(MapProject& project, MakeFrontEnd& frontEnd) {
+enum class SaveStep { Written, Failed, Cancelled };
+
+// The output file and the writer. Failed when the user cancelled the save
+// dialog or the writer failed (after its messages); Cancelled when the
+// user stopped the writer.
+SaveStep saveStep(MapProject& project, MakeFrontEnd& frontEnd) {
     const std::optional<std::filesystem::path> output = frontEnd.chooseOutput();
-    if (!output) return false;
+    if (!output) return SaveStep::Failed;
     SaveOptions options;
     options.compressChecked = frontEnd.compressChecked();
     options.ditherChecked = frontEnd.ditherChecked();
     options.workDir = frontEnd.workDir();
+    bool stopped = false;
+    if (const Progress report = frontEnd.progress()) {
+        options.progress = [report, &stopped](double fraction) {
+            stopped = !report(fraction);
+            return !stopped;
+        };
+    }
     ControlUpdates updates;
     const bool written = saveMapDatabase(project, *output, options, frontEnd.clock(), frontEnd.feedback(), updates);
+    frontEnd.endProgress();
     frontEnd.applyControlUpdates(project, updates);
-    return written;
+    if (written) return SaveStep::Written;
+    return stopped ? SaveStep::Cancelled : SaveStep::Failed;
 }
 
 }  // namespace
@@ -86,7 +98,9 @@ bool makeDatabaseCommand(MapProject& project, MakeFrontEnd& frontEnd) {
     access.readOnly = outcome.mode.readOnly;
     std::copy(outcome.encoded.begin(), outcome.encoded.end(), access.encodedPassword.begin());
 
-    if (!saveStep(project, frontEnd)) {
+    const SaveStep saved = saveStep(project, frontEnd);
+    if (saved == SaveStep::Cancelled) return false;
+    if (saved == SaveStep::Failed) {
         feedback.show(notMade());
         return false;
     }

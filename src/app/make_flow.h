@@ -10,6 +10,7 @@
 #include "project/control_updates.h"
 #include "project/feedback.h"
 #include "project/map_project.h"
+#include "project/progress.h"
 
 // "Make PDB", written once for both front ends: the window runs it over its
 // controls and dialogs, the command line over its options. A database made
@@ -56,13 +57,19 @@ public:
     // Digits a coordinate fraction edit holds: two in the dialog, three
     // (thousandths of a second) on the command line.
     virtual std::size_t fractionDigits() { return 2; }
+    // Told how far the writer is (a progress dialog, a progress line);
+    // empty when nobody is. endProgress follows the writer's end.
+    virtual Progress progress() { return {}; }
+    virtual void endProgress() {}
 };
 
 // The steps of the "Make PDB" button in their order: coordinates (when GPS
 // is on), class count, name and version, the GPS-with-compression caution,
 // the access step, the output and the writer, the outcome message. True
 // when a database was written; false after a refusal or a cancel, each
-// already reported (or silent) as the dialog does it.
+// already reported (or silent) as the dialog does it. A stop asked for
+// through the front end's progress is a cancel: nothing is written, an
+// existing database is left as it was, and no message is shown.
 bool makeDatabaseCommand(MapProject& project, MakeFrontEnd& frontEnd);
 
 }  // namespace plotvane::app

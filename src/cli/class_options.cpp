@@ -1,7 +1,5 @@
 #include "cli/class_options.h"
 
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
@@ -18,8 +16,7 @@ void addClassOptions(CLI::App& sub, ClassOptions& options) {
         ->delimiter(',')
         ->check(CLI::IsMember({2, 4, 8}))
         ->expected(1, 3);
-    sub.add_flag("--progress", options.progress, "Show how far the work is on stderr even when it is not a terminal");
-    sub.add_flag("--quiet", options.quiet, "Never show how far the work is");
+    addProgressOptions(sub, options.progress);
 }
 
 import::ClassRequest classRequest(const ClassOptions& options, ColourMode mode, bool textRecord) {
@@ -36,32 +33,6 @@ import::ClassRequest classRequest(const ClassOptions& options, ColourMode mode, 
         if (given > 1 && k < options.magnifications.size()) request.magnifications[k] = options.magnifications[k];
     }
     return request;
-}
-
-ProgressLine::ProgressLine(std::string what, bool force, bool quiet)
-    : what_(std::move(what)), enabled_(!quiet && (force || ::isatty(STDERR_FILENO) != 0)) {}
-
-ProgressLine::~ProgressLine() {
-    if (enabled_ && shown_ >= 0) {
-        std::fputc('\n', stderr);
-        std::fflush(stderr);
-    }
-}
-
-import::Progress ProgressLine::callback() {
-    if (!enabled_) return {};
-    return [this](double fraction) {
-        show(fraction);
-        return true;
-    };
-}
-
-void ProgressLine::show(double fraction) {
-    const int percent = static_cast<int>(fraction * 100.0);
-    if (percent == shown_) return;
-    shown_ = percent;
-    std::fprintf(stderr, "\r%s: %3d%%", what_.c_str(), percent);
-    std::fflush(stderr);
 }
 
 }  // namespace plotvane::cli

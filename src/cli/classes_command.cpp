@@ -47,7 +47,7 @@ int runClasses(const ClassesOptions& options) {
     const import::ClassPlan& plan = made.plan;
     int result = 0;
     {
-        ProgressLine progress("Building classes", options.classes.progress, options.classes.quiet);
+        ProgressLine progress("Building classes", options.classes.progress);
         result = import::makeClassPictures(options.master, folder, request, feedback, progress.callback(), made);
     }
     if (result != 0) return kExitRefused;

@@ -253,12 +253,13 @@ private:
 class CommandFrontEnd : public app::MakeFrontEnd {
 public:
     CommandFrontEnd(const MakeOptions& options, Feedback& feedback, const Clock& clock,
-                    std::filesystem::path workDir, bool compressChecked)
+                    std::filesystem::path workDir, bool compressChecked, ProgressLine& progressLine)
         : options_(options),
           feedback_(feedback),
           clock_(clock),
           workDir_(std::move(workDir)),
-          compressChecked_(compressChecked) {
+          compressChecked_(compressChecked),
+          progressLine_(progressLine) {
         edits_[ids::kIdDatabaseName] = options.name.value_or("");
         edits_[ids::kIdVersion] = options.version.value_or("");
     }
@@ -301,6 +302,8 @@ public:
     std::filesystem::path workDir() override { return workDir_; }
     // Decimal degrees come rounded to thousandths of a second.
     std::size_t fractionDigits() override { return 3; }
+    Progress progress() override { return progressLine_.callback(); }
+    void endProgress() override { progressLine_.end(); }
 
 private:
     const MakeOptions& options_;
@@ -308,6 +311,7 @@ private:
     const Clock& clock_;
     std::filesystem::path workDir_;
     bool compressChecked_;
+    ProgressLine& progressLine_;
     std::map<int, std::string> edits_;
 };
 
@@ -358,7 +362,7 @@ bool buildClassesFromMaster(const MakeOptions& options, ColourMode mode, bool wi
     const import::ClassRequest request = classRequest(options.classOptions, mode, withTexts);
     import::ClassPicturesMade made;
     {
-        ProgressLine progress("Building classes", options.classOptions.progress, options.classOptions.quiet);
+        ProgressLine progress("Building classes", options.classOptions.progress);
         if (import::makeClassPictures(*options.from, workDir, request, feedback, progress.callback(), made) != 0)
             return false;
     }
@@ -477,7 +481,8 @@ int runMake(const MakeOptions& options) {
     // advice was given while the classes were checked and is not repeated.
     const CommandClock clock(checked.epoch);
     EpochNoteFeedback epochNote(adviceOnce, checked.epoch, clock);
-    CommandFrontEnd frontEnd(options, epochNote, clock, workDir.path(), compressChecked);
+    ProgressLine progressLine("Making the map database", options.classOptions.progress);
+    CommandFrontEnd frontEnd(options, epochNote, clock, workDir.path(), compressChecked, progressLine);
     frontEnd.setCorners(checked.corners);
     adviceOnce.dropRepeats();
     return app::makeDatabaseCommand(project, frontEnd) ? kExitOk : kExitRefused;

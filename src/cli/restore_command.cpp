@@ -19,6 +19,7 @@
 #include "cli/password_source.h"
 #include "cli/commands.h"
 #include "cli/escaped_text.h"
+#include "cli/progress_line.h"
 #include "database/database_loader.h"
 #include "database/map_database.h"
 #include "database/staged_restore.h"
@@ -33,6 +34,7 @@ struct RestoreOptions {
     std::string database;
     std::string folder;
     bool passwordStdin = false;
+    ProgressOptions progress;
 };
 
 // The folders of -d that did not exist, made outermost first. Unless kept,
@@ -101,7 +103,11 @@ int runRestore(const RestoreOptions& options) {
     // temporary file of the dialog's is needed.
     StagedRestore outputs([&folder](int k) { return folder / ("class" + std::to_string(k) + ".bmp"); },
                           {options.database});
-    if (restoreDatabase(options.database, outputs, project, feedback) != 0) return kExitRefused;
+    {
+        ProgressLine progress("Restoring the map database", options.progress);
+        if (restoreDatabase(options.database, outputs, project, feedback, progress.callback()) != 0)
+            return kExitRefused;
+    }
     if (!outputs.commit()) {
         feedback.show(error("Cannot make bmp-file.", Icon::Exclamation));
         feedback.explain(outputs.problem());
@@ -134,6 +140,7 @@ void addRestoreCommand(CLI::App& app, Action& action) {
     sub->add_option("database", options->database, "The .pdb file")->required();
     sub->add_option("-d,--directory", options->folder, "The folder to write the class bitmaps into")->required();
     sub->add_flag("--password-stdin", options->passwordStdin, "Read the password from the first line of stdin");
+    addProgressOptions(*sub, options->progress);
     sub->callback([&action, options] { action = [options] { return runRestore(*options); }; });
 }
 

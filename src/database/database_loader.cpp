@@ -136,8 +136,8 @@ void resetMapFields(MapProject& p) {
 // project and writes each class's RestoreFile as the parts arrive.
 class Restore : public DatabaseVisitor {
 public:
-    Restore(MapProject& project, RestoreOutput& output, Feedback& feedback)
-        : project_(project), output_(output), feedback_(feedback) {}
+    Restore(MapProject& project, RestoreOutput& output, Feedback& feedback, const Progress& progress)
+        : project_(project), output_(output), feedback_(feedback), progress_(progress) {}
 
     int run(std::span<const std::uint8_t> database) {
         resetMapFields(project_);
@@ -185,6 +185,7 @@ public:
             row.pixelDataOffset = restoreFileHeaderSize(mode_);
             row.bitDepth = static_cast<std::uint8_t>(restoreBitDepth(mode_));
             row.invertedPolarity = 1;
+            gridRows_ += r.recordRows;
         }
     }
 
@@ -213,6 +214,11 @@ public:
             const std::uint32_t used = assembleLine(tiles, row, y);
             std::fill(line_.begin() + used, line_.end(), std::uint8_t{0});
             if (!output_.write(line_)) return outputFailed();
+        }
+        ++gridRowsDone_;
+        if (!keepGoing(progress_, gridRows_ == 0 ? 1 : static_cast<double>(gridRowsDone_) / gridRows_)) {
+            result_ = kRestoreCancelled;
+            return false;
         }
         return true;
     }
@@ -262,8 +268,11 @@ private:
     MapProject& project_;
     RestoreOutput& output_;
     Feedback& feedback_;
+    const Progress& progress_;
     ColourMode mode_ = ColourMode::Original;
     int result_ = 0;
+    std::uint64_t gridRows_ = 0;      // tile rows of every class
+    std::uint64_t gridRowsDone_ = 0;
     bool classOpen_ = false;
     std::vector<std::uint8_t> line_;
     std::vector<std::uint8_t> widened_;
@@ -413,20 +422,20 @@ bool RestoreMemory::write(std::span<const std::uint8_t> bytes) {
 // ---- Stages --------------------------------------------------------------
 
 int restoreDatabaseBytes(std::span<const std::uint8_t> database, MapProject& project, RestoreOutput& output,
-                         Feedback& feedback) {
-    Restore restore(project, output, feedback);
+                         Feedback& feedback, const Progress& progress) {
+    Restore restore(project, output, feedback, progress);
     return restore.run(database);
 }
 
 int restoreDatabase(const std::filesystem::path& database, RestoreOutput& output, MapProject& project,
-                    Feedback& feedback) {
+                    Feedback& feedback, const Progress& progress) {
     FilePtr file;
     if (const int rc = openDatabaseFile(database, feedback, file); rc != 0) return rc;
     BusyScope busy(feedback);
     DatabaseFile bytes;
     // What cannot be read counts as missing: the first read past it fails.
     readDatabaseFile(file.get(), bytes);
-    return restoreDatabaseBytes(bytes.bytes(), project, output, feedback);
+    return restoreDatabaseBytes(bytes.bytes(), project, output, feedback, progress);
 }
 
 int restoreDatabase(const std::filesystem::path& database, const std::filesystem::path& workDir,

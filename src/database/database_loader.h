@@ -12,6 +12,7 @@
 #include "database/map_database.h"
 #include "project/feedback.h"
 #include "project/map_project.h"
+#include "project/progress.h"
 
 // File Load: a map database read back into the project, each class rebuilt
 // as a BMP file ("mktempfl.001" to "mktempfl.004") that the class rows name.
@@ -92,6 +93,9 @@ public:
 
 // ---- The stages of File Load ---------------------------------------------
 
+// A restore stopped by its progress: no message was shown.
+inline constexpr int kRestoreCancelled = 5;
+
 // `restoreDatabase` after the database is read: resets the map fields of
 // the project, checks the identity and record 0, restores the name,
 // version, corners, class rows and information texts, and writes the
@@ -101,16 +105,18 @@ public:
 // RestoreFile cannot be made ("Cannot make bmp-file.", exclamation) or the
 // tile grid or offsets are damaged, 4 when a tile header or its pixels are;
 // a file that cannot be made or written is also explained.
-// Nothing outside `database` is read.
+// Nothing outside `database` is read. `progress` is told after each tile
+// row; a stop ends the restore with kRestoreCancelled, silently, leaving
+// the output as a failure does.
 int restoreDatabaseBytes(std::span<const std::uint8_t> database, MapProject& project, RestoreOutput& output,
-                         Feedback& feedback);
+                         Feedback& feedback, const Progress& progress = {});
 
 // The restore stage of File Load once no RestoreFile is in the way:
 // refuses when the database does not exist ("Error : Cannot find
 // pdb-file", result 1) or cannot be opened (2), and then restores it
 // through `output` under the wait cursor. 0 on success.
 int restoreDatabase(const std::filesystem::path& database, RestoreOutput& output, MapProject& project,
-                    Feedback& feedback);
+                    Feedback& feedback, const Progress& progress = {});
 
 // The restore stage of File Load into the RestoreFiles of `workDir`:
 // refuses first while one of them is there ("Plotvane use

@@ -30,6 +30,9 @@ int SystemClock::localYear(std::int64_t secondsSince1970) const {
 namespace {
 
 constexpr std::size_t kCopyBufferSize = 64u << 10;
+// The share of the progress the classes' conversions and cutting take; the
+// rest is writing the records.
+constexpr double kCompressionShare = 0.95;
 bool abnormalYear(int year) { return year >= 1951 && year <= 1997; }
 
 Message cannotMakeDatabase() { return warning("Error : Cannot make pdb-file.", Icon::Exclamation); }
@@ -40,6 +43,11 @@ bool anyRecordOverLimit(const MapProject& project) {
         if (stored > kCompressedRecordLimit) return true;
     }
     return false;
+}
+
+std::uint64_t classPixels(const MapProject& project, int k) {
+    const MapClassEntry& entry = project.classes[static_cast<std::size_t>(k)];
+    return std::uint64_t{entry.width} * entry.height;
 }
 
 std::vector<std::filesystem::path> classFiles(const MapProject& project, int classCount) {
@@ -107,6 +115,9 @@ public:
                 return kWriteCompressionFileLost;
             }
             if (const int rc = writeClassRecords(k, compression, start, record); rc != 0) return rc;
+            const double written = static_cast<double>(k + 1) / request_.classCount;
+            if (!keepGoing(request_.progress, kCompressionShare + (1 - kCompressionShare) * written))
+                return kWriteCancelled;
         }
         return 0;
     }
@@ -182,9 +193,19 @@ private:
 // record over 64000 bytes.
 int compressEveryClass(MapProject& project, const WriteRequest& request, bool compress, Feedback& feedback,
                        ControlUpdates& updates) {
-    const CompressionRequest pass{request.workDir, request.ditherChecked, request.compressChecked};
+    CompressionRequest pass{request.workDir, request.ditherChecked, request.compressChecked};
+    // Each class's share of the progress is its share of the pixels.
+    std::uint64_t pixels = 0;
+    for (int k = 0; k < request.classCount; ++k) pixels += classPixels(project, k);
+    std::uint64_t done = 0;
     for (int k = 0; k < request.classCount; ++k) {
-        if (compressClassRecords(project, k, request.colourMode, compress, pass, feedback, updates) != 0) {
+        const double from = pixels == 0 ? 0 : static_cast<double>(done) / pixels;
+        done += classPixels(project, k);
+        const double to = pixels == 0 ? 1 : static_cast<double>(done) / pixels;
+        pass.progress = progressPart(request.progress, kCompressionShare * from, kCompressionShare * to);
+        const int rc = compressClassRecords(project, k, request.colourMode, compress, pass, feedback, updates);
+        if (rc == kPassCancelled) return kWriteCancelled;
+        if (rc != 0) {
             feedback.show(warning("Error : Can not compress this data.", Icon::Information));
             return kWriteFailed;
         }

@@ -5,6 +5,7 @@
 
 #include "project/feedback.h"
 #include "project/map_project.h"
+#include "project/progress.h"
 #include "raster/record_division.h"
 
 namespace plotvane {
@@ -33,11 +34,16 @@ struct WriteRequest {
     bool ditherChecked = false;     // the DITHERING box, for the conversions
     bool compressChecked = false;   // the COMPRESS box, for the conversions' record count
     std::filesystem::path workDir;  // holds the temporary files
+    // Told as each class is converted and cut into records, and as the
+    // records are written.
+    Progress progress{};
 };
 
 inline constexpr int kWriteOk = 0;
 inline constexpr int kWriteFailed = 1;
 inline constexpr int kWriteCompressionFileLost = 2;
+// The request's progress said stop: as a failure, without a message.
+inline constexpr int kWriteCancelled = 3;
 
 // Writes the map database of `project` to `request.outputPath` through an
 // OutputFile: refuses at once an output that is not a regular file or is
@@ -46,7 +52,8 @@ inline constexpr int kWriteCompressionFileLost = 2;
 // unique name beside the output's target and renames it over the target
 // once it is complete and synced, so an existing database is never lost.
 // Returns 0, 2 when "tempcomp.$$$" cannot be reopened, 1 for every other
-// failure, after showing the message (and explaining a file problem).
+// failure, after showing the message (and explaining a file problem), and
+// 3 (kWriteCancelled) after a stop, silently.
 // The unfinished file is removed on every failure, so `unfinishedFile`,
 // when given, is always empty on return. On success "temppdb.$$$" has been
 // deleted.

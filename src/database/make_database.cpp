@@ -14,7 +14,8 @@ bool saveMapDatabase(MapProject& project, const std::filesystem::path& outputPat
                                project.compressFlag != 0,
                                options.ditherChecked,
                                options.compressChecked,
-                               options.workDir};
+                               options.workDir,
+                               options.progress};
     std::filesystem::path unfinished;
     const int rc = writeMapDatabase(project, request, clock, feedback, updates, &unfinished);
     if (rc == kWriteOk) {
@@ -22,7 +23,7 @@ bool saveMapDatabase(MapProject& project, const std::filesystem::path& outputPat
         removeIfExists(options.workDir / kCompressionFileName);
         return true;
     }
-    feedback.show(warning("Error : cannot make pdb-file", Icon::Exclamation));
+    if (rc != kWriteCancelled) feedback.show(warning("Error : cannot make pdb-file", Icon::Exclamation));
     if (!unfinished.empty()) removeIfExists(unfinished);
     removeIfExists(options.workDir / kDatabaseRasterName);
     removeIfExists(options.workDir / kCompressionFileName);

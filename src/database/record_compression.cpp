@@ -15,6 +15,8 @@ namespace {
 
 // Source rows are read in blocks of about this size.
 constexpr std::size_t kReadBlock = 256u << 10;
+// The share of a class's pass its conversion to the working raster takes.
+constexpr double kConversionShare = 0.6;
 // Zero bytes kept after a copied source row: the 4 the packing may reach
 // plus slack for the neighbouring byte of a shifted read.
 constexpr std::size_t kRowTail = 16;
@@ -235,6 +237,13 @@ private:
         feedback_.show(warning(text, icon));
         return code;
     }
+    // A stop asked for: as a failure, without a message.
+    int cancelled() {
+        compression_.reset();
+        source_.reset();
+        removeIfExists(compressionPath_);
+        return kPassCancelled;
+    }
     int writeFailed() {
         const int error = errno;
         fail("Error : Cannot make  compression temp file.", Icon::Exclamation, 1);
@@ -275,10 +284,15 @@ private:
             return 0;
         }
         removeIfExists(rasterPath_);
-        const RasterRequest raster{classIndex_,        mode_,
-                                   cls.fileName.str(), rasterPath_,
-                                   request_.ditherChecked, request_.compressChecked};
-        if (!isColourMode(mode_) || convertToWorkRaster(project_, raster, feedback_, updates_) != RasterResult::Ok)
+        RasterRequest raster{classIndex_,        mode_,
+                             cls.fileName.str(), rasterPath_,
+                             request_.ditherChecked, request_.compressChecked};
+        raster.progress = progressPart(request_.progress, 0, kConversionShare);
+        cutStart_ = kConversionShare;
+        const RasterResult converted = isColourMode(mode_) ? convertToWorkRaster(project_, raster, feedback_, updates_)
+                                                           : RasterResult::UnknownMode;
+        if (converted == RasterResult::Cancelled) return cancelled();
+        if (converted != RasterResult::Ok)
             return fail("Error : This bitmap file cannot change color mode.", Icon::Information, 1);
         sourcePath_ = rasterPath_;
         return 0;
@@ -337,6 +351,8 @@ private:
         for (std::uint32_t r = 0; r < cls.recordRows; ++r) {
             if (const int rc = cutTileRow(r, cls.recordColumns, counter); rc != 0) return rc;
             counter += cls.recordColumns;
+            if (!keepGoing(request_.progress, cutStart_ + (1 - cutStart_) * (r + 1) / cls.recordRows))
+                return cancelled();
         }
         project_.recordCounter = static_cast<std::uint16_t>(counter);
 
@@ -436,6 +452,7 @@ private:
     std::uint64_t dataOffset_ = 0;
     bool keepOriginalBits_ = false;
     bool topDown_ = false;
+    double cutStart_ = 0;  // where the cutting's share of the progress starts
     std::vector<std::uint8_t> block_;
     std::vector<std::uint8_t> row_;
     std::vector<std::uint8_t> packed_;

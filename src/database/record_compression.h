@@ -8,6 +8,7 @@
 
 #include "project/feedback.h"
 #include "project/map_project.h"
+#include "project/progress.h"
 #include "raster/record_division.h"
 
 namespace plotvane {
@@ -52,15 +53,21 @@ struct CompressionRequest {
     // needs more, its columns are cut in groups that fit (each group reads
     // the source rows again), and a single column is streamed to the file.
     std::uint64_t memoryBudget = std::uint64_t{8} << 20;
+    // Told of the pass of this class, the conversion and then each tile row.
+    Progress progress{};
 };
+
+// The request's progress said stop: no message is shown.
+inline constexpr int kPassCancelled = 5;
 
 // The compression pass of one class (0-based): cuts the class into its
 // tiles, packs every tile row in `mode`, run-length codes it when
 // `compress`, and appends all tiles in record order to "tempcomp.$$$"
 // (created for class 0, appended to for later classes). Records each
 // tile's data length in `recordSizes` at `recordCounter`, which it
-// advances. Returns 0, or 1, 2 or 4 after showing the failure's message;
-// "tempcomp.$$$" is deleted on every failure after it was created.
+// advances. Returns 0, or 1, 2 or 4 after showing the failure's message,
+// or kPassCancelled; "tempcomp.$$$" is deleted on every failure and
+// cancel after it was created.
 int compressClassRecords(MapProject& project, int classIndex, ColourMode mode, bool compress,
                          const CompressionRequest& request, Feedback& feedback, ControlUpdates& updates);
 

@@ -121,6 +121,7 @@ void MainWindow::paintEvent(QPaintEvent*) {
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
+    if (held_) return;
     const int x = static_cast<int>(std::floor(event->position().x()));
     const int y = static_cast<int>(std::floor(event->position().y()));
     controller_.mousePress(x, y, buttonBits(event->buttons()), modifierBits(event->modifiers()));
@@ -128,12 +129,25 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
 }
 
 void MainWindow::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::WindowStateChange) refreshPreview();
+    if (event->type() == QEvent::WindowStateChange) {
+        if (held_)
+            changedWhileHeld_ = true;
+        else
+            refreshPreview();
+    }
     QDialog::changeEvent(event);
 }
 
 void MainWindow::reject() {
-    if (!ending_) controller_.close();
+    if (!ending_ && !held_) controller_.close();
+}
+
+void MainWindow::holdForWork(bool held) {
+    held_ = held;
+    if (held_ || !changedWhileHeld_) return;
+    changedWhileHeld_ = false;
+    refreshPreview();
+    update();
 }
 
 }  // namespace plotvane::qtui

@@ -53,6 +53,11 @@ public:
     void repaintRegion(ui::Region region);
     // The dialog ends; `exec` returns.
     void end();
+    // While long work runs under its progress dialog, the window paints
+    // what it painted before and passes nothing to the controller (a
+    // change of its state, a press, a close); once released it asks again
+    // what to draw when its state changed meanwhile.
+    void holdForWork(bool held);
 
     const app::PreviewDescription& preview() const { return preview_; }
 
@@ -73,6 +78,8 @@ private:
     QLabel* colourIndicator_ = nullptr;
     bool describing_ = false;
     bool ending_ = false;
+    bool held_ = false;
+    bool changedWhileHeld_ = false;
 };
 
 }  // namespace plotvane::qtui

@@ -1,5 +1,7 @@
 #include "gui/qt_platform.h"
 
+#include "gui/quit_on_signal.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 
@@ -183,6 +185,7 @@ bool QtPlatform::progress(std::string_view what, double fraction) {
         progress_->setAutoClose(false);
         progress_->setAutoReset(false);
         progressClock_.start();
+        if (main_) main_->holdForWork(true);
     }
     progress_->setValue(static_cast<int>(fraction * kSteps));
     if (!progress_->isVisible() && progressClock_.elapsed() >= 500) progress_->show();
@@ -190,10 +193,15 @@ bool QtPlatform::progress(std::string_view what, double fraction) {
     // window's input) nothing the user does reaches the window meanwhile.
     QCoreApplication::processEvents(progress_->isVisible() ? QEventLoop::AllEvents
                                                            : QEventLoop::ExcludeUserInputEvents);
-    return !progress_->wasCanceled();
+    // An interrupt (SIGINT, SIGTERM, SIGHUP) stops the work as Cancel does,
+    // and the program then ends.
+    return !progress_->wasCanceled() && quitSignal() == 0;
 }
 
-void QtPlatform::endProgress() { progress_.reset(); }
+void QtPlatform::endProgress() {
+    if (progress_ && main_) main_->holdForWork(false);
+    progress_.reset();
+}
 
 void QtPlatform::setBusy(bool busy) {
     if (busy && busyDepth_++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);

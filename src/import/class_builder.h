@@ -2,22 +2,18 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <span>
 #include <vector>
 
 #include "import/class_plan.h"
 #include "import/master_picture.h"
 #include "project/feedback.h"
+#include "project/progress.h"
 
 namespace plotvane::import {
 
 inline constexpr int kBuildFailed = 1;
 inline constexpr int kBuildCancelled = 2;
-
-// Told how far the work is (0..1) between rows; answering false stops it,
-// and a stop is handled exactly like a failure: nothing is left behind.
-using Progress = std::function<bool(double fraction)>;
 
 // Where the class pictures go. Rows are written where they belong in the
 // file, which may be before rows written earlier (a BMP stores its bottom

@@ -246,6 +246,10 @@ struct PixelJob {
     int blockCount;
     std::uint64_t sourceStride;
     FileProblem writeProblem;  // its `error` is filled in when a write fails
+    const Progress& progress;
+
+    // Told once block `k` is written; false when the conversion is to stop.
+    bool written(int k) const { return keepGoing(progress, static_cast<double>(k + 1) / blockCount); }
 };
 
 enum class Stage { Free, Read, Diffused };
@@ -312,6 +316,7 @@ RasterResult convertSerially(PixelJob& job, BmpRowReader& reader, Feedback& feed
         if (!readBlock(job, reader, block, k)) return reportTruncated(feedback);
         if (diffuser) diffuseBlock(*diffuser, block);
         if (!writeBlock(job, block)) return reportWriteFailure(job, errno, feedback);
+        if (!job.written(k)) return RasterResult::Cancelled;
     }
     return RasterResult::Ok;
 }
@@ -392,6 +397,7 @@ RasterResult readAndWriteBlocks(PixelJob& job, BmpRowReader& reader, std::vector
             writeError = errno;
             return RasterResult::CannotWriteRaster;
         }
+        if (!job.written(nextWrite)) return RasterResult::Cancelled;
         stages.set(writeSlot, Stage::Free);
         ++nextWrite;
     }
@@ -423,13 +429,13 @@ RasterResult convertWithDiffusionThread(PixelJob& job, BmpRowReader& reader, Fee
 }
 
 RasterResult convertPixels(std::FILE* source, std::FILE* raster, const BmpHeaders& h, PixelConverter& converter,
-                  const FileProblem& writeProblem, Feedback& feedback) {
+                           const FileProblem& writeProblem, const Progress& progress, Feedback& feedback) {
     const std::uint64_t sourceStride = pixelRowStride(h.biWidth, h.biBitCount);
     const auto height = static_cast<int>(pictureHeight(h));
     const auto blockRows =
         static_cast<int>(std::clamp<std::uint64_t>(kBlockBytes / sourceStride, 1, static_cast<std::uint64_t>(height)));
     PixelJob job{source,       raster,       h, converter, height, blockRows, (height + blockRows - 1) / blockRows,
-                 sourceStride, writeProblem};
+                 sourceStride, writeProblem, progress};
     BmpRowReader reader(source, h);
     if (!reader.start()) return reportTruncated(feedback);
     if (!converter.needsDiffusion()) return convertSerially(job, reader, feedback);
@@ -665,7 +671,7 @@ RasterResult writeRasterContent(MapProject& project, const RasterRequest& reques
 
     try {
         PixelConverter converter(h, table, request.mode, request.ditherChecked, inverted);
-        return convertPixels(source, target.stream(), h, converter, target.writeProblem(), feedback);
+        return convertPixels(source, target.stream(), h, converter, target.writeProblem(), request.progress, feedback);
     } catch (const std::bad_alloc&) {
         feedback.show(warning("allocdmatrix error\n"));
         return RasterResult::NoMemory;

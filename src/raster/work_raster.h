@@ -7,6 +7,7 @@
 #include "project/feedback.h"
 #include "project/map_project.h"
 #include "project/output_file.h"
+#include "project/progress.h"
 #include "raster/bmp_reader.h"
 #include "raster/record_division.h"
 
@@ -23,6 +24,9 @@ struct RasterRequest {
     // created beside its target at the raster-creation step, and put in
     // the target's place when complete.
     OutputFile* output = nullptr;
+    // Told after each block of rows; a stop ends the conversion with
+    // RasterResult::Cancelled, silently.
+    Progress progress{};
 };
 
 // What a working-raster conversion did. The values are the result codes
@@ -45,6 +49,7 @@ enum class RasterResult : int {
     // refused before any file is touched and without a message.
     UnknownMode = 10,
     NoMemory = 11,     // the work areas could not be obtained ("allocdmatrix error")
+    Cancelled = 12,    // the request's progress said stop; no message is shown
 };
 
 // Bits per pixel of the raster file (mode 2 is stored with 4 bits).

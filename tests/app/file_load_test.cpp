@@ -357,6 +357,35 @@ TEST_F(FileLoadAllOrNothing, AFailingFileOperationChangesNothing) {
     }
 }
 
+// Cancel at any report of the restore's progress, over a loaded map,
+// changes nothing a user can see or find on disk and says nothing; a good
+// database loads right after.
+TEST_F(FileLoadAllOrNothing, CancelAtEveryProgressStepChangesNothing) {
+    const auto first = makeMap(inputs, "two", {2, false, 1, nullptr});
+    const auto three = makeMap(inputs, "three", {3, true, 2, nullptr});
+    platform.clearProgress();
+    ASSERT_EQ(load(three), std::vector<Message>{kReadOnly});
+    // One report per tile row: one row in each class.
+    EXPECT_EQ(platform.progressReports(), (std::vector<double>{1.0 / 3, 2.0 / 3, 1.0}));
+    EXPECT_EQ(platform.progressEnds(), 1);
+    for (std::size_t n = 0; n < 3; ++n) {
+        const std::string label = "cancel at report " + std::to_string(n);
+        dialog.destroy();
+        open();
+        ASSERT_EQ(load(first), std::vector<Message>{kReadOnly});
+        const Seen before = seen();
+        platform.clearProgress();
+        platform.cancelProgressAt(n);
+        EXPECT_EQ(load(three), std::vector<Message>{}) << label;
+        EXPECT_EQ(platform.progressReports().size(), n + 1) << label;
+        EXPECT_EQ(platform.progressEnds(), 1) << label;
+        EXPECT_TRUE(seen() == before) << label;
+        EXPECT_TRUE(platform.repaints().empty()) << label;
+        platform.clearProgress();
+        expectGoodLoad(first, label);
+    }
+}
+
 // The open dialog is cancelled before anything is read.
 TEST_F(MainDialogTest, CancellingTheOpenDialogReadsNothing) {
     platform.queue(cancelFile());

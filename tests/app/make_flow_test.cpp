@@ -3,6 +3,7 @@
 // scripted platform, the messages and control changes in their order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <ostream>
@@ -406,6 +407,72 @@ TEST_F(MakeFlow, WriterFailureShowsItsCascadeAndKeepsTheExistingDatabase) {
     EXPECT_EQ(readFile(output), previous);
     EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"colour.bmp", "map.pdb", "work"}));
     EXPECT_TRUE(folderEntries(work).empty());
+}
+
+// The window's front end with nobody told how far the writer is.
+class UnwatchedFrontEnd : public app::DialogMakeFrontEnd {
+public:
+    using DialogMakeFrontEnd::DialogMakeFrontEnd;
+    Progress progress() override { return {}; }
+};
+
+// Two colour classes dithered into 8BPP. Without a cancel the reports rise
+// to 1 and the database is the one made when nobody is told; a cancel at
+// any report ends the make silently, the existing database as it was and
+// nothing left behind.
+TEST_F(MakeFlow, CancelAtEveryProgressStepLeavesEverythingAsItWas) {
+    for (int k = 0; k < 2; ++k) {
+        BmpRecipe colour;
+        colour.width = colour.height = 320 << k;
+        colour.bitCount = 24;
+        colour.pixel = [](int x, int y) { return static_cast<std::uint32_t>(x * 0x030507 + y * 0x0b0d11); };
+        const fs::path path = dir / ("colour" + std::to_string(k + 1) + ".bmp");
+        writeFile(path, makeBmp(colour));
+        RecordingFeedback checks;
+        ControlUpdates updates;
+        ASSERT_EQ(checkClassBitmap(project, path, k, false, checks, updates), ClassBitmapResult::Ok);
+        project.classes[static_cast<std::size_t>(k)].fileName.assign(path.string());
+        project.classCount = k + 1;
+    }
+    project.colourMode = project.requestedColourMode = ColourMode::Bpp8;
+    platform.setChecked(kMain, ids::kIdDithering, true);
+    typeIdentity("Map", "01234");
+    const fs::path reference = dir / "reference.pdb";
+    queueFixedPassword();
+    platform.queue(chooseFile(reference.string()));
+    UnwatchedFrontEnd unwatched(platform, clock, work);
+    ASSERT_TRUE(app::makeDatabaseCommand(project, unwatched));
+    EXPECT_TRUE(platform.progressReports().empty());
+
+    const std::vector<std::uint8_t> previous = {'k', 'e', 'e', 'p'};
+    platform.clearProgress();
+    queueFixedPassword();
+    platform.queue(chooseFile(output.string()));
+    ASSERT_TRUE(make());
+    const std::vector<double> reports = platform.progressReports();
+    ASSERT_GE(reports.size(), 8u);
+    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+    EXPECT_DOUBLE_EQ(reports.back(), 1.0);
+    EXPECT_EQ(platform.progressEnds(), 1);
+    EXPECT_EQ(readFile(output), readFile(reference));
+
+    for (std::size_t n = 0; n < reports.size(); ++n) {
+        writeFile(output, previous);
+        platform.clearMessages();
+        platform.clearProgress();
+        platform.cancelProgressAt(n);
+        queueFixedPassword();
+        platform.queue(chooseFile(output.string()));
+        EXPECT_FALSE(make()) << n;
+        EXPECT_TRUE(platform.messages().empty()) << n << ": " << platform.messageTexts().at(0);
+        EXPECT_EQ(platform.progressReports().size(), n + 1) << n;
+        EXPECT_EQ(platform.progressEnds(), 1) << n;
+        EXPECT_EQ(readFile(output), previous) << n;
+        EXPECT_EQ(folderEntries(dir.path()),
+                  (std::vector<std::string>{"colour1.bmp", "colour2.bmp", "map.pdb", "reference.pdb", "work"}))
+            << n;
+        EXPECT_TRUE(folderEntries(work).empty()) << n;
+    }
 }
 
 }  // namespace

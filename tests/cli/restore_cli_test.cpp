@@ -362,5 +362,47 @@ TEST(RestoreCliFailureInjection, EveryFileOperationFailingInTurnHarmsNothing) {
         [](const ProcessResult& r, const std::string& failAt) { EXPECT_EQ(r.out, "") << failAt; });
 }
 
+// make and restore say how far the writer and the restore are on stderr
+// off a terminal only with --progress, and never with --quiet.
+TEST(ProgressLines, MakeAndRestoreOnlyWhenAskedOffATerminal) {
+    CliSandbox box(kCli);
+    const std::string db = box.output("progress.pdb").string();
+    std::vector<std::string> make{"make", "-o", db, "--name", "PROGRESS", "--version", "00001"};
+    for (int size : {160, 320})
+        make.push_back(box.writeOneBitBmp("p" + std::to_string(size) + ".bmp", size, size, mapPicture).string());
+    const std::vector<std::string> restore{"restore", db, "-d", box.output("classes").string()};
+    const std::string success = "Plotvane: Success : Map Database making\n";
+    struct Case {
+        const std::vector<std::string>* command;
+        std::vector<std::string> flags;
+        std::string line;   // the progress line's last state, or none
+        std::string after;  // what follows it on stderr
+    };
+    const Case cases[] = {
+        {&make, {}, "", success},
+        {&make, {"--progress"}, "\rMaking the map database: 100%\n", success},
+        {&make, {"--progress", "--quiet"}, "", success},
+        {&restore, {}, "", ""},
+        {&restore, {"--progress"}, "\rRestoring the map database: 100%\n", ""},
+        {&restore, {"--quiet"}, "", ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = *c.command;
+        args.insert(args.end(), c.flags.begin(), c.flags.end());
+        const ProcessResult r = box.run(args);
+        SCOPED_TRACE(args.front() + " " + (c.flags.empty() ? std::string() : c.flags.front()));
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        if (c.line.empty()) {
+            EXPECT_EQ(r.err, c.after);
+            continue;
+        }
+        // Each report that changes the percentage rewrites the line.
+        const std::string what = c.line.substr(1, c.line.find(':'));
+        ASSERT_GT(r.err.size(), c.line.size() + c.after.size());
+        EXPECT_EQ(r.err.substr(0, what.size() + 1), "\r" + what) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.size() - c.line.size() - c.after.size()), c.line + c.after) << r.err;
+    }
+}
+
 }  // namespace
 }  // namespace plotvane::test

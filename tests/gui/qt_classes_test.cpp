@@ -1,6 +1,6 @@
 // "Make classes from one picture..." through the real widgets: the context
-// menu item, the classes dialog, the rows filled; the progress dialog and
-// its Cancel.
+// menu item, the classes dialog, the rows filled; the progress dialog, its
+// Cancel, and the window held while work runs.
 #include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -122,6 +122,21 @@ private slots:
         QVERIFY(!platform.progress("Building classes", fraction + 0.001));
         platform.endProgress();
         QVERIFY(platform.progressDialog() == nullptr);
+    }
+
+    // While work runs under its progress dialog the window passes nothing to
+    // the controller: Escape does not end it; once the work ends it does.
+    void windowHeldWhileWorkRuns() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        Window live(dir.path().toStdString());
+        QVERIFY(QTest::qWaitForWindowExposed(live.window.get()));
+        QVERIFY(live.platform.progress("Making the map database", 0.0));
+        QTest::keyClick(live.window.get(), Qt::Key_Escape);
+        QVERIFY(live.window->isVisible());
+        live.platform.endProgress();
+        QTest::keyClick(live.window.get(), Qt::Key_Escape);
+        QVERIFY(!live.window->isVisible());
     }
 };
 

@@ -63,6 +63,12 @@ public:
     void queueClassesAnswer(std::optional<ui::ClassesChoice> answer) { classesAnswers_.push_back(std::move(answer)); }
     // The progress dialog's Cancel is pressed at report `n` (0-based).
     void cancelProgressAt(std::size_t n) { cancelAt_ = n; }
+    // Forgets the reports, the closings and the Cancel to come.
+    void clearProgress() {
+        progress_.clear();
+        progressEnds_ = 0;
+        cancelAt_.reset();
+    }
     // Types into a control as a user would, with the widget's filters.
     // Typing replaces the whole text. Returns what the edit now holds.
     std::string typeInto(ui::DialogId dialog, int id, const std::string& text);
