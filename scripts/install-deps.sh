@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake make pkg-config git
+  build-essential cmake make ninja-build pkg-config git
   libgtest-dev libgmock-dev
   libcli11-dev nlohmann-json3-dev
   libgdal-dev gdal-bin

@@ -21,8 +21,15 @@ if command -v ccache >/dev/null; then
   export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}"
 fi
 
+# Ninja keeps both cores busy across targets; an existing build folder
+# keeps the generator it was made with.
+generator=()
+if command -v ninja >/dev/null && [ ! -f "$build/CMakeCache.txt" ]; then
+  generator=(-G Ninja)
+fi
+
 start=$(date +%s)
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
+cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
   -DPLOTVANE_SANITIZE=ON -DPLOTVANE_WERROR="${WERROR:-ON}" -DPLOTVANE_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
 cmake --build "$build" -j "$jobs"
 built=$(date +%s)
