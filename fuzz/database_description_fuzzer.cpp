@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> bytes(data, size);
     SilentFeedback feedback;
     MapDescription description;
-    if (describeMapDatabaseBytes(bytes, feedback, description) == 0) {
+    if (describeMapDatabaseBytes(bytes, feedback, description) == DatabaseCheck::Ok) {
         const std::string text = cli::infoText(description);
         if (text.empty() || !nlohmann::json::accept(cli::infoJson(description))) __builtin_trap();
     }

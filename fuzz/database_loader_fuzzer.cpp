@@ -69,6 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MapProject project;
     CheckedOutput output;
     SilentFeedback feedback;
-    if (restoreDatabaseBytes(bytes, project, output, feedback) == 0 && !output.whole()) __builtin_trap();
+    if (restoreDatabaseBytes(bytes, project, output, feedback) == RestoreResult::Ok && !output.whole()) __builtin_trap();
     return 0;
 }

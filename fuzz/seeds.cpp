@@ -213,7 +213,7 @@ std::vector<Bytes> bmpSeeds() {
         MapProject project;
         RestoreMemory out;
         SilentFeedback feedback;
-        if (restoreDatabaseBytes(db, project, out, feedback) == 0 && !out.files.empty())
+        if (restoreDatabaseBytes(db, project, out, feedback) == RestoreResult::Ok && !out.files.empty())
             seeds.push_back(out.files.front());
     }
     return seeds;

@@ -142,9 +142,9 @@ bool restoreStage(const std::string& path, MapProject& loaded, FileLoadContext& 
     const Progress progress = [&context](double fraction) {
         return context.platform.progress("Loading the map database", fraction);
     };
-    const int restored = restoreDatabase(path, output, loaded, context.feedback, progress);
+    const RestoreResult restored = restoreDatabase(path, output, loaded, context.feedback, progress);
     context.platform.endProgress();
-    if (restored != 0) return false;
+    if (restored != RestoreResult::Ok) return false;
     if (!output.commit()) {
         context.feedback.show(error("Cannot make bmp-file.", Icon::Exclamation));
         context.feedback.explain(output.problem());
@@ -165,7 +165,7 @@ void fileLoadCommand(MapProject& project, FileLoadContext& context) {
     // Every stage works on a copy: a load that stops anywhere leaves the
     // project, the dialog and the RestoreFiles as they were.
     MapProject loaded = project;
-    if (readDatabaseHeader(*path, loaded, context.feedback) != 0) return;
+    if (readDatabaseHeader(*path, loaded, context.feedback) != DatabaseCheck::Ok) return;
     if (!passwordStage(loaded, context)) return;
     if (!restoreStage(*path, loaded, context)) return;
     project = loaded;

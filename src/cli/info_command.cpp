@@ -16,7 +16,7 @@ namespace {
 int runInfo(const std::string& path, bool json) {
     StderrFeedback feedback;
     MapDescription description;
-    if (describeMapDatabaseFile(path, feedback, description) != 0) return kExitRefused;
+    if (describeMapDatabaseFile(path, feedback, description) != DatabaseCheck::Ok) return kExitRefused;
     const std::string out = json ? infoJson(description) : infoText(description);
     std::fwrite(out.data(), 1, out.size(), stdout);
     return kExitOk;

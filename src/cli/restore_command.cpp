@@ -89,7 +89,7 @@ int runRestore(const RestoreOptions& options) {
 
     StderrFeedback feedback;
     MapProject project;
-    if (readDatabaseHeader(options.database, project, feedback) != 0) return kExitRefused;
+    if (readDatabaseHeader(options.database, project, feedback) != DatabaseCheck::Ok) return kExitRefused;
     if (settleLoadedAccess(project) == LoadAccess::AskPassword) {
         const std::string typed = readPassword(options.passwordStdin);
         const PasswordCheck check = fitsPasswordField(typed, feedback)
@@ -105,7 +105,7 @@ int runRestore(const RestoreOptions& options) {
                           {options.database});
     {
         ProgressLine progress("Restoring the map database", options.progress);
-        if (restoreDatabase(options.database, outputs, project, feedback, progress.callback()) != 0)
+        if (restoreDatabase(options.database, outputs, project, feedback, progress.callback()) != RestoreResult::Ok)
             return kExitRefused;
     }
     if (!outputs.commit()) {

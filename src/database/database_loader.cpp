@@ -139,15 +139,15 @@ public:
     Restore(MapProject& project, RestoreOutput& output, Feedback& feedback, const Progress& progress)
         : project_(project), output_(output), feedback_(feedback), progress_(progress) {}
 
-    int run(std::span<const std::uint8_t> database) {
+    RestoreResult run(std::span<const std::uint8_t> database) {
         resetMapFields(project_);
         const std::optional<Refusal> refusal = readMapDatabase(database, *this);
         if (refusal) {
             feedback_.show(refusal->message);
-            result_ = static_cast<int>(refusal->part);
+            result_ = resultOf(refusal->part);
         }
         // Closes what a failed class left open; the file stays as written so far.
-        if (result_ != 0 && classOpen_) output_.end();
+        if (result_ != RestoreResult::Ok && classOpen_) output_.end();
         return result_;
     }
 
@@ -217,7 +217,7 @@ public:
         }
         ++gridRowsDone_;
         if (!keepGoing(progress_, gridRows_ == 0 ? 1 : static_cast<double>(gridRowsDone_) / gridRows_)) {
-            result_ = kRestoreCancelled;
+            result_ = RestoreResult::Cancelled;
             return false;
         }
         return true;
@@ -233,8 +233,17 @@ private:
     bool outputFailed() {
         feedback_.show(cannotMakeBmp());
         feedback_.explain(output_.problem());
-        result_ = 3;
+        result_ = RestoreResult::CannotMakeRestoreFile;
         return false;
+    }
+
+    static RestoreResult resultOf(DamagedPart part) {
+        switch (part) {
+            case DamagedPart::MapHeader: return RestoreResult::DamagedMapHeader;
+            case DamagedPart::TileGrid: return RestoreResult::DamagedTileGrid;
+            case DamagedPart::Tiles: return RestoreResult::DamagedTiles;
+        }
+        return RestoreResult::DamagedMapHeader;
     }
 
     void restoreCorners(const MapHeaderRecord& header) {
@@ -270,7 +279,7 @@ private:
     Feedback& feedback_;
     const Progress& progress_;
     ColourMode mode_ = ColourMode::Original;
-    int result_ = 0;
+    RestoreResult result_ = RestoreResult::Ok;
     std::uint64_t gridRows_ = 0;      // tile rows of every class
     std::uint64_t gridRowsDone_ = 0;
     bool classOpen_ = false;
@@ -421,16 +430,20 @@ bool RestoreMemory::write(std::span<const std::uint8_t> bytes) {
 
 // ---- Stages --------------------------------------------------------------
 
-int restoreDatabaseBytes(std::span<const std::uint8_t> database, MapProject& project, RestoreOutput& output,
-                         Feedback& feedback, const Progress& progress) {
+RestoreResult restoreDatabaseBytes(std::span<const std::uint8_t> database, MapProject& project,
+                                   RestoreOutput& output, Feedback& feedback, const Progress& progress) {
     Restore restore(project, output, feedback, progress);
     return restore.run(database);
 }
 
-int restoreDatabase(const std::filesystem::path& database, RestoreOutput& output, MapProject& project,
-                    Feedback& feedback, const Progress& progress) {
+RestoreResult restoreDatabase(const std::filesystem::path& database, RestoreOutput& output, MapProject& project,
+                              Feedback& feedback, const Progress& progress) {
     FilePtr file;
-    if (const int rc = openDatabaseFile(database, feedback, file); rc != 0) return rc;
+    switch (openDatabaseFile(database, feedback, file)) {
+        case DatabaseCheck::Ok: break;
+        case DatabaseCheck::NotFound: return RestoreResult::NotFound;
+        default: return RestoreResult::CannotOpen;
+    }
     BusyScope busy(feedback);
     DatabaseFile bytes;
     // What cannot be read counts as missing: the first read past it fails.
@@ -438,12 +451,12 @@ int restoreDatabase(const std::filesystem::path& database, RestoreOutput& output
     return restoreDatabaseBytes(bytes.bytes(), project, output, feedback, progress);
 }
 
-int restoreDatabase(const std::filesystem::path& database, const std::filesystem::path& workDir,
-                    MapProject& project, Feedback& feedback) {
+RestoreResult restoreDatabase(const std::filesystem::path& database, const std::filesystem::path& workDir,
+                              MapProject& project, Feedback& feedback) {
     for (const char* name : kRestoreFileNames) {
         if (!fileExists(workDir / name)) continue;
         feedback.show(error("Plotvane use [" + std::string(name) + "]file. Please delete it.", Icon::Exclamation));
-        return 1;
+        return RestoreResult::RestoreFileInTheWay;
     }
     RestoreFolder output(workDir);
     return restoreDatabase(database, output, project, feedback);

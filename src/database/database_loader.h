@@ -93,36 +93,45 @@ public:
 
 // ---- The stages of File Load ---------------------------------------------
 
-// A restore stopped by its progress: no message was shown.
-inline constexpr int kRestoreCancelled = 5;
+// What the restore stage of File Load did. The values are its result
+// codes, which give a few outcomes the same number.
+enum class RestoreResult : int {
+    Ok = 0,
+    RestoreFileInTheWay = 1,  // "Plotvane use [mktempfl.001]file. Please delete it." and the others
+    NotFound = 1,             // "Error : Cannot find pdb-file"
+    CannotOpen = 2,           // "Error : Cannot open pdb-file"
+    DamagedMapHeader = 2,     // the identity, record 0, its directory or the texts
+    CannotMakeRestoreFile = 3,  // "Cannot make bmp-file."
+    DamagedTileGrid = 3,      // the directory entries or record offsets of a class's tiles
+    DamagedTiles = 4,         // a tile header or its pixel rows
+    Cancelled = 5,            // stopped by its progress: no message was shown
+};
 
 // `restoreDatabase` after the database is read: resets the map fields of
 // the project, checks the identity and record 0, restores the name,
 // version, corners, class rows and information texts, and writes the
 // RestoreFile of every class through `output`. Reports every failure:
-// 2 ("PDB file data", "Not Orbilune data!", "information header"; title
-// "Error", information icon) before the first RestoreFile, 3 when a
-// RestoreFile cannot be made ("Cannot make bmp-file.", exclamation) or the
-// tile grid or offsets are damaged, 4 when a tile header or its pixels are;
-// a file that cannot be made or written is also explained.
+// damage ("PDB file data", "Not Orbilune data!", "information header";
+// title "Error", information icon), or a RestoreFile that cannot be made
+// ("Cannot make bmp-file.", exclamation), which is also explained.
 // Nothing outside `database` is read. `progress` is told after each tile
-// row; a stop ends the restore with kRestoreCancelled, silently, leaving
-// the output as a failure does.
-int restoreDatabaseBytes(std::span<const std::uint8_t> database, MapProject& project, RestoreOutput& output,
-                         Feedback& feedback, const Progress& progress = {});
+// row; a stop ends the restore with Cancelled, silently, leaving the
+// output as a failure does.
+RestoreResult restoreDatabaseBytes(std::span<const std::uint8_t> database, MapProject& project,
+                                   RestoreOutput& output, Feedback& feedback, const Progress& progress = {});
 
 // The restore stage of File Load once no RestoreFile is in the way:
 // refuses when the database does not exist ("Error : Cannot find
-// pdb-file", result 1) or cannot be opened (2), and then restores it
-// through `output` under the wait cursor. 0 on success.
-int restoreDatabase(const std::filesystem::path& database, RestoreOutput& output, MapProject& project,
-                    Feedback& feedback, const Progress& progress = {});
+// pdb-file") or cannot be opened, and then restores it through `output`
+// under the wait cursor.
+RestoreResult restoreDatabase(const std::filesystem::path& database, RestoreOutput& output, MapProject& project,
+                              Feedback& feedback, const Progress& progress = {});
 
 // The restore stage of File Load into the RestoreFiles of `workDir`:
 // refuses first while one of them is there ("Plotvane use
-// [mktempfl.001]file. Please delete it." and the others, result 1).
-int restoreDatabase(const std::filesystem::path& database, const std::filesystem::path& workDir,
-                    MapProject& project, Feedback& feedback);
+// [mktempfl.001]file. Please delete it." and the others).
+RestoreResult restoreDatabase(const std::filesystem::path& database, const std::filesystem::path& workDir,
+                              MapProject& project, Feedback& feedback);
 
 enum class LoadAccess {
     Settled,      // the mode bytes are set; no dialog is needed

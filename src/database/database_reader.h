@@ -56,12 +56,11 @@ struct ClassGrid {
 // than W1 (H1) has pixels.
 int rebuildClassGrid(std::span<const RecordDirectoryEntry> entries, const MapHeaderRecord& header, ClassGrid& grid);
 
-// Which part of a database a refusal is about. The values are the results
-// File Load's restore gives for it.
+// Which part of a database a refusal is about.
 enum class DamagedPart {
-    MapHeader = 2,  // the identity, record 0, its directory or the texts
-    TileGrid = 3,   // the directory entries or record offsets of a class's tiles
-    Tiles = 4,      // a tile header or its pixel rows
+    MapHeader,  // the identity, record 0, its directory or the texts
+    TileGrid,   // the directory entries or record offsets of a class's tiles
+    Tiles,      // a tile header or its pixel rows
 };
 
 // Why a database cannot be loaded: the message File Load shows ("PDB file

@@ -70,20 +70,20 @@ public:
         : project_(project), request_(request), compress_(compress), feedback_(feedback), output_(output),
           compressionPath_(request.workDir / kCompressionFileName) {}
 
-    int createOutput() {
+    WriteResult createOutput() {
         if (!output_.create()) return cannotMake(output_.problem());
         copyBuffer_.resize(kCopyBufferSize);
         std::setvbuf(output_.stream(), nullptr, _IOFBF, kCopyBufferSize);
-        return 0;
+        return WriteResult::Ok;
     }
 
-    int writeHead(std::uint32_t writeStamp) {
+    WriteResult writeHead(std::uint32_t writeStamp) {
         const int classCount = request_.classCount;
         const std::uint64_t d = dataRecordCount(project_, classCount);
         const bool hasText = project_.infoTextCount > 0;
         if ((hasText ? 1u : 0u) + d >= kRecordLimit) {
             feedback_.show(warning("Error : [Record number]>=254", Icon::Information));
-            return 1;
+            return WriteResult::TooManyRecords;
         }
         const InfoTextRecord text = makeInfoTextRecord(project_);
         const RecordLayout layout{static_cast<std::uint32_t>(d),
@@ -102,36 +102,37 @@ public:
         appendMapHeaderRecord(head, makeMapHeaderRecord(project_, classCount, request_.colourMode));
         if (hasText) appendInfoTextRecord(head, text);
         if (!writeExact(output_.stream(), head.data(), head.size())) return writeFailed();
-        return 0;
+        return WriteResult::Ok;
     }
 
-    int writeDataRecords() {
+    WriteResult writeDataRecords() {
         std::uint64_t start = 0;
         std::size_t record = 0;
         for (int k = 0; k < request_.classCount; ++k) {
             FilePtr compression = openFile(compressionPath_, "rb");
             if (!compression) {
                 feedback_.show(warning("Error : Cannot open compressed-file.", Icon::Information));
-                return kWriteCompressionFileLost;
+                return WriteResult::CompressionFileLost;
             }
-            if (const int rc = writeClassRecords(k, compression, start, record); rc != 0) return rc;
+            if (const WriteResult rc = writeClassRecords(k, compression, start, record); rc != WriteResult::Ok)
+                return rc;
             const double written = static_cast<double>(k + 1) / request_.classCount;
             if (!keepGoing(request_.progress, kCompressionShare + (1 - kCompressionShare) * written))
-                return kWriteCancelled;
+                return WriteResult::Cancelled;
         }
-        return 0;
+        return WriteResult::Ok;
     }
 
     // Flushes the new file to disk and puts it in the output's place.
-    int finish() {
+    WriteResult finish() {
         if (!output_.commit()) return cannotMake(output_.problem());
-        return 0;
+        return WriteResult::Ok;
     }
 
 private:
     // The records of class k: each tile's header (and size word), then its
     // data copied from the compression file, which runs on from `start`.
-    int writeClassRecords(int k, FilePtr& compression, std::uint64_t& start, std::size_t& record) {
+    WriteResult writeClassRecords(int k, FilePtr& compression, std::uint64_t& start, std::size_t& record) {
         const MapClassEntry& cls = project_.classes[static_cast<std::size_t>(k)];
         const std::uint32_t nx = cls.recordColumns;
         const std::uint32_t ny = cls.recordRows;
@@ -146,37 +147,37 @@ private:
             if (compress_) appendCompressedSizeWordLittleEndian(prefix, static_cast<std::uint16_t>(length + 2));
             if (!writeExact(output_.stream(), prefix.data(), prefix.size())) return writeFailed();
             if (!seekTo(compression.get(), start)) return pointerLost(compression);
-            const int copied = copy(compression.get(), length);
-            if (copied == 1) return writeFailed();
-            if (copied != 0) return pointerLost(compression);
+            const Copy copied = copy(compression.get(), length);
+            if (copied == Copy::OutputFailed) return writeFailed();
+            if (copied == Copy::SourceEnded) return pointerLost(compression);
             start += length;
         }
-        return 0;
+        return WriteResult::Ok;
     }
 
-    int cannotMake(const FileProblem& problem) {
+    WriteResult cannotMake(const FileProblem& problem) {
         feedback_.show(cannotMakeDatabase());
         feedback_.explain(problem);
-        return 1;
+        return WriteResult::CannotMakeDatabase;
     }
-    int writeFailed() { return cannotMake(output_.writeProblem(errno)); }
+    WriteResult writeFailed() { return cannotMake(output_.writeProblem(errno)); }
 
-    int pointerLost(FilePtr& compression) {
+    WriteResult pointerLost(FilePtr& compression) {
         compression.reset();
         removeIfExists(compressionPath_);
         feedback_.show(warning("Error : Cannot access compression temp file pointer.", Icon::Exclamation));
-        return 1;
+        return WriteResult::CompressionPointerLost;
     }
 
-    // 0, 1 when the output cannot be written, 2 when the compression file ends early.
-    int copy(std::FILE* from, std::uint64_t length) {
+    enum class Copy { Done, OutputFailed, SourceEnded };
+    Copy copy(std::FILE* from, std::uint64_t length) {
         while (length > 0) {
             const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(length, copyBuffer_.size()));
-            if (!readExact(from, copyBuffer_.data(), chunk)) return 2;
-            if (!writeExact(output_.stream(), copyBuffer_.data(), chunk)) return 1;
+            if (!readExact(from, copyBuffer_.data(), chunk)) return Copy::SourceEnded;
+            if (!writeExact(output_.stream(), copyBuffer_.data(), chunk)) return Copy::OutputFailed;
             length -= chunk;
         }
-        return 0;
+        return Copy::Done;
     }
 
     MapProject& project_;
@@ -191,8 +192,8 @@ private:
 // The compression pass of every class, then the checks of what the passes
 // left: one length per record of the grids, and with compression no
 // record over 64000 bytes.
-int compressEveryClass(MapProject& project, const WriteRequest& request, bool compress, Feedback& feedback,
-                       ControlUpdates& updates) {
+WriteResult compressEveryClass(MapProject& project, const WriteRequest& request, bool compress, Feedback& feedback,
+                               ControlUpdates& updates) {
     CompressionRequest pass{request.workDir, request.ditherChecked, request.compressChecked};
     // Each class's share of the progress is its share of the pixels.
     std::uint64_t pixels = 0;
@@ -203,11 +204,12 @@ int compressEveryClass(MapProject& project, const WriteRequest& request, bool co
         done += classPixels(project, k);
         const double to = pixels == 0 ? 1 : static_cast<double>(done) / pixels;
         pass.progress = progressPart(request.progress, kCompressionShare * from, kCompressionShare * to);
-        const int rc = compressClassRecords(project, k, request.colourMode, compress, pass, feedback, updates);
-        if (rc == kPassCancelled) return kWriteCancelled;
-        if (rc != 0) {
+        const CompressionResult rc =
+            compressClassRecords(project, k, request.colourMode, compress, pass, feedback, updates);
+        if (rc == CompressionResult::Cancelled) return WriteResult::Cancelled;
+        if (rc != CompressionResult::Ok) {
             feedback.show(warning("Error : Can not compress this data.", Icon::Information));
-            return kWriteFailed;
+            return WriteResult::CannotCompress;
         }
     }
     // The passes must have produced one length per record of the grids
@@ -215,37 +217,37 @@ int compressEveryClass(MapProject& project, const WriteRequest& request, bool co
     if (project.recordCounter != dataRecordCount(project, request.classCount) ||
         project.recordSizes.size() < project.recordCounter) {
         feedback.show(warning("Error : Can not compress this data.", Icon::Information));
-        return kWriteFailed;
+        return WriteResult::CannotCompress;
     }
     if (compress && anyRecordOverLimit(project)) {
         feedback.show(warning("Error : Compression Data Size Over 64KBytes.", Icon::Information));
-        return kWriteFailed;
+        return WriteResult::CompressedRecordTooLarge;
     }
-    return 0;
+    return WriteResult::Ok;
 }
 
 // The file itself once every record's data is known: created beside the
 // output, the date checked, the head and the records written, the new
 // file put in place.
-int writeDatabaseFile(MapProject& project, const WriteRequest& request, bool compress, const Clock& clock,
-                      Feedback& feedback, OutputFile& output) {
+WriteResult writeDatabaseFile(MapProject& project, const WriteRequest& request, bool compress, const Clock& clock,
+                              Feedback& feedback, OutputFile& output) {
     DatabaseFileWriter writer(project, request, compress, feedback, output);
-    if (const int rc = writer.createOutput(); rc != 0) return rc;
+    if (const WriteResult rc = writer.createOutput(); rc != WriteResult::Ok) return rc;
     const std::int64_t now = clock.now();
     if (abnormalYear(clock.localYear(now))) {
         feedback.show(warning("Error : The date of this system is abnormal.", Icon::Information));
-        return kWriteFailed;
+        return WriteResult::AbnormalDate;
     }
-    if (const int rc = writer.writeHead(makeWriteStamp(now)); rc != 0) return rc;
-    if (const int rc = writer.writeDataRecords(); rc != 0) return rc;
+    if (const WriteResult rc = writer.writeHead(makeWriteStamp(now)); rc != WriteResult::Ok) return rc;
+    if (const WriteResult rc = writer.writeDataRecords(); rc != WriteResult::Ok) return rc;
     removeIfExists(request.workDir / kDatabaseRasterName);
     return writer.finish();
 }
 
 }  // namespace
 
-int writeMapDatabase(MapProject& project, const WriteRequest& request, const Clock& clock,
-                     Feedback& feedback, ControlUpdates& updates, std::filesystem::path* unfinishedFile) {
+WriteResult writeMapDatabase(MapProject& project, const WriteRequest& request, const Clock& clock,
+                             Feedback& feedback, ControlUpdates& updates, std::filesystem::path* unfinishedFile) {
     if (unfinishedFile != nullptr) unfinishedFile->clear();
     BusyScope busy(feedback);
     project.recordCounter = 0;
@@ -261,9 +263,11 @@ int writeMapDatabase(MapProject& project, const WriteRequest& request, const Clo
     if (!output.check()) {
         feedback.show(cannotMakeDatabase());
         feedback.explain(output.problem());
-        return kWriteFailed;
+        return WriteResult::CannotMakeDatabase;
     }
-    if (const int rc = compressEveryClass(project, effective, compress, feedback, updates); rc != 0) return rc;
+    if (const WriteResult rc = compressEveryClass(project, effective, compress, feedback, updates);
+        rc != WriteResult::Ok)
+        return rc;
     return writeDatabaseFile(project, effective, compress, clock, feedback, output);
 }
 

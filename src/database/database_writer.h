@@ -39,11 +39,20 @@ struct WriteRequest {
     Progress progress{};
 };
 
-inline constexpr int kWriteOk = 0;
-inline constexpr int kWriteFailed = 1;
-inline constexpr int kWriteCompressionFileLost = 2;
-// The request's progress said stop: as a failure, without a message.
-inline constexpr int kWriteCancelled = 3;
+// What writing a map database did. The values are the writer's result
+// codes: 2 when the compression file cannot be reopened, 1 for every other
+// failure.
+enum class WriteResult : int {
+    Ok = 0,
+    CannotMakeDatabase = 1,      // the output is refused, or cannot be made, written or put in place
+    CannotCompress = 1,          // a class's compression pass failed, or left too few records
+    CompressedRecordTooLarge = 1,  // "Error : Compression Data Size Over 64KBytes."
+    AbnormalDate = 1,            // "Error : The date of this system is abnormal."
+    TooManyRecords = 1,          // "Error : [Record number]>=254"
+    CompressionPointerLost = 1,  // the compression file ends before a record's data
+    CompressionFileLost = 2,     // "Error : Cannot open compressed-file."
+    Cancelled = 3,               // the request's progress said stop: as a failure, without a message
+};
 
 // Writes the map database of `project` to `request.outputPath` through an
 // OutputFile: refuses at once an output that is not a regular file or is
@@ -51,14 +60,13 @@ inline constexpr int kWriteCancelled = 3;
 // checks the size limits and the clock, then writes a new file with a
 // unique name beside the output's target and renames it over the target
 // once it is complete and synced, so an existing database is never lost.
-// Returns 0, 2 when "tempcomp.$$$" cannot be reopened, 1 for every other
-// failure, after showing the message (and explaining a file problem), and
-// 3 (kWriteCancelled) after a stop, silently.
+// Returns Ok, or the failure after showing its message (and explaining a
+// file problem), or Cancelled after a stop, silently.
 // The unfinished file is removed on every failure, so `unfinishedFile`,
 // when given, is always empty on return. On success "temppdb.$$$" has been
 // deleted.
-int writeMapDatabase(MapProject& project, const WriteRequest& request, const Clock& clock,
-                     Feedback& feedback, ControlUpdates& updates,
-                     std::filesystem::path* unfinishedFile = nullptr);
+WriteResult writeMapDatabase(MapProject& project, const WriteRequest& request, const Clock& clock,
+                             Feedback& feedback, ControlUpdates& updates,
+                             std::filesystem::path* unfinishedFile = nullptr);
 
 }  // namespace plotvane

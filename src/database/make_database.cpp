@@ -17,13 +17,13 @@ bool saveMapDatabase(MapProject& project, const std::filesystem::path& outputPat
                                options.workDir,
                                options.progress};
     std::filesystem::path unfinished;
-    const int rc = writeMapDatabase(project, request, clock, feedback, updates, &unfinished);
-    if (rc == kWriteOk) {
+    const WriteResult rc = writeMapDatabase(project, request, clock, feedback, updates, &unfinished);
+    if (rc == WriteResult::Ok) {
         removeIfExists(options.workDir / kDatabaseRasterName);
         removeIfExists(options.workDir / kCompressionFileName);
         return true;
     }
-    if (rc != kWriteCancelled) feedback.show(warning("Error : cannot make pdb-file", Icon::Exclamation));
+    if (rc != WriteResult::Cancelled) feedback.show(warning("Error : cannot make pdb-file", Icon::Exclamation));
     if (!unfinished.empty()) removeIfExists(unfinished);
     removeIfExists(options.workDir / kDatabaseRasterName);
     removeIfExists(options.workDir / kCompressionFileName);

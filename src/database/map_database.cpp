@@ -490,39 +490,40 @@ bool readDatabaseFile(std::FILE* file, DatabaseFile& out) {
 
 namespace {
 
-// The message of a failed header check; 2.
-int refuseHeader(int code, Feedback& feedback) {
+DatabaseCheck refuseHeader(int code, Feedback& feedback) {
     feedback.show(error(parseErrorText(code), Icon::Information));
-    return 2;
+    return DatabaseCheck::Refused;
 }
 
 }  // namespace
 
-int openDatabaseFile(const std::filesystem::path& path, Feedback& feedback, FilePtr& file) {
+DatabaseCheck openDatabaseFile(const std::filesystem::path& path, Feedback& feedback, FilePtr& file) {
     if (!fileExists(path)) {
         feedback.show(warning("Error : Cannot find pdb-file", Icon::Exclamation));
-        return 1;
+        return DatabaseCheck::NotFound;
     }
     file = openFile(path, "rb");
     if (!file) {
         feedback.show(warning("Error : Cannot open pdb-file", Icon::Information));
-        return 2;
+        return DatabaseCheck::CannotOpen;
     }
-    return 0;
+    return DatabaseCheck::Ok;
 }
 
-int checkDatabaseHeader(std::span<const std::uint8_t> bytes, Feedback& feedback, DatabaseHeaderSummary& summary) {
+DatabaseCheck checkDatabaseHeader(std::span<const std::uint8_t> bytes, Feedback& feedback,
+                                  DatabaseHeaderSummary& summary) {
     summary = DatabaseHeaderSummary{};
     summary.opened = true;
     const int rc = checkDatabaseHeader(spanReader(bytes), summary);
-    return rc == kParseOk ? 0 : refuseHeader(rc, feedback);
+    return rc == kParseOk ? DatabaseCheck::Ok : refuseHeader(rc, feedback);
 }
 
-int readDatabaseHeader(const std::filesystem::path& path, Feedback& feedback,
-                       DatabaseHeaderSummary& summary) {
+DatabaseCheck readDatabaseHeader(const std::filesystem::path& path, Feedback& feedback,
+                                 DatabaseHeaderSummary& summary) {
     summary = DatabaseHeaderSummary{};
     FilePtr file;
-    if (const int rc = openDatabaseFile(path, feedback, file); rc != 0) return rc;
+    if (const DatabaseCheck opened = openDatabaseFile(path, feedback, file); opened != DatabaseCheck::Ok)
+        return opened;
     summary.opened = true;
     BusyScope busy(feedback);
     std::FILE* f = file.get();
@@ -530,12 +531,12 @@ int readDatabaseHeader(const std::filesystem::path& path, Feedback& feedback,
         return seekTo(f, offset) && readExact(f, data, size);
     };
     const int rc = checkDatabaseHeader(reader, summary);
-    return rc == kParseOk ? 0 : refuseHeader(rc, feedback);
+    return rc == kParseOk ? DatabaseCheck::Ok : refuseHeader(rc, feedback);
 }
 
-int readDatabaseHeader(const std::filesystem::path& path, MapProject& project, Feedback& feedback) {
+DatabaseCheck readDatabaseHeader(const std::filesystem::path& path, MapProject& project, Feedback& feedback) {
     DatabaseHeaderSummary summary;
-    const int rc = readDatabaseHeader(path, feedback, summary);
+    const DatabaseCheck rc = readDatabaseHeader(path, feedback, summary);
     if (summary.opened) {
         project.access.loadedPassword = summary.loadedPassword;
         project.access.loadedBinding = summary.loadedBinding;

@@ -271,21 +271,30 @@ struct DatabaseFile {
 // read or is larger than kLargestDatabase.
 bool readDatabaseFile(std::FILE* file, DatabaseFile& out);
 
-// The header checks of File Load on a database held in memory: 0, or 2
-// after the message File Load shows.
-int checkDatabaseHeader(std::span<const std::uint8_t> bytes, Feedback& feedback, DatabaseHeaderSummary& summary);
+// What the checks of a database file found before anything is restored.
+// The values are File Load's result codes: 1 for a file that is not there,
+// 2 for every other refusal.
+enum class DatabaseCheck : int {
+    Ok = 0,
+    NotFound = 1,    // "Error : Cannot find pdb-file"
+    CannotOpen = 2,  // "Error : Cannot open pdb-file"
+    Refused = 2,     // "PDB file data", "Not Orbilune data!" or "information header"
+};
 
-// The first stage of File Load: 0 on success, 1 when the file does not
-// exist, 2 on every other failure, with its message shown.
-int readDatabaseHeader(const std::filesystem::path& path, Feedback& feedback,
-                       DatabaseHeaderSummary& summary);
-// Opens a database file for reading: 0, or 1 when it does not exist
-// ("Error : Cannot find pdb-file") and 2 when it cannot be opened ("Error :
-// Cannot open pdb-file"), after that message (title "Warning").
-int openDatabaseFile(const std::filesystem::path& path, Feedback& feedback, FilePtr& file);
+// The header checks of File Load on a database held in memory: Ok, or
+// Refused after the message File Load shows.
+DatabaseCheck checkDatabaseHeader(std::span<const std::uint8_t> bytes, Feedback& feedback,
+                                  DatabaseHeaderSummary& summary);
+
+// The first stage of File Load, with its message shown on a failure.
+DatabaseCheck readDatabaseHeader(const std::filesystem::path& path, Feedback& feedback,
+                                 DatabaseHeaderSummary& summary);
+// Opens a database file for reading: Ok, NotFound or CannotOpen, after the
+// message of a failure (title "Warning").
+DatabaseCheck openDatabaseFile(const std::filesystem::path& path, Feedback& feedback, FilePtr& file);
 
 // The same, storing `loadedPassword` and `loadedBinding` in the project
 // once the file was opened (they are zeroed first, even when a check fails).
-int readDatabaseHeader(const std::filesystem::path& path, MapProject& project, Feedback& feedback);
+DatabaseCheck readDatabaseHeader(const std::filesystem::path& path, MapProject& project, Feedback& feedback);
 
 }  // namespace plotvane

@@ -87,30 +87,32 @@ private:
 };
 
 // The restore's read of a database whose header checks passed.
-int describeRead(std::span<const std::uint8_t> bytes, const DatabaseHeaderSummary& summary, Feedback& feedback,
-                 MapDescription& description) {
+DatabaseCheck describeRead(std::span<const std::uint8_t> bytes, const DatabaseHeaderSummary& summary,
+                           Feedback& feedback, MapDescription& description) {
     Describer describer;
     if (const std::optional<Refusal> refusal = readMapDatabase(bytes, describer)) {
         feedback.show(refusal->message);
-        return static_cast<int>(DamagedPart::MapHeader);
+        return DatabaseCheck::Refused;
     }
     description = describer.description(bytes, summary);
-    return 0;
+    return DatabaseCheck::Ok;
 }
 
 }  // namespace
 
-int describeMapDatabaseBytes(std::span<const std::uint8_t> bytes, Feedback& feedback, MapDescription& description) {
+DatabaseCheck describeMapDatabaseBytes(std::span<const std::uint8_t> bytes, Feedback& feedback,
+                                       MapDescription& description) {
     DatabaseHeaderSummary summary;
-    if (const int rc = checkDatabaseHeader(bytes, feedback, summary); rc != 0) return rc;
+    if (const DatabaseCheck rc = checkDatabaseHeader(bytes, feedback, summary); rc != DatabaseCheck::Ok) return rc;
     return describeRead(bytes, summary, feedback, description);
 }
 
-int describeMapDatabaseFile(const std::filesystem::path& path, Feedback& feedback, MapDescription& description) {
+DatabaseCheck describeMapDatabaseFile(const std::filesystem::path& path, Feedback& feedback,
+                                      MapDescription& description) {
     DatabaseHeaderSummary summary;
-    if (const int rc = readDatabaseHeader(path, feedback, summary); rc != 0) return rc;
+    if (const DatabaseCheck rc = readDatabaseHeader(path, feedback, summary); rc != DatabaseCheck::Ok) return rc;
     FilePtr file;
-    if (const int rc = openDatabaseFile(path, feedback, file); rc != 0) return rc;
+    if (const DatabaseCheck rc = openDatabaseFile(path, feedback, file); rc != DatabaseCheck::Ok) return rc;
     BusyScope busy(feedback);
     DatabaseFile bytes;
     // What cannot be read counts as missing: the first read past it fails.

@@ -59,15 +59,15 @@ struct MapDescription {
 };
 
 // `info`'s verdict on a database held in memory: File Load's header
-// checks and the whole restore read, without writing anything. 0 with
-// `description` filled; otherwise 2 after the message File Load shows for
-// that damage.
-int describeMapDatabaseBytes(std::span<const std::uint8_t> bytes, Feedback& feedback, MapDescription& description);
+// checks and the whole restore read, without writing anything. Ok with
+// `description` filled; otherwise Refused after the message File Load
+// shows for that damage.
+DatabaseCheck describeMapDatabaseBytes(std::span<const std::uint8_t> bytes, Feedback& feedback, MapDescription& description);
 
 // The same on a file, read as File Load reads it: the header checks on the
-// file, then the whole file at once. 1 when it does not exist, 2 when it
-// cannot be opened or is damaged, each after File Load's message.
-int describeMapDatabaseFile(const std::filesystem::path& path, Feedback& feedback, MapDescription& description);
+// file, then the whole file at once. NotFound, CannotOpen or Refused after
+// File Load's message.
+DatabaseCheck describeMapDatabaseFile(const std::filesystem::path& path, Feedback& feedback, MapDescription& description);
 
 const char* colourModeName(ColourMode mode);  // "Original", "1BPP", ...; null for others
 

@@ -223,14 +223,14 @@ public:
           compressionPath_(request.workDir / kCompressionFileName),
           rasterPath_(request.workDir / kDatabaseRasterName) {}
 
-    int run() {
-        if (const int rc = openCompressionFile(); rc != 0) return rc;
-        if (const int rc = prepareSource(); rc != 0) return rc;
+    CompressionResult run() {
+        if (const CompressionResult rc = openCompressionFile(); rc != CompressionResult::Ok) return rc;
+        if (const CompressionResult rc = prepareSource(); rc != CompressionResult::Ok) return rc;
         return cutTiles();
     }
 
 private:
-    int fail(const char* text, Icon icon, int code) {
+    CompressionResult fail(const char* text, Icon icon, CompressionResult code) {
         compression_.reset();
         source_.reset();
         removeIfExists(compressionPath_);
@@ -238,50 +238,52 @@ private:
         return code;
     }
     // A stop asked for: as a failure, without a message.
-    int cancelled() {
+    CompressionResult cancelled() {
         compression_.reset();
         source_.reset();
         removeIfExists(compressionPath_);
-        return kPassCancelled;
+        return CompressionResult::Cancelled;
     }
-    int writeFailed() {
+    CompressionResult writeFailed() {
         const int error = errno;
-        fail("Error : Cannot make  compression temp file.", Icon::Exclamation, 1);
+        fail("Error : Cannot make  compression temp file.", Icon::Exclamation, CompressionResult::CannotWriteCompressionFile);
         feedback_.explain(FileProblem{FileProblem::Kind::CannotWrite, compressionPath_, {}, {}, error});
-        return 1;
+        return CompressionResult::CannotWriteCompressionFile;
     }
 
-    int openCompressionFile() {
+    CompressionResult openCompressionFile() {
         if (classIndex_ == 0) {
             compression_ = openFile(compressionPath_, "wb");
             if (!compression_) {
                 const int error = errno;
                 feedback_.show(warning("Error : Cannot make  compression temp file.", Icon::Exclamation));
                 feedback_.explain(FileProblem{FileProblem::Kind::CannotCreate, compressionPath_, {}, {}, error});
-                return 1;
+                return CompressionResult::CannotMakeCompressionFile;
             }
-            return 0;
+            return CompressionResult::Ok;
         }
         compression_ = openFile(compressionPath_, "r+b");
         if (!compression_) {
             const int error = errno;
-            fail("Error : Cannot open  compression temp file.", Icon::Exclamation, 1);
+            fail("Error : Cannot open  compression temp file.", Icon::Exclamation,
+                 CompressionResult::CannotOpenCompressionFile);
             feedback_.explain(FileProblem{FileProblem::Kind::CannotWrite, compressionPath_, {}, {}, error});
-            return 1;
+            return CompressionResult::CannotOpenCompressionFile;
         }
         if (fseeko(compression_.get(), 0, SEEK_END) != 0)
-            return fail("Error : Cannot access compression temp file pointer.", Icon::Exclamation, 1);
-        return 0;
+            return fail("Error : Cannot access compression temp file pointer.", Icon::Exclamation,
+                        CompressionResult::CompressionPointerLost);
+        return CompressionResult::Ok;
     }
 
-    int prepareSource() {
+    CompressionResult prepareSource() {
         MapClassEntry& cls = project_.classes[static_cast<std::size_t>(classIndex_)];
         if (mode_ == ColourMode::Original) {
             if (cls.bitDepth != 1)
                 return fail("Error : Original bitmap file format support 1bits/pixel mode only.",
-                            Icon::Information, 1);
+                            Icon::Information, CompressionResult::NotOneBit);
             sourcePath_ = cls.fileName.str();
-            return 0;
+            return CompressionResult::Ok;
         }
         removeIfExists(rasterPath_);
         RasterRequest raster{classIndex_,        mode_,
@@ -293,22 +295,23 @@ private:
                                                            : RasterResult::UnknownMode;
         if (converted == RasterResult::Cancelled) return cancelled();
         if (converted != RasterResult::Ok)
-            return fail("Error : This bitmap file cannot change color mode.", Icon::Information, 1);
+            return fail("Error : This bitmap file cannot change color mode.", Icon::Information,
+                        CompressionResult::CannotConvert);
         sourcePath_ = rasterPath_;
-        return 0;
+        return CompressionResult::Ok;
     }
 
     // Reads the source rows [y, y + count) (y from the top) as one block.
     // Rows stored bottom-up put the lowest of them first in the block; a
     // top-down class bitmap puts row y first.
-    int readRows(std::uint32_t y, std::uint32_t count) {
+    CompressionResult readRows(std::uint32_t y, std::uint32_t count) {
         const std::uint64_t firstStored = topDown_ ? y : std::uint64_t{height_} - y - count;
         if (!seekTo(source_.get(), dataOffset_ + firstStored * stride_))
-            return fail("Error : Cannot seek bmp-file.", Icon::Information, 4);
+            return fail("Error : Cannot seek bmp-file.", Icon::Information, CompressionResult::CannotSeekSource);
         block_.resize(std::size_t{count} * stride_);
         if (!readExact(source_.get(), block_.data(), block_.size()))
-            return fail("Error : Cannot read bmp-file.", Icon::Information, 4);
-        return 0;
+            return fail("Error : Cannot read bmp-file.", Icon::Information, CompressionResult::CannotReadSource);
+        return CompressionResult::Ok;
     }
 
     std::span<const std::uint8_t> copiedRow(std::uint32_t indexInBlock, std::uint32_t count) {
@@ -319,7 +322,7 @@ private:
 
     // Packs (and codes) the row for columns [c0, c1); with one column and
     // no buffering the output goes straight to the compression file.
-    int emitRow(std::span<const std::uint8_t> source, std::uint32_t c0, std::uint32_t c1, bool direct,
+    CompressionResult emitRow(std::span<const std::uint8_t> source, std::uint32_t c0, std::uint32_t c1, bool direct,
                 std::size_t recordBase) {
         for (std::uint32_t c = c0; c < c1; ++c) {
             packTileRow(mode_, source, c * tileWidth_, keepOriginalBits_, packed_);
@@ -334,14 +337,14 @@ private:
             project_.recordSizes[recordBase + c] += static_cast<std::uint32_t>(added);
             if (direct && !writeExact(compression_.get(), out.data(), out.size())) return writeFailed();
         }
-        return 0;
+        return CompressionResult::Ok;
     }
 
-    int cutTiles() {
+    CompressionResult cutTiles() {
         const MapClassEntry& cls = project_.classes[static_cast<std::size_t>(classIndex_)];
         takeGeometry(cls);
         source_ = openFile(sourcePath_, "rb");
-        if (!source_) return fail("Error : Cannot open bmp-file.", Icon::Information, 2);
+        if (!source_) return fail("Error : Cannot open bmp-file.", Icon::Information, CompressionResult::CannotOpenSource);
         dataOffset_ = mode_ == ColourMode::Original ? cls.pixelDataOffset : project_.rasterDataOffset;
         // The working raster is always bottom-up; a class bitmap is read as stored.
         topDown_ = mode_ == ColourMode::Original && cls.topDown != 0;
@@ -349,7 +352,7 @@ private:
 
         std::size_t counter = project_.recordCounter;
         for (std::uint32_t r = 0; r < cls.recordRows; ++r) {
-            if (const int rc = cutTileRow(r, cls.recordColumns, counter); rc != 0) return rc;
+            if (const CompressionResult rc = cutTileRow(r, cls.recordColumns, counter); rc != CompressionResult::Ok) return rc;
             counter += cls.recordColumns;
             if (!keepGoing(request_.progress, cutStart_ + (1 - cutStart_) * (r + 1) / cls.recordRows))
                 return cancelled();
@@ -360,7 +363,7 @@ private:
         if (!flushFile(compression_.get())) return writeFailed();
         const int closed = std::fclose(compression_.release());
         if (closed != 0) return writeFailed();
-        return 0;
+        return CompressionResult::Ok;
     }
 
     // The tile size, the source stride and the row buffers of the class.
@@ -395,36 +398,36 @@ private:
     }
 
     // Tile row r, whose records start at `counter`, group by group.
-    int cutTileRow(std::uint32_t r, std::uint32_t nx, std::size_t counter) {
+    CompressionResult cutTileRow(std::uint32_t r, std::uint32_t nx, std::size_t counter) {
         if (project_.recordSizes.size() < counter + nx) project_.recordSizes.resize(counter + nx, 0);
         for (std::uint32_t c = 0; c < nx; ++c) project_.recordSizes[counter + c] = 0;
         for (std::uint32_t c0 = 0; c0 < nx; c0 += group_) {
             const std::uint32_t c1 = std::min(nx, c0 + group_);
-            if (const int rc = cutColumnGroup(r, c0, c1, counter); rc != 0) return rc;
-            if (const int rc = appendColumns(c1 - c0); rc != 0) return rc;
+            if (const CompressionResult rc = cutColumnGroup(r, c0, c1, counter); rc != CompressionResult::Ok) return rc;
+            if (const CompressionResult rc = appendColumns(c1 - c0); rc != CompressionResult::Ok) return rc;
         }
-        return 0;
+        return CompressionResult::Ok;
     }
 
     // The pixel rows of tile row r for the columns [c0, c1), block by block.
-    int cutColumnGroup(std::uint32_t r, std::uint32_t c0, std::uint32_t c1, std::size_t counter) {
+    CompressionResult cutColumnGroup(std::uint32_t r, std::uint32_t c0, std::uint32_t c1, std::size_t counter) {
         for (auto& column : columns_) column.clear();
         for (std::uint32_t done = 0; done < tileHeight_;) {
             const std::uint32_t count = std::min(rowsPerBlock_, tileHeight_ - done);
-            if (const int rc = readRows(r * tileHeight_ + done, count); rc != 0) return rc;
+            if (const CompressionResult rc = readRows(r * tileHeight_ + done, count); rc != CompressionResult::Ok) return rc;
             for (std::uint32_t i = 0; i < count; ++i)
-                if (const int rc = emitRow(copiedRow(i, count), c0, c1, direct_, counter); rc != 0) return rc;
+                if (const CompressionResult rc = emitRow(copiedRow(i, count), c0, c1, direct_, counter); rc != CompressionResult::Ok) return rc;
             done += count;
         }
-        return 0;
+        return CompressionResult::Ok;
     }
 
     // The held output of a group's columns, in record order.
-    int appendColumns(std::uint32_t count) {
-        if (direct_) return 0;
+    CompressionResult appendColumns(std::uint32_t count) {
+        if (direct_) return CompressionResult::Ok;
         for (std::uint32_t c = 0; c < count; ++c)
             if (!writeExact(compression_.get(), columns_[c].data(), columns_[c].size())) return writeFailed();
-        return 0;
+        return CompressionResult::Ok;
     }
 
     MapProject& project_;
@@ -462,9 +465,10 @@ private:
 
 }  // namespace
 
-int compressClassRecords(MapProject& project, int classIndex, ColourMode mode, bool compress,
-                         const CompressionRequest& request, Feedback& feedback, ControlUpdates& updates) {
-    if (classIndex < 0 || classIndex >= kClassSlots) return 1;
+CompressionResult compressClassRecords(MapProject& project, int classIndex, ColourMode mode, bool compress,
+                                       const CompressionRequest& request, Feedback& feedback,
+                                       ControlUpdates& updates) {
+    if (classIndex < 0 || classIndex >= kClassSlots) return CompressionResult::NoSuchClass;
     ClassPass pass(project, classIndex, mode, compress, request, feedback, updates);
     return pass.run();
 }

@@ -57,18 +57,33 @@ struct CompressionRequest {
     Progress progress{};
 };
 
-// The request's progress said stop: no message is shown.
-inline constexpr int kPassCancelled = 5;
+// What the compression pass of a class did. The values are its result
+// codes, which give a few failures the same number.
+enum class CompressionResult : int {
+    Ok = 0,
+    NoSuchClass = 1,                 // a class index past the four classes
+    CannotMakeCompressionFile = 1,   // "tempcomp.$$$" cannot be created
+    CannotOpenCompressionFile = 1,   // ... or reopened to append
+    CompressionPointerLost = 1,      // its end cannot be found
+    CannotWriteCompressionFile = 1,  // ... or it cannot be written, flushed or closed
+    NotOneBit = 1,                   // Original mode and a class bitmap of another depth
+    CannotConvert = 1,               // the working raster of the class cannot be made
+    CannotOpenSource = 2,            // the class bitmap or raster cannot be opened
+    CannotSeekSource = 4,
+    CannotReadSource = 4,
+    Cancelled = 5,                   // the request's progress said stop: no message is shown
+};
 
 // The compression pass of one class (0-based): cuts the class into its
 // tiles, packs every tile row in `mode`, run-length codes it when
 // `compress`, and appends all tiles in record order to "tempcomp.$$$"
 // (created for class 0, appended to for later classes). Records each
 // tile's data length in `recordSizes` at `recordCounter`, which it
-// advances. Returns 0, or 1, 2 or 4 after showing the failure's message,
-// or kPassCancelled; "tempcomp.$$$" is deleted on every failure and
-// cancel after it was created.
-int compressClassRecords(MapProject& project, int classIndex, ColourMode mode, bool compress,
-                         const CompressionRequest& request, Feedback& feedback, ControlUpdates& updates);
+// advances. Returns Ok, or the failure after showing its message, or
+// Cancelled; "tempcomp.$$$" is deleted on every failure and cancel after
+// it was created.
+CompressionResult compressClassRecords(MapProject& project, int classIndex, ColourMode mode, bool compress,
+                                       const CompressionRequest& request, Feedback& feedback,
+                                       ControlUpdates& updates);
 
 }  // namespace plotvane

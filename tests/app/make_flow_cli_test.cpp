@@ -94,7 +94,7 @@ TEST(MakeFlowCommandLine, WritesTheWindowsBytesForAProjectWithEveryFeature) {
     // tiles in 2BPP, the password for Information with Full Edit OK.
     RecordingFeedback feedback;
     DatabaseHeaderSummary summary;
-    ASSERT_EQ(readDatabaseHeader(windowOut, feedback, summary), 0);
+    ASSERT_EQ(readDatabaseHeader(windowOut, feedback, summary), DatabaseCheck::Ok);
     EXPECT_EQ(summary.loadedBinding, (MapBinding{4, 1, 2, '5', 0, 160, 'S'}));
     EXPECT_EQ(checkPassword("Sea4Sun2", std::string_view(summary.loadedPassword.data(), 8), summary.loadedBinding,
                             feedback)

@@ -355,7 +355,7 @@ TEST_F(MakeFlow, WrittenDatabaseCarriesThePasswordForTheMapsBinding) {
     const MapBinding binding = {1, 1, 0, '7', 0, 160, 'T'};
     RecordingFeedback feedback;
     DatabaseHeaderSummary summary;
-    ASSERT_EQ(readDatabaseHeader(output, feedback, summary), 0);
+    ASSERT_EQ(readDatabaseHeader(output, feedback, summary), DatabaseCheck::Ok);
     EXPECT_EQ(summary.loadedBinding, binding);
     const PasswordCheck check =
         checkPassword("Q1w2E3r4", std::string_view(summary.loadedPassword.data(), 8), binding, feedback);

@@ -299,7 +299,7 @@ InfoVerdict infoInProcess(const Bytes& bytes) {
     RecordingFeedback feedback;
     MapDescription description;
     InfoVerdict v;
-    v.exitCode = describeMapDatabaseBytes(bytes, feedback, description) == 0 ? 0 : 1;
+    v.exitCode = describeMapDatabaseBytes(bytes, feedback, description) == DatabaseCheck::Ok ? 0 : 1;
     if (v.exitCode == 0) v.out = cli::infoJson(description);
     v.messages = feedback.messages;
     return v;

@@ -47,7 +47,7 @@ std::vector<Bytes> coreRestoreFiles(const std::filesystem::path& database) {
     TempDir work;
     MapProject project;
     RecordingFeedback feedback;
-    EXPECT_EQ(restoreDatabase(database, work.path(), project, feedback), 0);
+    EXPECT_EQ(restoreDatabase(database, work.path(), project, feedback), RestoreResult::Ok);
     std::vector<Bytes> files;
     for (int k = 1; k <= project.classCount; ++k) files.push_back(readFile(work / kRestoreFileNames[k - 1]));
     return files;

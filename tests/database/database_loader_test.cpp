@@ -161,7 +161,7 @@ TEST_P(RestoreExact, WritesTheLayoutByteForByte) {
     MapProject loaded;
     RestoreMemory out;
     test::RecordingFeedback feedback;
-    ASSERT_EQ(restoreDatabaseBytes(db, loaded, out, feedback), 0);
+    ASSERT_EQ(restoreDatabaseBytes(db, loaded, out, feedback), RestoreResult::Ok);
     EXPECT_TRUE(feedback.messages.empty());
     ASSERT_EQ(out.files.size(), 1u);
     const Bytes expected = expectedOneBitRestore(c.width, 160, [](int x, int y) { return harbour(0, x, y); });
@@ -208,7 +208,7 @@ TEST_P(RestoreLayout, RestoresEveryClassWhole) {
     MapProject loaded;
     RestoreFolder out(dir.path());
     test::RecordingFeedback feedback;
-    ASSERT_EQ(restoreDatabaseBytes(db, loaded, out, feedback), 0);
+    ASSERT_EQ(restoreDatabaseBytes(db, loaded, out, feedback), RestoreResult::Ok);
     EXPECT_TRUE(feedback.messages.empty());
     ASSERT_EQ(loaded.classCount, p.classCount);
     for (int k = 0; k < kClassSlots; ++k) {
@@ -261,7 +261,7 @@ TEST(RestoreColours, EveryStoredValueSurvivesTheConversionBack) {
         MapProject loaded;
         RestoreFolder out(dir.path());
         test::RecordingFeedback feedback;
-        ASSERT_EQ(restoreDatabaseBytes(db, loaded, out, feedback), 0);
+        ASSERT_EQ(restoreDatabaseBytes(db, loaded, out, feedback), RestoreResult::Ok);
         const MapClassEntry& row = loaded.classes[0];
         EXPECT_EQ(row.bitDepth, restoreBitDepth(mode));
         EXPECT_EQ(row.pixelDataOffset, mode == ColourMode::Bpp8 ? 1078u : pixelBits(mode) >= 2 ? 118u : 62u);
@@ -441,7 +441,7 @@ TEST_P(RestoreRoundTrip, LoadsBackTheProjectAndTheTilesAndMakesThemAgain) {
     test::TempDir loadDir;
     MapProject loaded;
     loaded.colourMode = loaded.requestedColourMode = c.mode;
-    ASSERT_EQ(readDatabaseHeader(made, loaded, feedback), 0);
+    ASSERT_EQ(readDatabaseHeader(made, loaded, feedback), DatabaseCheck::Ok);
     if (settleLoadedAccess(loaded) == LoadAccess::AskPassword) {
         const PasswordCheck check =
             checkPassword(password, loadedPasswordOf(loaded), loaded.access.loadedBinding, feedback);
@@ -449,7 +449,7 @@ TEST_P(RestoreRoundTrip, LoadsBackTheProjectAndTheTilesAndMakesThemAgain) {
     } else {
         EXPECT_EQ(*c.password, '\0');
     }
-    ASSERT_EQ(restoreDatabase(made, loadDir.path(), loaded, feedback), 0);
+    ASSERT_EQ(restoreDatabase(made, loadDir.path(), loaded, feedback), RestoreResult::Ok);
     EXPECT_TRUE(feedback.messages.empty());
     EXPECT_EQ(feedback.busyDepth, 0);
 
@@ -575,7 +575,7 @@ TEST_P(RestoreRefusal, ShowsItsMessageAndEndsTheLoad) {
     MapProject project;
     project.colourMode = ColourMode::Bpp4;
     test::RecordingFeedback feedback;
-    EXPECT_EQ(restoreDatabase(database, work.path(), project, feedback), c.result);
+    EXPECT_EQ(static_cast<int>(restoreDatabase(database, work.path(), project, feedback)), c.result);
     EXPECT_EQ(feedback.messages, std::vector<Message>{c.expected});
     if (c.explained) {
         ASSERT_EQ(feedback.problems.size(), 1u);
@@ -665,7 +665,7 @@ TEST(RestoreDatabase, AFailureLeavesTheProjectResetAndTheFilesWrittenSoFar) {
     project.access.loadedFlag = 1;
     project.ditherFlag = 1;
     test::RecordingFeedback feedback;
-    EXPECT_EQ(restoreDatabase(dir / "map.pdb", work.path(), project, feedback), 4);
+    EXPECT_EQ(restoreDatabase(dir / "map.pdb", work.path(), project, feedback), RestoreResult::DamagedTiles);
     EXPECT_EQ(project.databaseName.str(), "HAND MADE");
     EXPECT_EQ(project.classCount, 2);
     EXPECT_EQ(project.classes[2].width, 0);
@@ -720,15 +720,15 @@ void loadDamaged(const test::TempDir& root, const Bytes& bytes) {
     const auto unchanged = [&project] {
         return project.databaseName.str() == "BEFORE" && project.classCount == 1 && project.classes[0].width == 777;
     };
-    const int header = readDatabaseHeader(in / "map.pdb", project, feedback);
-    if (header != 0) {
+    const DatabaseCheck header = readDatabaseHeader(in / "map.pdb", project, feedback);
+    if (header != DatabaseCheck::Ok) {
         EXPECT_EQ(feedback.messages.size(), 1u);
         EXPECT_TRUE(unchanged());
     } else if (settleLoadedAccess(project) == LoadAccess::AskPassword) {
         EXPECT_TRUE(unchanged());
     } else {
-        const int restored = restoreDatabase(in / "map.pdb", work, project, feedback);
-        if (restored != 0) {
+        const RestoreResult restored = restoreDatabase(in / "map.pdb", work, project, feedback);
+        if (restored != RestoreResult::Ok) {
             EXPECT_EQ(feedback.messages.size(), 1u);
         } else {
             EXPECT_TRUE(feedback.messages.empty());
@@ -813,7 +813,7 @@ std::vector<Bytes> agreementDatabases() {
 std::vector<Message> fileLoadVerdict(const Bytes& bytes) {
     test::RecordingFeedback feedback;
     DatabaseHeaderSummary summary;
-    if (checkDatabaseHeader(bytes, feedback, summary) == 0) {
+    if (checkDatabaseHeader(bytes, feedback, summary) == DatabaseCheck::Ok) {
         MapProject project;
         RestoreMemory out;
         restoreDatabaseBytes(bytes, project, out, feedback);
@@ -824,8 +824,8 @@ std::vector<Message> fileLoadVerdict(const Bytes& bytes) {
 std::vector<Message> infoVerdict(const Bytes& bytes) {
     test::RecordingFeedback feedback;
     MapDescription description;
-    const int rc = describeMapDatabaseBytes(bytes, feedback, description);
-    EXPECT_EQ(rc != 0, !feedback.messages.empty());
+    const DatabaseCheck rc = describeMapDatabaseBytes(bytes, feedback, description);
+    EXPECT_EQ(rc != DatabaseCheck::Ok, !feedback.messages.empty());
     return feedback.messages;
 }
 

@@ -85,7 +85,7 @@ protected:
     int write(const std::filesystem::path& output, std::int64_t seconds = kMay2024,
               std::filesystem::path* unfinished = nullptr) {
         test::FixedClock clock(seconds);
-        return writeMapDatabase(project, request(output), clock, feedback, updates, unfinished);
+        return static_cast<int>(writeMapDatabase(project, request(output), clock, feedback, updates, unfinished));
     }
 
     bool save(const std::filesystem::path& output, std::int64_t seconds = kMay2024) {

@@ -405,7 +405,7 @@ TEST(MapDatabaseHeaderCheck, FillsPasswordAndBinding) {
     MapProject target;
     target.access.loadedBinding.fill(0xEE);
     test::RecordingFeedback feedback;
-    EXPECT_EQ(readDatabaseHeader(dir / "map.pdb", target, feedback), 0);
+    EXPECT_EQ(readDatabaseHeader(dir / "map.pdb", target, feedback), DatabaseCheck::Ok);
     EXPECT_TRUE(feedback.messages.empty());
     EXPECT_EQ(feedback.busyDepth, 0);
     EXPECT_EQ(target.access.loadedPassword, (std::array<char, 10>{'A', 'b', 'c', 'd', 'E', 'f', 'g', 'h', 0, 0}));
@@ -428,7 +428,7 @@ TEST_P(MapDatabaseHeaderFile, ShowsItsMessage) {
     test::writeFile(dir / "map.pdb", db);
     test::RecordingFeedback feedback;
     DatabaseHeaderSummary summary;
-    EXPECT_EQ(readDatabaseHeader(dir / "map.pdb", feedback, summary), 2);
+    EXPECT_EQ(readDatabaseHeader(dir / "map.pdb", feedback, summary), DatabaseCheck::Refused);
     EXPECT_EQ(feedback.messages, std::vector<Message>{GetParam().expected});
     EXPECT_EQ(feedback.busyDepth, 0);
 }
@@ -451,7 +451,7 @@ TEST(MapDatabaseHeaderCheck, MissingFileIsAWarning) {
     test::TempDir dir;
     test::RecordingFeedback feedback;
     DatabaseHeaderSummary summary;
-    EXPECT_EQ(readDatabaseHeader(dir / "none.pdb", feedback, summary), 1);
+    EXPECT_EQ(readDatabaseHeader(dir / "none.pdb", feedback, summary), DatabaseCheck::NotFound);
     EXPECT_EQ(feedback.messages,
               std::vector<Message>{warning("Error : Cannot find pdb-file", Icon::Exclamation)});
     EXPECT_FALSE(summary.opened);
@@ -481,7 +481,7 @@ TEST(MapDatabaseHeaderRead, FolderCannotBeOpened) {
     test::TempDir dir;
     test::RecordingFeedback feedback;
     DatabaseHeaderSummary summary;
-    EXPECT_EQ(readDatabaseHeader(dir.path(), feedback, summary), 2);
+    EXPECT_EQ(readDatabaseHeader(dir.path(), feedback, summary), DatabaseCheck::CannotOpen);
     EXPECT_EQ(feedback.messages, (std::vector<Message>{warning("Error : Cannot open pdb-file", Icon::Information)}));
 }
 

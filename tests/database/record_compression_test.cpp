@@ -32,7 +32,7 @@ class RecordCompressionTest : public ::testing::Test {
 protected:
     int pass(int classIndex, ColourMode mode, bool compress, std::uint64_t budget = std::uint64_t{8} << 20) {
         CompressionRequest request{dir.path(), false, false, budget};
-        return compressClassRecords(project, classIndex, mode, compress, request, feedback, updates);
+        return static_cast<int>(compressClassRecords(project, classIndex, mode, compress, request, feedback, updates));
     }
     Bytes compressionFile() const { return test::fileBytesOrEmpty(dir / kCompressionFileName); }
 
@@ -232,7 +232,7 @@ TEST_P(RecordCompressionFailure, ShowsItsMessageAndCleansUp) {
     std::filesystem::path work = dir.path();
     if (std::string(f.name) == "compressionFileCannotBeMade") work = dir / "no_such_folder";
     CompressionRequest request{work, false, false};
-    EXPECT_EQ(compressClassRecords(project, f.classIndex, f.mode, false, request, feedback, updates), f.code);
+    EXPECT_EQ(static_cast<int>(compressClassRecords(project, f.classIndex, f.mode, false, request, feedback, updates)), f.code);
     ASSERT_FALSE(feedback.messages.empty());
     EXPECT_EQ(feedback.messages.back(), f.expected);
     EXPECT_EQ(fileExists(dir / kCompressionFileName), f.compressionFileRemains);

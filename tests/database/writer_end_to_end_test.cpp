@@ -131,7 +131,7 @@ TEST_F(WriterEndToEnd, TwoClassesWithTextsAndCornersAreByteExact) {
     const auto output = dir / "bay.pdb";
     test::FixedClock clock(kSpring2024);
     const WriteRequest request{output, 2, ColourMode::Original, false, false, false, dir.path()};
-    ASSERT_EQ(writeMapDatabase(project, request, clock, feedback, updates), 0);
+    ASSERT_EQ(writeMapDatabase(project, request, clock, feedback, updates), WriteResult::Ok);
     EXPECT_TRUE(feedback.messages.empty());
 
     test::ExpectedDatabase m;
@@ -214,7 +214,7 @@ TEST_P(HeaderReadOrder, ChecksInOrder) {
     test::writeFile(dir / "map.pdb", db);
     MapProject project;
     test::RecordingFeedback feedback;
-    EXPECT_EQ(readDatabaseHeader(dir / "map.pdb", project, feedback), GetParam().result);
+    EXPECT_EQ(static_cast<int>(readDatabaseHeader(dir / "map.pdb", project, feedback)), GetParam().result);
     EXPECT_EQ(feedback.messages, GetParam().messages);
     EXPECT_EQ(feedback.busyDepth, 0);
 }
@@ -255,7 +255,7 @@ TEST(HeaderReadBinding, TakesTheTextCountFromTheTextHeader) {
     test::writeFile(dir / "map.pdb", db);
     MapProject project;
     test::RecordingFeedback feedback;
-    ASSERT_EQ(readDatabaseHeader(dir / "map.pdb", project, feedback), 0);
+    ASSERT_EQ(readDatabaseHeader(dir / "map.pdb", project, feedback), DatabaseCheck::Ok);
     EXPECT_EQ(project.access.loadedBinding, (std::array<std::uint8_t, 7>{1, 0, 7, '1', 0, 160, 'H'}));
     EXPECT_EQ(project.access.loadedPassword, (std::array<char, 10>{'Q', '1', 'w', '2', 'E', '3', 'r', '4', 0, 0}));
 }
@@ -324,7 +324,7 @@ TEST_P(TopDownDatabase, EqualsTheBottomUpTwins) {
         project.classCount = 1;
         test::FixedClock clock(kSpring2024);
         const WriteRequest request{dir / "twin.pdb", 1, c.mode, c.compress, c.dither, c.compress, dir.path()};
-        EXPECT_EQ(writeMapDatabase(project, request, clock, feedback, updates), 0)
+        EXPECT_EQ(writeMapDatabase(project, request, clock, feedback, updates), WriteResult::Ok)
             << ::testing::PrintToString(feedback.messages);
         return test::readFile(dir / "twin.pdb");
     };
