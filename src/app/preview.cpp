@@ -31,13 +31,9 @@ int classIndicatorDigit(std::int32_t previewClass) {
 }
 
 std::string colourIndicatorCaption(ColourMode colourMode) {
-    switch (colourMode) {
-    case ColourMode::Bpp1: return "1BPP";
-    case ColourMode::Bpp2: return "2BPP";
-    case ColourMode::Bpp4: return "4BPP";
-    case ColourMode::Bpp8: return "8BPP";
-    default: return "Original";
-    }
+    // A byte that names no mode is shown as Original, as it is converted.
+    const char* name = colourModeName(colourMode);
+    return name != nullptr ? name : colourModeName(ColourMode::Original);
 }
 
 std::string classIndicatorSpoken(int classDigit) {

@@ -120,15 +120,4 @@ DatabaseCheck describeMapDatabaseFile(const std::filesystem::path& path, Feedbac
     return describeRead(bytes.bytes(), summary, feedback, description);
 }
 
-const char* colourModeName(ColourMode mode) {
-    switch (mode) {
-        case ColourMode::Original: return "Original";
-        case ColourMode::Bpp1: return "1BPP";
-        case ColourMode::Bpp2: return "2BPP";
-        case ColourMode::Bpp4: return "4BPP";
-        case ColourMode::Bpp8: return "8BPP";
-        default: return nullptr;
-    }
-}
-
 }  // namespace plotvane

@@ -69,6 +69,4 @@ DatabaseCheck describeMapDatabaseBytes(std::span<const std::uint8_t> bytes, Feed
 // File Load's message.
 DatabaseCheck describeMapDatabaseFile(const std::filesystem::path& path, Feedback& feedback, MapDescription& description);
 
-const char* colourModeName(ColourMode mode);  // "Original", "1BPP", ...; null for others
-
 }  // namespace plotvane

@@ -221,8 +221,8 @@ std::uint32_t ClassPlan::boxSide(int classIndex) const {
 }
 
 std::string modeName(ColourMode mode) {
-    if (mode == ColourMode::Original) return "Original";
-    return std::to_string(colourModeByte(mode)) + "BPP";
+    const char* name = colourModeName(mode);
+    return name != nullptr ? name : std::to_string(colourModeByte(mode)) + "BPP";
 }
 
 std::string requestProblem(const ClassRequest& request) {

@@ -33,6 +33,19 @@ constexpr unsigned tilePixelBits(ColourMode mode) {
     return mode == ColourMode::Original ? 1u : colourModeByte(mode);
 }
 
+// The caption of a mode wherever it is shown: "Original", "1BPP", "2BPP",
+// "4BPP" or "8BPP"; null for a byte that names none of the five.
+constexpr const char* colourModeName(ColourMode mode) {
+    switch (mode) {
+    case ColourMode::Original: return "Original";
+    case ColourMode::Bpp1: return "1BPP";
+    case ColourMode::Bpp2: return "2BPP";
+    case ColourMode::Bpp4: return "4BPP";
+    case ColourMode::Bpp8: return "8BPP";
+    }
+    return nullptr;
+}
+
 constexpr bool isColourMode(ColourMode mode) {
     switch (mode) {
     case ColourMode::Original:
