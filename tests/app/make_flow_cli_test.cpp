@@ -29,7 +29,7 @@ using ui::DialogId;
 namespace fs = std::filesystem;
 
 TEST(MakeFlowCommandLine, WritesTheWindowsBytesForAProjectWithEveryFeature) {
-    CliSandbox box(PLOTVANE_CLI_PATH);
+    CliSandbox box;
     const std::vector<std::tuple<const char*, int, int>> classes = {
         {"c1.bmp", 160, 24}, {"c2.bmp", 320, 8}, {"c3.bmp", 640, 4}, {"c4.bmp", 1280, 1}};
     std::vector<fs::path> paths;

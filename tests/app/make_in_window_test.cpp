@@ -25,7 +25,7 @@ UserAction typePassword(DialogId dialog, std::string text) {
 // A map with every feature made in the window, a password mistyped once and
 // the save cancelled once, gives the bytes the command line writes.
 TEST_F(MainDialogTest, MakePdbWritesWhatTheCommandLineWrites) {
-    CliSandbox box(PLOTVANE_CLI_PATH);
+    CliSandbox box;
     const auto c1 = box.input("scene1.bmp");
     const auto c2 = box.input("scene2.bmp");
     ASSERT_TRUE(scene::writeSceneBmp(c1, 320, 320, 24));

@@ -1,5 +1,6 @@
-// plotvane2-cli info, run as a process on databases made by the command
-// line and on damaged or foreign files.
+// plotvane2-cli info, run in this process through the command line's own
+// entry, on databases made by the command line and on damaged or foreign
+// files.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -20,8 +21,6 @@ namespace plotvane::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-const std::string kCli = PLOTVANE_CLI_PATH;
 
 bool mapPicture(int x, int y) { return ((x / 9) + (y / 5)) % 4 == 0 || (x * 7 + y * 3) % 29 == 0; }
 
@@ -44,7 +43,7 @@ const std::vector<std::string> kTextAndCorners = {
     "--upper-left", "35:40:12.5,139:45:30", "--bottom-right", "35:30:0,140:0:0.12"};
 
 TEST(InfoCliText, DescribesEveryPartOfAMadeDatabase) {
-    CliSandbox box(kCli);
+    CliSandbox box;
     const auto db = makeDatabase(box, "map.pdb", {160, 320}, kTextAndCorners);
     const ProcessResult r = box.run({"info", db.string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -74,7 +73,7 @@ TEST(InfoCliText, DescribesEveryPartOfAMadeDatabase) {
 }
 
 TEST(InfoCliText, SaysWhenThereAreNoCornersAndAPasswordIsNeeded) {
-    CliSandbox box(kCli);
+    CliSandbox box;
     const auto out = box.output("locked.pdb");
     const ProcessResult made =
         box.run({"make", "-o", out.string(), "--name", "LOCKED", "--version", "00001", "--view", "all", "--edit",
@@ -89,7 +88,7 @@ TEST(InfoCliText, SaysWhenThereAreNoCornersAndAPasswordIsNeeded) {
 }
 
 TEST(InfoCliJson, GivesTheDocumentedKeys) {
-    CliSandbox box(kCli);
+    CliSandbox box;
     const auto db = makeDatabase(box, "map.pdb", {160, 320}, kTextAndCorners);
     const ProcessResult r = box.run({"info", "--json", db.string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -135,7 +134,7 @@ TEST(InfoCliJson, GivesTheDocumentedKeys) {
 }
 
 TEST(InfoCliJson, ReportsTheTileGridAndCompressionOfADividedMap) {
-    CliSandbox box(kCli);
+    CliSandbox box;
     // 480 x 480 in mode 8 is cut 3 x 3; the class below doubles the grid.
     const auto db = makeDatabase(box, "grid.pdb", {480, 960}, {"--mode", "8", "--compress"});
     const ProcessResult r = box.run({"info", "--json", db.string()});
@@ -156,7 +155,7 @@ TEST(InfoCliJson, ReportsTheTileGridAndCompressionOfADividedMap) {
 }
 
 TEST(InfoCliJson, ShowsADamagedHemisphereByteAsHex) {
-    CliSandbox box(kCli);
+    CliSandbox box;
     const auto made = makeDatabase(box, "map.pdb", {160}, kTextAndCorners);
     Bytes bytes = readFile(made);
     bytes[recordOffsetOf(bytes, 0) + 31] = 0xFF;
@@ -171,7 +170,7 @@ TEST(InfoCliJson, ShowsADamagedHemisphereByteAsHex) {
 }
 
 TEST(InfoCliText, ShowsAWestLongitudeMapAndEscapesControlCharacters) {
-    CliSandbox box(kCli);
+    CliSandbox box;
     const auto made = makeDatabase(box, "west.pdb", {160},
                                    {"--text", "80,80,Pier", "--upper-left", "40:0:0,74:10:0", "--bottom-right",
                                     "39:50:0,74:0:0"});
@@ -216,7 +215,7 @@ class InfoCliRefusal : public ::testing::TestWithParam<LoadCase> {};
 
 TEST_P(InfoCliRefusal, ShowsTheFileLoadMessage) {
     const LoadCase& param = GetParam();
-    CliSandbox box(kCli);
+    CliSandbox box;
     const std::filesystem::path path = param.prepare(box);
     for (const bool json : {false, true}) {
         std::vector<std::string> args{"info", path.string()};
@@ -279,7 +278,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<LoadCase>& info) { return std::string(info.param.label); });
 
 TEST(InfoCliUsage, WithoutAFileIsAUsageError) {
-    CliSandbox box(kCli);
+    CliSandbox box;
     const ProcessResult r = box.run({"info"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.err.starts_with("plotvane2-cli: ")) << r.err;
@@ -338,7 +337,7 @@ void expectTheProcessAgrees(const CliSandbox& box, const Bytes& bytes, const std
 bool halfBlack(int, int y) { return y < 80; }
 
 TEST(InfoCliRobustness, EveryTruncationIsRefusedOrDescribed) {
-    CliSandbox box(kCli);
+    CliSandbox box;
     const auto db = makeDatabase(box, "small.pdb", {160}, {"--mode", "1", "--compress", "--text", "9,9,Buoy"},
                                  halfBlack);
     const Bytes bytes = readFile(db);
@@ -357,7 +356,7 @@ TEST(InfoCliRobustness, EveryTruncationIsRefusedOrDescribed) {
 }
 
 TEST(InfoCliRobustness, EveryFlippedHeaderByteIsRefusedOrDescribed) {
-    CliSandbox box(kCli);
+    CliSandbox box;
     const auto db = makeDatabase(box, "small.pdb", {160}, {"--mode", "1", "--compress", "--text", "9,9,Buoy"},
                                  halfBlack);
     const Bytes bytes = readFile(db);

@@ -25,12 +25,13 @@ inline constexpr std::int64_t kFixedEpoch = 1700000000;
 // One place to run the command line from: an empty working folder (the
 // current folder of every run), a private TMPDIR, a folder for inputs and
 // one for outputs. `program` is the plotvane2-cli binary for the runs made
-// as processes. Runs get TZ=UTC, SOURCE_DATE_EPOCH=kFixedEpoch and no
+// as processes; a sandbox that runs the command line only in this process
+// needs none. Runs get TZ=UTC, SOURCE_DATE_EPOCH=kFixedEpoch and no
 // PLOTVANE2_PASSWORD unless `environment` says otherwise (an empty
 // optional unsets a variable).
 class CliSandbox {
 public:
-    explicit CliSandbox(std::string program);
+    explicit CliSandbox(std::string program = {});
 
     const std::filesystem::path& work() const { return work_; }
     const std::filesystem::path& temp() const { return temp_; }
