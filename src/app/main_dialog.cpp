@@ -162,12 +162,12 @@ void MainDialog::chooseClass(int classIndex) {
 
 bool MainDialog::pickClass(int classIndex, const std::string& path) {
     import::ClassPicture picture;
-    if (import::enterClassPicture(path, workDir_, feedback_, picture) != 0) return false;
+    if (import::enterClassPicture(path, workDir_, feedback_, picture) != import::PictureResult::Entered) return false;
     const bool reproject = warp_ && (classIndex == 0 || project_.classes[0].fileName.str() == warpedClassOne_);
     if (reproject) {
         std::filesystem::path warped;
         if (warp_->warpClass(classIndex, picture.rulesPath, std::filesystem::path(path).filename().string(), workDir_,
-                             feedback_, warped) != 0)
+                             feedback_, warped) != import::WarpResult::Warped)
             return false;
         picture.rulesPath = warped;
         picture.converted = true;

@@ -77,9 +77,10 @@ void MainDialog::makeClassesFromPicture() {
     const Progress progress = [this](double fraction) {
         return platform_.progress("Building classes", fraction);
     };
-    const int result = import::makeClassPictures(*path, choice->folder, requestOf(*choice, mode), feedback_, progress, made);
+    const import::BuildResult result =
+        import::makeClassPictures(*path, choice->folder, requestOf(*choice, mode), feedback_, progress, made);
     platform_.endProgress();
-    if (result != 0) return;
+    if (result != import::BuildResult::Built) return;
     for (int k = 0; k < made.plan.classCount; ++k)
         if (!pickClass(k, import::classPicturePath(choice->folder, k).string())) return;
     // Class 1 covers the master padded on the right and at the bottom.

@@ -45,12 +45,12 @@ int runClasses(const ClassesOptions& options) {
     std::filesystem::create_directories(folder, ec);
     import::ClassPicturesMade made;
     const import::ClassPlan& plan = made.plan;
-    int result = 0;
+    import::BuildResult result = import::BuildResult::Built;
     {
         ProgressLine progress("Building classes", options.classes.progress);
         result = import::makeClassPictures(options.master, folder, request, feedback, progress.callback(), made);
     }
-    if (result != 0) return kExitRefused;
+    if (result != import::BuildResult::Built) return kExitRefused;
     const char* bits = bitsOf(made.kind);
     for (int k = 0; k < plan.classCount; ++k) {
         const auto i = static_cast<std::size_t>(k);

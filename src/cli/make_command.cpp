@@ -363,7 +363,8 @@ bool buildClassesFromMaster(const MakeOptions& options, ColourMode mode, bool wi
     import::ClassPicturesMade made;
     {
         ProgressLine progress("Building classes", options.classOptions.progress);
-        if (import::makeClassPictures(*options.from, workDir, request, feedback, progress.callback(), made) != 0)
+        if (import::makeClassPictures(*options.from, workDir, request, feedback, progress.callback(), made) !=
+            import::BuildResult::Built)
             return false;
     }
     std::fprintf(stderr, "plotvane2-cli: %d classes of %u x %u to %u x %u pixels, reduced by %u. %s\n",
@@ -386,12 +387,13 @@ bool enterClasses(const std::vector<std::string>& classFiles, PrivateFolder& wor
         ControlUpdates updates;
         const int classIndex = static_cast<int>(k);
         import::ClassPicture picture;
-        bool entered = import::enterClassPicture(classFiles[k], workDir.path(), feedback, picture) == 0;
+        bool entered =
+            import::enterClassPicture(classFiles[k], workDir.path(), feedback, picture) == import::PictureResult::Entered;
         if (entered && picture.converted) workDir.holdFile(picture.rulesPath);
         if (entered && warp != nullptr) {
             std::filesystem::path warped;
             entered = warp->warpClass(classIndex, picture.rulesPath, shownPath(classFiles[k]), workDir.path(),
-                                      feedback, warped) == 0;
+                                      feedback, warped) == import::WarpResult::Warped;
             if (entered) workDir.holdFile(warped);
             picture.rulesPath = warped;
             picture.converted = true;

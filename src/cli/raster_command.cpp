@@ -46,7 +46,8 @@ int runRaster(const RasterOptions& options) {
                 FileProblem{FileProblem::Kind::CannotCreate, workDir->attempted(), {}, {}, workDir->error()});
             return kExitRefused;
         }
-        if (import::enterClassPicture(options.source, workDir->path(), feedback, picture) != 0) return kExitRefused;
+        if (import::enterClassPicture(options.source, workDir->path(), feedback, picture) != import::PictureResult::Entered)
+            return kExitRefused;
         if (picture.converted) workDir->holdFile(picture.rulesPath);
     }
 

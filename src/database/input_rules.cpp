@@ -259,7 +259,7 @@ void deleteInfoText(MapProject& project, int number) {
     project.infoTextCount = static_cast<std::uint16_t>(count - 1);
 }
 
-int applyInfoTextButton(MapProject& project, std::string_view editText, Feedback& feedback) {
+InfoTextResult applyInfoTextButton(MapProject& project, std::string_view editText, Feedback& feedback) {
     const std::string_view text = firstBytes(editText, kInfoTextBytes);
     int selected = project.selectedInfoText;
     if (selected > project.infoTextCount) selected = 0;
@@ -268,26 +268,26 @@ int applyInfoTextButton(MapProject& project, std::string_view editText, Feedback
     if (text.empty()) {
         if (selected > 0) {
             deleteInfoText(project, selected);
-            return 0;
+            return InfoTextResult::Applied;
         }
         feedback.show(warningBox("Please input Information Text."));
-        return kInfoTextRefused;
+        return InfoTextResult::Refused;
     }
     if (project.infoTextCount >= kInfoTextLimit) {
         feedback.show(warningBox("Information Text number over.(<100)"));
-        return kInfoTextRefused;
+        return InfoTextResult::Refused;
     }
     if (selected > 0) {
         InfoText changed = project.infoText(selected - 1);
         changed.text = std::string(text);
         project.setInfoText(selected - 1, changed);
-        return 0;
+        return InfoTextResult::Applied;
     }
     const MapClassEntry& top = project.classes[0];
     const MarkerBox box = placeMarkerBox(project.previewCentreX, project.previewCentreY, top.width, top.height);
     project.setInfoText(project.infoTextCount, {std::string(text), box.left, box.top, box.right, box.bottom});
     ++project.infoTextCount;
-    return 0;
+    return InfoTextResult::Applied;
 }
 
 std::optional<std::string> utf8ToWindows1252(std::string_view utf8) {

@@ -144,7 +144,11 @@ MarkerBox placeMarkerBox(std::int32_t centreX, std::int32_t centreY, std::uint16
 // with their boxes. Numbers outside 1..infoTextCount change nothing.
 void deleteInfoText(MapProject& project, int number);
 
-inline constexpr int kInfoTextRefused = 1;
+// What the information button did.
+enum class InfoTextResult : int {
+    Applied = 0,  // a text added, replaced or deleted
+    Refused = 1,  // after its message
+};
 
 // The information button. `editText` is the edit's text as the bytes that
 // are stored (Windows-1252); at most 48 bytes are read, up to the first NUL.
@@ -155,8 +159,7 @@ inline constexpr int kInfoTextRefused = 1;
 // "Warning", exclamation. The selection is always cleared afterwards; the
 // caller then empties the edit, shows the counter and repaints.
 // A selection beyond infoTextCount is treated as no selection.
-// Returns 0, or kInfoTextRefused after a message.
-int applyInfoTextButton(MapProject& project, std::string_view editText, Feedback& feedback);
+InfoTextResult applyInfoTextButton(MapProject& project, std::string_view editText, Feedback& feedback);
 
 // ---- Windows-1252 ------------------------------------------------------------
 

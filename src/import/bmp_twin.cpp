@@ -248,7 +248,7 @@ private:
 
 }  // namespace
 
-int writeBmpTwin(GDALDatasetH dataset, const TwinLayout& layout, const std::string& what,
+TwinResult writeBmpTwin(GDALDatasetH dataset, const TwinLayout& layout, const std::string& what,
                  const std::filesystem::path& target, Feedback& feedback) {
     const int width = GDALGetRasterXSize(dataset);
     std::vector<int> bandList(static_cast<std::size_t>(layout.bands));
@@ -263,7 +263,7 @@ int writeBmpTwin(GDALDatasetH dataset, const TwinLayout& layout, const std::stri
     return writeBmpTwin(width, GDALGetRasterYSize(dataset), layout, rows, what, target, feedback);
 }
 
-int writeBmpTwin(int width, int height, const TwinLayout& layout, const TwinRows& rows, const std::string& what,
+TwinResult writeBmpTwin(int width, int height, const TwinLayout& layout, const TwinRows& rows, const std::string& what,
                  const std::filesystem::path& target, Feedback& feedback) {
     const Message cannotWrite = error("Cannot make temp file (" + target.filename().string() + ").");
     UnfinishedTwin out(target);
@@ -271,12 +271,12 @@ int writeBmpTwin(int width, int height, const TwinLayout& layout, const TwinRows
         const int err = errno;
         feedback.show(cannotWrite);
         feedback.explain(FileProblem{FileProblem::Kind::CannotCreate, target, {}, {}, err});
-        return kTwinUnwritable;
+        return TwinResult::Unwritable;
     }
     const auto fail = [&](int err) {
         feedback.show(cannotWrite);
         feedback.explain(FileProblem{FileProblem::Kind::CannotWrite, out.path(), {}, {}, err});
-        return kTwinUnwritable;
+        return TwinResult::Unwritable;
     };
     const std::vector<std::uint8_t> headers = twinHeaders(width, height, layout);
     if (!writeExact(out.stream(), headers.data(), headers.size())) return fail(errno);
@@ -290,7 +290,7 @@ int writeBmpTwin(int width, int height, const TwinLayout& layout, const TwinRows
         if (!rows(y, samples.data())) {
             feedback.show(warning("Error : Cannot read this picture (" + what + ").\n" +
                                   messages.lastFailure("The picture ends early or is damaged.")));
-            return kTwinUnreadable;
+            return TwinResult::Unreadable;
         }
         std::fill(row.begin(), row.end(), std::uint8_t{0});
         packRow(layout, samples.data(), width, row.data());
@@ -298,7 +298,7 @@ int writeBmpTwin(int width, int height, const TwinLayout& layout, const TwinRows
         if (!seekTo(out.stream(), offset) || !writeExact(out.stream(), row.data(), row.size())) return fail(errno);
     }
     if (!out.finish(target)) return fail(errno);
-    return 0;
+    return TwinResult::Written;
 }
 
 }  // namespace plotvane::import

@@ -15,9 +15,12 @@
 
 namespace plotvane::import {
 
-inline constexpr int kTwinRefused = 31;   // the picture is not one the rules can take
-inline constexpr int kTwinUnreadable = 32;  // GDAL failed while reading its rows
-inline constexpr int kTwinUnwritable = 33;  // the BMP could not be written
+// What writing a picture's BMP twin did.
+enum class TwinResult : int {
+    Written = 0,
+    Unreadable = 32,  // GDAL failed while reading its rows
+    Unwritable = 33,  // the BMP could not be written
+};
 
 // The BMP a picture becomes:
 // - a palette of at most 2, 16 or 256 entries: 1, 4 or 8 bits with that
@@ -44,9 +47,9 @@ bool chooseTwinLayout(GDALDatasetH dataset, const std::string& what, TwinLayout&
 // memory does not grow with the picture. The file is written beside
 // `target` and renamed into place when complete. Headers as an editor
 // writes them: a 40-byte information header, 2835 pixels per metre, the
-// table's entries counted in `biClrUsed`. Returns 0 or a code above, after
-// its message.
-int writeBmpTwin(GDALDatasetH dataset, const TwinLayout& layout, const std::string& what,
+// table's entries counted in `biClrUsed`. A failure is returned after its
+// message.
+TwinResult writeBmpTwin(GDALDatasetH dataset, const TwinLayout& layout, const std::string& what,
                  const std::filesystem::path& target, Feedback& feedback);
 
 // Puts row `y` (0 is the top) into `samples` as `layout.bands` interleaved
@@ -56,7 +59,7 @@ using TwinRows = std::function<bool(int y, std::uint8_t* samples)>;
 
 // The same for rows that come from elsewhere than one dataset, asked for
 // once each from the top.
-int writeBmpTwin(int width, int height, const TwinLayout& layout, const TwinRows& rows, const std::string& what,
+TwinResult writeBmpTwin(int width, int height, const TwinLayout& layout, const TwinRows& rows, const std::string& what,
                  const std::filesystem::path& target, Feedback& feedback);
 
 }  // namespace plotvane::import

@@ -90,7 +90,7 @@ public:
         }
     }
 
-    int run(const Progress& progress) {
+    BuildResult run(const Progress& progress) {
         for (int k = 0; k < plan_.classCount; ++k) {
             const Level& level = levels_[static_cast<std::size_t>(k)];
             if (!output_.create(k)) return writeFailure();
@@ -103,15 +103,15 @@ public:
         for (std::uint32_t y = 0; y < rows; ++y) {
             if (y < master_.height()) {
                 if (!master_.readRow(y, std::span(row.data(), static_cast<std::size_t>(masterWidth) * channels_), feedback_))
-                    return kBuildFailed;
+                    return BuildResult::Failed;
             } else if (y == master_.height()) {
                 std::fill(row.begin(), row.end(), static_cast<std::uint16_t>(kLinearWhite));
             }
             gatherMaster(row);
             if (!finishRowIfComplete(plan_.classCount - 1)) return writeFailure();
-            if (progress && !progress(static_cast<double>(y + 1) / rows)) return kBuildCancelled;
+            if (progress && !progress(static_cast<double>(y + 1) / rows)) return BuildResult::Cancelled;
         }
-        return 0;
+        return BuildResult::Built;
     }
 
 private:
@@ -177,10 +177,10 @@ private:
         }
     }
 
-    int writeFailure() {
+    BuildResult writeFailure() {
         feedback_.show(error("Cannot make bmp-file.", Icon::Exclamation));
         feedback_.explain(output_.problem());
-        return kBuildFailed;
+        return BuildResult::Failed;
     }
 
     MasterPicture& master_;
@@ -246,7 +246,7 @@ ClassBmpLayout classBmpLayout(MasterKind kind, std::uint32_t width) {
     return layout;
 }
 
-int buildClassPictures(MasterPicture& master, const ClassPlan& plan, ClassPictureOutput& output, Feedback& feedback,
+BuildResult buildClassPictures(MasterPicture& master, const ClassPlan& plan, ClassPictureOutput& output, Feedback& feedback,
                        const Progress& progress) {
     BusyScope busy(feedback);
     Builder builder(master, plan, output, feedback);
@@ -265,32 +265,34 @@ std::string paddingReport(const ClassPlan& plan) {
            std::to_string(plan.paddedHeight()) + ").";
 }
 
-int makeClassPictures(const std::filesystem::path& masterPath, const std::filesystem::path& folder,
+BuildResult makeClassPictures(const std::filesystem::path& masterPath, const std::filesystem::path& folder,
                       const ClassRequest& request, Feedback& feedback, const Progress& progress,
                       ClassPicturesMade& made) {
     const auto master = MasterPicture::open(masterPath, feedback);
-    if (!master) return kBuildFailed;
+    if (!master) return BuildResult::Failed;
     if (request.mode == ColourMode::Original && master->kind() != MasterKind::OneBit) {
         feedback.show(warning("Error : Original Mode takes 1-bit classes, and the picture " + masterPath.string() +
                               " gives " + (master->kind() == MasterKind::Grey ? "8-bit grey" : "24-bit colour") +
                               " classes.\nChoose a colour mode of 1, 2, 4 or 8 bits per pixel."));
-        return kBuildFailed;
+        return BuildResult::Failed;
     }
     const PlanOutcome outcome = planClasses(master->width(), master->height(), request);
     if (!outcome.plan) {
         feedback.show(warning(outcome.refusal));
-        return kBuildFailed;
+        return BuildResult::Failed;
     }
     made.plan = *outcome.plan;
     made.kind = master->kind();
     ClassPictureFiles files(folder, masterPath);
-    if (const int result = buildClassPictures(*master, made.plan, files, feedback, progress); result != 0) return result;
+    if (const BuildResult result = buildClassPictures(*master, made.plan, files, feedback, progress);
+        result != BuildResult::Built)
+        return result;
     if (!files.commit()) {
         feedback.show(error("Cannot make bmp-file.", Icon::Exclamation));
         feedback.explain(files.problem());
-        return kBuildFailed;
+        return BuildResult::Failed;
     }
-    return 0;
+    return BuildResult::Built;
 }
 
 }  // namespace plotvane::import

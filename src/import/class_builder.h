@@ -12,8 +12,12 @@
 
 namespace plotvane::import {
 
-inline constexpr int kBuildFailed = 1;
-inline constexpr int kBuildCancelled = 2;
+// What building the class pictures did.
+enum class BuildResult : int {
+    Built = 0,
+    Failed = 1,     // its message has been shown
+    Cancelled = 2,  // the progress said stop
+};
 
 // Where the class pictures go. Rows are written where they belong in the
 // file, which may be before rows written earlier (a BMP stores its bottom
@@ -41,9 +45,8 @@ ClassBmpLayout classBmpLayout(MasterKind kind, std::uint32_t width);
 // master pixels under it, the master padded with white on the right and at
 // the bottom to the plan's size. A 1-bit master gives 1-bit classes, each
 // pixel the master's lighter colour when at least half the light is there.
-// Memory holds a row of the master and of each class. 0, kBuildFailed
-// (message shown) or kBuildCancelled.
-int buildClassPictures(MasterPicture& master, const ClassPlan& plan, ClassPictureOutput& output, Feedback& feedback,
+// Memory holds a row of the master and of each class.
+BuildResult buildClassPictures(MasterPicture& master, const ClassPlan& plan, ClassPictureOutput& output, Feedback& feedback,
                        const Progress& progress);
 
 // What was made: the sizes and what the classes are.
@@ -56,8 +59,8 @@ struct ClassPicturesMade {
 // `folder`/class1.bmp .. classN.bmp, all of them or none (an existing file
 // is replaced only when every class is complete). Every refusal is told
 // through `feedback` before anything is written. `made` receives the
-// chosen sizes once they are known. 0, kBuildFailed or kBuildCancelled.
-int makeClassPictures(const std::filesystem::path& masterPath, const std::filesystem::path& folder,
+// chosen sizes once they are known.
+BuildResult makeClassPictures(const std::filesystem::path& masterPath, const std::filesystem::path& folder,
                       const ClassRequest& request, Feedback& feedback, const Progress& progress,
                       ClassPicturesMade& made);
 

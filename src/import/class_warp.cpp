@@ -198,15 +198,16 @@ bool ClassWarp::reprojectedPixel(double x, double y, double& outX, double& outY)
     return true;
 }
 
-int ClassWarp::warpClass(int classIndex, const std::filesystem::path& bmp, const std::string& pictureName,
-                         const std::filesystem::path& workDir, Feedback& feedback, std::filesystem::path& warped) {
+WarpResult ClassWarp::warpClass(int classIndex, const std::filesystem::path& bmp, const std::string& pictureName,
+                                const std::filesystem::path& workDir, Feedback& feedback,
+                                std::filesystem::path& warped) {
     ensureGdalReady();
     GdalMessages messages;
     const std::string what = "Class " + std::to_string(classIndex + 1) + ", " + pictureName;
     const auto cannot = [&](const std::string& why) {
         feedback.show(refusal("This picture (" + what + ") cannot be reprojected to latitude/longitude:\n" +
                               messages.lastFailure(why)));
-        return kWarpRefused;
+        return WarpResult::Refused;
     };
     if (classIndex < 0 || classIndex >= kClassSlots || (classIndex > 0 && sizes_[classIndex - 1].warpedWidth == 0))
         return cannot("the classes before it were not reprojected");
@@ -228,13 +229,13 @@ int ClassWarp::warpClass(int classIndex, const std::filesystem::path& bmp, const
                               " (" + pictureName + ") would be " + std::to_string(sizes.warpedWidth) + " x " +
                               std::to_string(sizes.warpedHeight) +
                               " pixels.\nThe classes take 160 to 4096 pixels each way."));
-        return kWarpRefused;
+        return WarpResult::Refused;
     }
     TwinLayout layout;
     Message refused;
     if (!chooseTwinLayout(picture.get(), what, layout, refused)) {
         feedback.show(refused);
-        return kWarpRefused;
+        return WarpResult::Refused;
     }
 
     // Named after the picture and the grid it is reprojected onto.
@@ -245,7 +246,7 @@ int ClassWarp::warpClass(int classIndex, const std::filesystem::path& bmp, const
     if (target.empty()) return cannot("its file cannot be found");
     sizes_[static_cast<std::size_t>(classIndex)] = sizes;
     warped = target;
-    if (fileExists(target)) return 0;
+    if (fileExists(target)) return WarpResult::Warped;
 
     // The class covers Class 1's ground: its pixels are smaller by its own size.
     std::array<double, 6> pixelToSystem = source_.pixelToSystem;
@@ -310,12 +311,13 @@ int ClassWarp::warpClass(int classIndex, const std::filesystem::path& bmp, const
                                    sizes.warpedWidth, 1, GDT_Byte, bands, bandList.data(), bands,
                                    static_cast<GSpacing>(sizes.warpedWidth) * bands, 1) == CE_None;
     };
-    if (writeBmpTwin(sizes.warpedWidth, sizes.warpedHeight, layout, next, what, target, feedback) != 0) {
+    if (writeBmpTwin(sizes.warpedWidth, sizes.warpedHeight, layout, next, what, target, feedback) !=
+        TwinResult::Written) {
         sizes_[static_cast<std::size_t>(classIndex)] = Sizes{};
         warped.clear();
-        return kWarpRefused;
+        return WarpResult::Refused;
     }
-    return 0;
+    return WarpResult::Warped;
 }
 
 }  // namespace plotvane::import

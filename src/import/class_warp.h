@@ -16,8 +16,11 @@
 // magnification, and its reprojection keeps that magnification exactly.
 namespace plotvane::import {
 
-// The picture could not be reprojected (its message has been shown).
-inline constexpr int kWarpRefused = 34;
+// Whether a class picture was reprojected.
+enum class WarpResult : int {
+    Warped = 0,
+    Refused = 34,  // its message has been shown
+};
 
 class ClassWarp {
 public:
@@ -35,10 +38,9 @@ public:
     // Class 1 first: a later class's size is its predecessor's reprojected
     // size times the magnification of the pictures themselves, so the
     // classes keep the magnifications between them. Memory holds a strip
-    // of rows and GDAL's small working buffer, never the picture. 0, or
-    // kWarpRefused after a message.
-    int warpClass(int classIndex, const std::filesystem::path& bmp, const std::string& pictureName,
-                  const std::filesystem::path& workDir, Feedback& feedback, std::filesystem::path& warped);
+    // of rows and GDAL's small working buffer, never the picture.
+    WarpResult warpClass(int classIndex, const std::filesystem::path& bmp, const std::string& pictureName,
+                         const std::filesystem::path& workDir, Feedback& feedback, std::filesystem::path& warped);
 
     // The reprojected Class 1's corners, and the interpolation error
     // measured on them (none left but rounding).

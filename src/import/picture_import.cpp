@@ -74,12 +74,12 @@ void removePictureTwins(const std::filesystem::path& workDir) {
     }
 }
 
-int enterClassPicture(const std::filesystem::path& picture, const std::filesystem::path& workDir,
+PictureResult enterClassPicture(const std::filesystem::path& picture, const std::filesystem::path& workDir,
                       Feedback& feedback, ClassPicture& out) {
     out = ClassPicture{picture, false, "BMP"};
-    if (startsWithBm(picture)) return 0;
+    if (startsWithBm(picture)) return PictureResult::Entered;
     DatasetPtr dataset = openRaster(picture.string());
-    if (!dataset) return 0;  // not a picture GDAL reads: the rules refuse it as not a BMP
+    if (!dataset) return PictureResult::Entered;  // not a picture GDAL reads: the rules refuse it as not a BMP
 
     out.format = formatName(dataset.get());
     const std::string what = out.format + ", " + picture.filename().string();
@@ -87,14 +87,15 @@ int enterClassPicture(const std::filesystem::path& picture, const std::filesyste
     Message refusal;
     if (!chooseTwinLayout(dataset.get(), what, layout, refusal)) {
         feedback.show(refusal);
-        return kPictureRefused;
+        return PictureResult::Refused;
     }
     const std::filesystem::path twin = pictureTwinPath(picture, workDir);
-    if (twin.empty()) return 0;
+    if (twin.empty()) return PictureResult::Entered;
     out.rulesPath = twin;
     out.converted = true;
-    if (fileExists(twin)) return 0;  // decoded before, and unchanged since
-    return writeBmpTwin(dataset.get(), layout, what, twin, feedback) == 0 ? 0 : kPictureRefused;
+    if (fileExists(twin)) return PictureResult::Entered;  // decoded before, and unchanged since
+    return writeBmpTwin(dataset.get(), layout, what, twin, feedback) == TwinResult::Written ? PictureResult::Entered
+                                                                                  : PictureResult::Refused;
 }
 
 }  // namespace plotvane::import

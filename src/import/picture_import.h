@@ -16,8 +16,11 @@
 // often the rules read it.
 namespace plotvane::import {
 
-// The picture cannot enter (its message has been shown).
-inline constexpr int kPictureRefused = 30;
+// Whether a picture can go to the class rules.
+enum class PictureResult : int {
+    Entered = 0,
+    Refused = 30,  // its message has been shown
+};
 
 // Twins are named after the picture's identity (device, inode, size,
 // modification time), so a picture chosen again is not decoded again and
@@ -38,8 +41,8 @@ struct ClassPicture {
 // rules unchanged (they give the BMP messages). Another picture is checked
 // (bands, sample size, 160..4096 pixels each way: refused with a message
 // that says what it is and what the classes take) and its twin written in
-// `workDir` unless there already. 0, or kPictureRefused after a message.
-int enterClassPicture(const std::filesystem::path& picture, const std::filesystem::path& workDir,
+// `workDir` unless there already.
+PictureResult enterClassPicture(const std::filesystem::path& picture, const std::filesystem::path& workDir,
                       Feedback& feedback, ClassPicture& out);
 
 // The file starts with "BM", cannot be read, or is no picture GDAL reads:

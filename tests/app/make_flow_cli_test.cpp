@@ -66,7 +66,7 @@ TEST(MakeFlowCommandLine, WritesTheWindowsBytesForAProjectWithEveryFeature) {
     for (const auto& [x, y, text] : {std::tuple{100, 40, "Lighthouse"}, std::tuple{150, 2, "Caf\xE9"}}) {
         project.previewCentreX = x;
         project.previewCentreY = y;
-        ASSERT_EQ(applyInfoTextButton(project, text, checks), 0);
+        ASSERT_EQ(applyInfoTextButton(project, text, checks), InfoTextResult::Applied);
     }
     project.gpsEnabled = 1;
     const std::array<std::array<const char*, 4>, 4> corners = {

@@ -407,7 +407,7 @@ void addAt(MapProject& p, std::int32_t x, std::int32_t y, const std::string& tex
     RecordingFeedback feedback;
     p.previewCentreX = x;
     p.previewCentreY = y;
-    ASSERT_EQ(applyInfoTextButton(p, text, feedback), 0);
+    ASSERT_EQ(applyInfoTextButton(p, text, feedback), InfoTextResult::Applied);
     ASSERT_TRUE(feedback.messages.empty());
 }
 
@@ -426,7 +426,7 @@ TEST(InfoTextRules, DeletingSelectedSecondOfThreeRenumbers) {
     addAt(p, 300, 300, "three");
     p.selectedInfoText = 2;
     RecordingFeedback feedback;
-    EXPECT_EQ(applyInfoTextButton(p, "", feedback), 0);
+    EXPECT_EQ(applyInfoTextButton(p, "", feedback), InfoTextResult::Applied);
     EXPECT_TRUE(feedback.messages.empty());
     ASSERT_EQ(p.infoTextCount, 2);
     EXPECT_EQ(p.infoText(0), (InfoText{"one", 75, 75, 84, 84}));
@@ -440,7 +440,7 @@ TEST(InfoTextRules, EmptyTextWithoutSelectionChangesNothing) {
     addAt(p, 80, 80, "one");
     const MapProject before = p;
     RecordingFeedback feedback;
-    EXPECT_EQ(applyInfoTextButton(p, "", feedback), kInfoTextRefused);
+    EXPECT_EQ(applyInfoTextButton(p, "", feedback), InfoTextResult::Refused);
     EXPECT_EQ(feedback.messages, std::vector<Message>{warn("Please input Information Text.")});
     EXPECT_EQ(p.infoTextCount, 1);
     EXPECT_EQ(p.infoTextBytes, before.infoTextBytes);
@@ -453,7 +453,7 @@ TEST(InfoTextRules, ReplaceKeepsBoxAndPadsWithNul) {
     p.previewCentreX = 300;
     p.selectedInfoText = 1;
     RecordingFeedback feedback;
-    EXPECT_EQ(applyInfoTextButton(p, "short", feedback), 0);
+    EXPECT_EQ(applyInfoTextButton(p, "short", feedback), InfoTextResult::Applied);
     EXPECT_EQ(p.infoTextCount, 1);
     EXPECT_EQ(p.infoText(0), (InfoText{"short", 75, 75, 84, 84}));
     for (std::size_t i = 5; i < p.infoTextBytes[0].size(); ++i) EXPECT_EQ(p.infoTextBytes[0][i], '\0') << i;
@@ -467,16 +467,16 @@ TEST(InfoTextRules, NinetyNineTextsRefuseAddAndChangeButAllowDelete) {
 
     const Message over = warn("Information Text number over.(<100)");
     RecordingFeedback feedback;
-    EXPECT_EQ(applyInfoTextButton(p, "more", feedback), kInfoTextRefused);
+    EXPECT_EQ(applyInfoTextButton(p, "more", feedback), InfoTextResult::Refused);
     p.selectedInfoText = 5;
-    EXPECT_EQ(applyInfoTextButton(p, "changed", feedback), kInfoTextRefused);
+    EXPECT_EQ(applyInfoTextButton(p, "changed", feedback), InfoTextResult::Refused);
     EXPECT_EQ(feedback.messages, (std::vector<Message>{over, over}));
     EXPECT_EQ(p.infoTextCount, 99);
     EXPECT_EQ(p.infoText(4).text, "t5");
     EXPECT_EQ(p.selectedInfoText, 0);
 
     p.selectedInfoText = 5;
-    EXPECT_EQ(applyInfoTextButton(p, "", feedback), 0);
+    EXPECT_EQ(applyInfoTextButton(p, "", feedback), InfoTextResult::Applied);
     EXPECT_EQ(p.infoTextCount, 98);
     EXPECT_EQ(p.infoText(4).text, "t6");
     EXPECT_EQ(p.infoText(97).text, "t99");
@@ -495,7 +495,7 @@ TEST(InfoTextRules, SelectionBeyondCountIsNoSelection) {
     addAt(p, 80, 80, "one");
     p.selectedInfoText = 5;
     RecordingFeedback feedback;
-    EXPECT_EQ(applyInfoTextButton(p, "", feedback), kInfoTextRefused);
+    EXPECT_EQ(applyInfoTextButton(p, "", feedback), InfoTextResult::Refused);
     EXPECT_EQ(feedback.texts(), std::vector<std::string>{"Please input Information Text."});
     EXPECT_EQ(p.infoTextCount, 1);
     EXPECT_EQ(p.selectedInfoText, 0);

@@ -194,7 +194,7 @@ TEST_P(MasterTable, EveryClassIsTheLinearBoxAverageAndPassesTheClassChecks) {
     request.mode = colourModeOfByte(c.mode);
     test::RecordingFeedback feedback;
     ClassPicturesMade made;
-    ASSERT_EQ(makeClassPictures(dir / "master.bmp", dir.path(), request, feedback, {}, made), 0) << feedback.texts().at(0);
+    ASSERT_EQ(makeClassPictures(dir / "master.bmp", dir.path(), request, feedback, {}, made), BuildResult::Built) << feedback.texts().at(0);
     const ClassPlan& plan = made.plan;
 
     const RgbPicture master = picturePixels(recipe);
@@ -238,7 +238,7 @@ TEST(ClassBuilder, AveragesLightNotStoredValues) {
     request.classCount = 2;
     test::RecordingFeedback feedback;
     ClassPicturesMade made;
-    ASSERT_EQ(makeClassPictures(dir / "master.bmp", dir.path(), request, feedback, {}, made), 0);
+    ASSERT_EQ(makeClassPictures(dir / "master.bmp", dir.path(), request, feedback, {}, made), BuildResult::Built);
     const RgbPicture top = test::decodeBmp(test::readFile(dir / "class1.bmp"));
     ASSERT_EQ(top.width, 160u);
     EXPECT_TRUE(std::all_of(top.pixels.begin(), top.pixels.end(), [](const Rgb& c) { return c == Rgb{188, 188, 188}; }));
@@ -267,7 +267,7 @@ protected:
         before_ = folderState(dir_.path());
         request_.classCount = 1;
     }
-    int build(const Progress& progress) {
+    BuildResult build(const Progress& progress) {
         ClassPicturesMade made;
         return makeClassPictures(dir_ / "master.bmp", dir_.path(), request_, feedback_, progress, made);
     }
@@ -280,14 +280,14 @@ protected:
 
 TEST_F(LeftAsItWas, WhenCancelledAtAnyStep) {
     std::vector<double> steps;
-    ASSERT_EQ(build([&](double f) { steps.push_back(f); return true; }), 0);
+    ASSERT_EQ(build([&](double f) { steps.push_back(f); return true; }), BuildResult::Built);
     ASSERT_EQ(steps.size(), 165u);  // one per row of the master
     EXPECT_EQ(steps.back(), 1.0);
     const auto done = folderState(dir_.path());
     for (std::size_t stop = 0; stop < steps.size(); ++stop) {
         test::writeFile(dir_ / "class1.bmp", {'o', 'l', 'd'});
         std::size_t calls = 0;
-        EXPECT_EQ(build([&](double) { return calls++ < stop; }), kBuildCancelled);
+        EXPECT_EQ(build([&](double) { return calls++ < stop; }), BuildResult::Cancelled);
         ASSERT_EQ(folderState(dir_.path()), before_) << "stopped at step " << stop;
     }
     EXPECT_TRUE(feedback_.messages.empty());
@@ -300,17 +300,17 @@ TEST_F(LeftAsItWas, WhenAnyFileOperationFails) {
                              FileOperation::Rename}) {
         for (std::uint64_t nth = 1;; ++nth) {
             armFileFailure(op, nth);
-            const int result = build({});
+            const BuildResult result = build({});
             const bool happened = armedFileFailureHappened();
             disarmFileFailure();
             if (happened) {
-                EXPECT_EQ(result, kBuildFailed);
+                EXPECT_EQ(result, BuildResult::Failed);
                 ASSERT_EQ(folderState(dir_.path()), before_) << "operation " << static_cast<int>(op) << " #" << nth;
                 ASSERT_EQ(feedback_.messages.back(), error("Cannot make bmp-file.", Icon::Exclamation));
             }
             test::writeFile(dir_ / "class1.bmp", {'o', 'l', 'd'});
             if (!happened) {
-                ASSERT_EQ(result, 0);
+                ASSERT_EQ(result, BuildResult::Built);
                 break;
             }
         }
@@ -353,7 +353,7 @@ TEST(ClassBuilder, RefusesBeforeWritingAnything) {
         request.classCount = c.classes;
         test::RecordingFeedback feedback;
         ClassPicturesMade made;
-        EXPECT_EQ(makeClassPictures(dir / c.file, out.path(), request, feedback, {}, made), kBuildFailed);
+        EXPECT_EQ(makeClassPictures(dir / c.file, out.path(), request, feedback, {}, made), BuildResult::Failed);
         ASSERT_EQ(feedback.messages.size(), 1u) << c.file;
         EXPECT_EQ(feedback.messages[0].title, "Warning");
         EXPECT_EQ(feedback.messages[0].text.substr(0, feedback.messages[0].text.find('\n')), c.firstLine);

@@ -116,9 +116,10 @@ TEST(ClassWarp, CornersMarkAndMagnificationAfterReprojection) {
             SCOPED_TRACE(k);
             const int magnification = 1 << k;
             import::ClassPicture picture;
-            ASSERT_EQ(import::enterClassPicture(utmClass(dir.path(), magnification, bands), dir.path(), feedback, picture), 0);
+            ASSERT_EQ(import::enterClassPicture(utmClass(dir.path(), magnification, bands), dir.path(), feedback, picture), import::PictureResult::Entered);
             std::filesystem::path reprojected;
-            ASSERT_EQ(warp->warpClass(k, picture.rulesPath, "class.tif", dir.path(), feedback, reprojected), 0);
+            ASSERT_EQ(warp->warpClass(k, picture.rulesPath, "class.tif", dir.path(), feedback, reprojected),
+                      import::WarpResult::Warped);
             EXPECT_TRUE(import::isPictureTwinName(reprojected));
             EXPECT_EQ(reprojected.parent_path(), dir.path());
             EXPECT_EQ(warp->width(k), warp->width(0) * magnification);

@@ -129,7 +129,7 @@ TEST(PictureTwin, IsTheBmpAPersonWouldSave) {
         std::filesystem::create_directory(work);
         RecordingFeedback feedback;
         import::ClassPicture entered;
-        ASSERT_EQ(import::enterClassPicture(picture, work, feedback, entered), 0);
+        ASSERT_EQ(import::enterClassPicture(picture, work, feedback, entered), import::PictureResult::Entered);
         EXPECT_TRUE(feedback.messages.empty());
         EXPECT_TRUE(entered.converted);
         EXPECT_EQ(entered.rulesPath.parent_path(), work);
@@ -146,13 +146,13 @@ TEST(PictureTwin, BmpGoesToTheRulesUnchanged) {
     writeFile(bmp, makeBmp(twinOf(24)));
     RecordingFeedback feedback;
     import::ClassPicture entered;
-    ASSERT_EQ(import::enterClassPicture(bmp, dir.path(), feedback, entered), 0);
+    ASSERT_EQ(import::enterClassPicture(bmp, dir.path(), feedback, entered), import::PictureResult::Entered);
     EXPECT_FALSE(entered.converted);
     EXPECT_EQ(entered.rulesPath, bmp);
     // A missing file and a file no driver reads also go on: the rules say why.
     for (const char* name : {"missing.png", "junk.png"}) {
         if (std::string(name) == "junk.png") writeFile(dir.path() / name, {'x', 'y', 'z'});
-        ASSERT_EQ(import::enterClassPicture(dir.path() / name, dir.path(), feedback, entered), 0);
+        ASSERT_EQ(import::enterClassPicture(dir.path() / name, dir.path(), feedback, entered), import::PictureResult::Entered);
         EXPECT_FALSE(entered.converted);
         EXPECT_EQ(entered.rulesPath, dir.path() / name);
     }
@@ -166,11 +166,11 @@ TEST(PictureTwin, DecodedOnceAndAgainWhenChanged) {
     writePicture(png, recipe("PNG", 3));
     RecordingFeedback feedback;
     import::ClassPicture first, second;
-    ASSERT_EQ(import::enterClassPicture(png, dir.path(), feedback, first), 0);
+    ASSERT_EQ(import::enterClassPicture(png, dir.path(), feedback, first), import::PictureResult::Entered);
     std::filesystem::last_write_time(first.rulesPath, std::filesystem::file_time_type::clock::now() -
                                                           std::chrono::hours(1));
     const auto made = std::filesystem::last_write_time(first.rulesPath);
-    ASSERT_EQ(import::enterClassPicture(png, dir.path(), feedback, second), 0);
+    ASSERT_EQ(import::enterClassPicture(png, dir.path(), feedback, second), import::PictureResult::Entered);
     EXPECT_EQ(second.rulesPath, first.rulesPath);
     EXPECT_EQ(std::filesystem::last_write_time(second.rulesPath), made);  // not written again
 
@@ -178,7 +178,7 @@ TEST(PictureTwin, DecodedOnceAndAgainWhenChanged) {
     changed.sample = [](int x, int, int) { return x % 256; };
     writePicture(png, changed);
     std::filesystem::last_write_time(png, std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
-    ASSERT_EQ(import::enterClassPicture(png, dir.path(), feedback, second), 0);
+    ASSERT_EQ(import::enterClassPicture(png, dir.path(), feedback, second), import::PictureResult::Entered);
     EXPECT_NE(second.rulesPath, first.rulesPath);
 
     import::removePictureTwins(dir.path());
@@ -223,7 +223,7 @@ TEST(PictureTwin, RefusalsSayWhatThePictureIsAndWhatTheClassesTake) {
         RecordingFeedback feedback;
         import::ClassPicture entered;
         EXPECT_EQ(import::enterClassPicture(dir.path() / row.file, dir.path(), feedback, entered),
-                  import::kPictureRefused);
+                  import::PictureResult::Refused);
         EXPECT_EQ(feedback.messages, (std::vector<Message>{warning(row.message)}));
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
     }
