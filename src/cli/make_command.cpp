@@ -431,6 +431,17 @@ void pinTexts(MapProject& project, const std::vector<PinnedText>& texts, Feedbac
     }
 }
 
+// A text is pinned to Class 1's pixel as the user saw it: its spot moves
+// with the reprojection; a spot the reprojection cannot place stays.
+void reprojectTexts(const import::ClassWarp& warp, std::vector<PinnedText>& texts) {
+    for (PinnedText& t : texts) {
+        double x = 0, y = 0;
+        if (!warp.reprojectedPixel(static_cast<double>(t.x) + 0.5, static_cast<double>(t.y) + 0.5, x, y)) continue;
+        t.x = static_cast<std::int64_t>(std::floor(x));
+        t.y = static_cast<std::int64_t>(std::floor(y));
+    }
+}
+
 int runMake(const MakeOptions& options) {
     CheckedOptions checked = checkOptions(options);
 
@@ -464,16 +475,7 @@ int runMake(const MakeOptions& options) {
     AdviceOnceFeedback adviceOnce(feedback);
     if (!enterClasses(classFiles, workDir, project, compressChecked, adviceOnce, warp ? &*warp : nullptr))
         return kExitRefused;
-    // A text is pinned to Class 1's pixel as the user saw it.
-    if (warp) {
-        for (PinnedText& t : checked.texts) {
-            double x = 0, y = 0;
-            if (!warp->reprojectedPixel(static_cast<double>(t.x) + 0.5, static_cast<double>(t.y) + 0.5, x, y))
-                continue;
-            t.x = static_cast<std::int64_t>(std::floor(x));
-            t.y = static_cast<std::int64_t>(std::floor(y));
-        }
-    }
+    if (warp) reprojectTexts(*warp, checked.texts);
     pinTexts(project, checked.texts, feedback);
     if (options.georef)
         putGeoreferenceCorners(warp ? warp->georeference() : georeference, project, checked.corners, feedback);
