@@ -232,7 +232,7 @@ private:
         if (code == nullptr) return nullptr;
         decoded.clear();
         if (decodeRunLength(std::span<const std::uint8_t>(code, codeSize), tiles.rowBytes, tiles.tileHeight,
-                            decoded) != kDecodeOk)
+                            decoded) != DecodeResult::Ok)
             return nullptr;
         return decoded.data();
     }

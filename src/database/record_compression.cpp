@@ -146,26 +146,26 @@ namespace {
 // that the byte stores cannot be taken to change them. [dst, dstEnd) has
 // room for every byte the code can give; `written` and `read` tell how far
 // it got.
-int decodeRows(const std::uint8_t* code, const std::uint8_t* end, std::size_t rowBytes, std::size_t rows,
-               std::uint8_t* dst, std::uint8_t* dstEnd, std::size_t& written, std::size_t& read) {
+DecodeResult decodeRows(const std::uint8_t* code, const std::uint8_t* end, std::size_t rowBytes, std::size_t rows,
+                        std::uint8_t* dst, std::uint8_t* dstEnd, std::size_t& written, std::size_t& read) {
     const std::uint8_t* const codeStart = code;
     std::uint8_t* const dstStart = dst;
-    int result = kDecodeOk;
-    for (std::size_t r = 0; r < rows && result == kDecodeOk; ++r) {
+    DecodeResult result = DecodeResult::Ok;
+    for (std::size_t r = 0; r < rows && result == DecodeResult::Ok; ++r) {
         std::size_t left = rowBytes;
         while (left > 0) {
             if (end - code < 2) {
-                result = kDecodeTruncated;
+                result = DecodeResult::Truncated;
                 break;
             }
             const std::size_t count = code[0];
             const std::uint8_t value = code[1];
             if (count == 0 || count > kMaxRunLength) {
-                result = kDecodeBadCount;
+                result = DecodeResult::BadCount;
                 break;
             }
             if (count > left) {
-                result = kDecodeRowOverrun;
+                result = DecodeResult::RowOverrun;
                 break;
             }
             code += 2;
@@ -182,7 +182,7 @@ int decodeRows(const std::uint8_t* code, const std::uint8_t* end, std::size_t ro
             left -= count;
         }
     }
-    if (result == kDecodeOk && code != end) result = kDecodeTrailing;
+    if (result == DecodeResult::Ok && code != end) result = DecodeResult::Trailing;
     written = static_cast<std::size_t>(dst - dstStart);
     read = static_cast<std::size_t>(code - codeStart);
     return result;
@@ -190,8 +190,8 @@ int decodeRows(const std::uint8_t* code, const std::uint8_t* end, std::size_t ro
 
 }  // namespace
 
-int decodeRunLength(std::span<const std::uint8_t> code, std::size_t rowBytes, std::size_t rows,
-                    std::vector<std::uint8_t>& out) {
+DecodeResult decodeRunLength(std::span<const std::uint8_t> code, std::size_t rowBytes, std::size_t rows,
+                             std::vector<std::uint8_t>& out) {
     const std::size_t start = out.size();
     // Room for what the code can give at most, so that sizes from a damaged
     // header never allocate more than the code could fill.
@@ -200,8 +200,8 @@ int decodeRunLength(std::span<const std::uint8_t> code, std::size_t rowBytes, st
     out.resize(start + total);
     std::size_t written = 0;
     std::size_t read = 0;
-    const int result = decodeRows(code.data(), code.data() + code.size(), rowBytes, rows, out.data() + start,
-                                  out.data() + out.size(), written, read);
+    const DecodeResult result = decodeRows(code.data(), code.data() + code.size(), rowBytes, rows,
+                                           out.data() + start, out.data() + out.size(), written, read);
     out.resize(start + written);
     return result;
 }

@@ -34,15 +34,18 @@ void packTileRow(ColourMode mode, std::span<const std::uint8_t> sourceRow, std::
 // counts 1..160, runs never continuing past the row.
 void encodeRunLength(std::span<const std::uint8_t> row, std::vector<std::uint8_t>& out);
 
-inline constexpr int kDecodeOk = 0;
-inline constexpr int kDecodeBadCount = 1;   // a zero count or one above 160
-inline constexpr int kDecodeRowOverrun = 2; // a run spans two rows
-inline constexpr int kDecodeTruncated = 3;  // the code ends before the last row is full
-inline constexpr int kDecodeTrailing = 4;   // code bytes left after the last row
+// What decoding run-length code found.
+enum class DecodeResult : int {
+    Ok = 0,
+    BadCount = 1,    // a zero count or one above 160
+    RowOverrun = 2,  // a run spans two rows
+    Truncated = 3,   // the code ends before the last row is full
+    Trailing = 4,    // code bytes left after the last row
+};
 
 // Decodes `rows` rows of `rowBytes` bytes each, appending them to `out`.
-int decodeRunLength(std::span<const std::uint8_t> code, std::size_t rowBytes, std::size_t rows,
-                    std::vector<std::uint8_t>& out);
+DecodeResult decodeRunLength(std::span<const std::uint8_t> code, std::size_t rowBytes, std::size_t rows,
+                             std::vector<std::uint8_t>& out);
 
 // The dialog state and the folder a compression pass works with.
 struct CompressionRequest {

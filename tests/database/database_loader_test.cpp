@@ -373,7 +373,7 @@ std::vector<Bytes> decodedTiles(const Bytes& db, ParsedMapDatabase& parsed) {
         Bytes t;
         if (r.sizeWord) {
             const std::span<const std::uint8_t> code(db.data() + r.dataOffset, *r.sizeWord - 2u);
-            EXPECT_EQ(decodeRunLength(code, r.header.rowBytes, r.header.height, t), kDecodeOk);
+            EXPECT_EQ(decodeRunLength(code, r.header.rowBytes, r.header.height, t), DecodeResult::Ok);
         } else {
             t.assign(db.begin() + r.dataOffset, db.begin() + r.dataOffset + static_cast<std::ptrdiff_t>(size));
         }

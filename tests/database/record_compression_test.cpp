@@ -152,7 +152,7 @@ TEST_F(RecordCompressionTest, CompressedRecordsAreTheSumOfTheirRowCodes) {
         const std::uint32_t length = project.recordSizes[r];
         const std::span<const std::uint8_t> code(coded.data() + at, length);
         Bytes rows;
-        ASSERT_EQ(decodeRunLength(code, 20, 160, rows), kDecodeOk) << r;
+        ASSERT_EQ(decodeRunLength(code, 20, 160, rows), DecodeResult::Ok) << r;
         EXPECT_TRUE(std::equal(rows.begin(), rows.end(), plain.begin() + static_cast<std::ptrdiff_t>(r * 3200))) << r;
         std::size_t sum = 0;
         for (std::size_t y = 0; y < 160; ++y) {
@@ -200,7 +200,7 @@ TEST_F(RecordCompressionTest, ModeOneStoresBlackAsOne) {
     test::addOneBitClass(project, 0, dir / "class1.bmp", 160, 160, 1, 1, black);
     ASSERT_EQ(pass(0, ColourMode::Bpp1, true), 0) << ::testing::PrintToString(feedback.messages);
     Bytes rows;
-    ASSERT_EQ(decodeRunLength(compressionFile(), 20, 160, rows), kDecodeOk);
+    ASSERT_EQ(decodeRunLength(compressionFile(), 20, 160, rows), DecodeResult::Ok);
     Bytes expected;
     for (int y = 0; y < 160; ++y) {
         const Bytes row = expectedRow(0, y, 160, black);

@@ -33,7 +33,7 @@ class RunLengthExamples : public ::testing::TestWithParam<CodeCase> {};
 TEST_P(RunLengthExamples, EncodesAndDecodes) {
     EXPECT_EQ(encoded(GetParam().row), GetParam().code);
     Bytes back;
-    EXPECT_EQ(decodeRunLength(GetParam().code, GetParam().row.size(), 1, back), kDecodeOk);
+    EXPECT_EQ(decodeRunLength(GetParam().code, GetParam().row.size(), 1, back), DecodeResult::Ok);
     EXPECT_EQ(back, GetParam().row);
 }
 
@@ -58,7 +58,7 @@ TEST(RunLength, EveryRunLengthAroundTheCapRoundTrips) {
         EXPECT_EQ(code.size(), 2 * (2 + (n + 159) / 160)) << n;
         for (std::size_t i = 0; i < code.size(); i += 2) EXPECT_LE(code[i], 160) << n;
         Bytes back;
-        ASSERT_EQ(decodeRunLength(code, row.size(), 1, back), kDecodeOk) << n;
+        ASSERT_EQ(decodeRunLength(code, row.size(), 1, back), DecodeResult::Ok) << n;
         EXPECT_EQ(back, row) << n;
     }
 }
@@ -67,7 +67,7 @@ TEST(RunLength, EveryByteValueRoundTrips) {
     Bytes row;
     for (int v = 0; v < 256; ++v) row.insert(row.end(), static_cast<std::size_t>(v % 3 + 1), static_cast<std::uint8_t>(v));
     Bytes back;
-    ASSERT_EQ(decodeRunLength(encoded(row), row.size(), 1, back), kDecodeOk);
+    ASSERT_EQ(decodeRunLength(encoded(row), row.size(), 1, back), DecodeResult::Ok);
     EXPECT_EQ(back, row);
 }
 
@@ -78,7 +78,7 @@ TEST(RunLength, RowsAreCodedOnTheirOwn) {
     encodeRunLength(repeat(20, 9), code);
     EXPECT_EQ(code, (Bytes{20, 9, 20, 9}));
     Bytes back;
-    EXPECT_EQ(decodeRunLength(code, 20, 2, back), kDecodeOk);
+    EXPECT_EQ(decodeRunLength(code, 20, 2, back), DecodeResult::Ok);
     EXPECT_EQ(back, repeat(40, 9));
 }
 
@@ -87,7 +87,7 @@ struct BadCode {
     Bytes code;
     std::size_t rowBytes;
     std::size_t rows;
-    int expected;
+    DecodeResult expected;
 };
 
 class RunLengthBadCode : public ::testing::TestWithParam<BadCode> {};
@@ -99,12 +99,12 @@ TEST_P(RunLengthBadCode, IsRefused) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, RunLengthBadCode,
-    ::testing::Values(BadCode{"zeroCount", {0, 1, 4, 1}, 4, 1, kDecodeBadCount},
-                      BadCode{"countAboveCap", {161, 1}, 200, 1, kDecodeBadCount},
-                      BadCode{"spansRows", {3, 1, 3, 1}, 4, 2, kDecodeRowOverrun},
-                      BadCode{"halfPair", {4, 1, 2}, 4, 2, kDecodeTruncated},
-                      BadCode{"tooFewRows", {4, 1}, 4, 2, kDecodeTruncated},
-                      BadCode{"trailing", {4, 1, 4, 1}, 4, 1, kDecodeTrailing}),
+    ::testing::Values(BadCode{"zeroCount", {0, 1, 4, 1}, 4, 1, DecodeResult::BadCount},
+                      BadCode{"countAboveCap", {161, 1}, 200, 1, DecodeResult::BadCount},
+                      BadCode{"spansRows", {3, 1, 3, 1}, 4, 2, DecodeResult::RowOverrun},
+                      BadCode{"halfPair", {4, 1, 2}, 4, 2, DecodeResult::Truncated},
+                      BadCode{"tooFewRows", {4, 1}, 4, 2, DecodeResult::Truncated},
+                      BadCode{"trailing", {4, 1, 4, 1}, 4, 1, DecodeResult::Trailing}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Packing --------------------------------------------------------------
