@@ -302,6 +302,23 @@ std::uint16_t restoreBitDepth(ColourMode mode) {
     }
 }
 
+namespace {
+
+// The grey nearest to `shown` (itself a grey), darker first, that
+// `mode` stores as `value`; `shown` itself when there is none.
+Rgb nearestGreyStoredAs(ColourMode mode, const Rgb& shown, std::size_t value) {
+    const auto grey = [](int g) { return Rgb{static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(g)}; };
+    for (int step = 1; step < 256; ++step) {
+        const int darker = shown[0] - step;
+        const int lighter = shown[0] + step;
+        if (darker >= 0 && storedOfColour(mode, grey(darker)) == value) return grey(darker);
+        if (lighter <= 255 && storedOfColour(mode, grey(lighter)) == value) return grey(lighter);
+    }
+    return shown;
+}
+
+}  // namespace
+
 std::vector<Rgb> restoreColourTable(ColourMode mode) {
     if (!isColourMode(mode)) return {};
     // The colours the preview gives the raster values: the working
@@ -319,19 +336,7 @@ std::vector<Rgb> restoreColourTable(ColourMode mode) {
     for (std::size_t v = 0; v < values; ++v) {
         const Rgb shown = table[v];
         if (storedOfColour(mode, shown) == v || shown[0] != shown[1] || shown[1] != shown[2]) continue;
-        for (int step = 1; step < 256; ++step) {
-            const int darker = shown[0] - step;
-            const int lighter = shown[0] + step;
-            const auto grey = [](int g) { return Rgb{static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(g)}; };
-            if (darker >= 0 && storedOfColour(mode, grey(darker)) == v) {
-                table[v] = grey(darker);
-                break;
-            }
-            if (lighter <= 255 && storedOfColour(mode, grey(lighter)) == v) {
-                table[v] = grey(lighter);
-                break;
-            }
-        }
+        table[v] = nearestGreyStoredAs(mode, shown, v);
     }
     return table;
 }

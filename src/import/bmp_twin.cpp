@@ -70,16 +70,17 @@ std::string describeType(GDALDataType type) {
     return text + " samples";
 }
 
-}  // namespace
+const char* const kAcceptedPictures =
+    "The classes take grey, colour or palette pictures of 8 bits per sample, with or without "
+    "transparency.";
 
-bool chooseTwinLayout(GDALDatasetH dataset, const std::string& what, TwinLayout& layout, Message& refusal) {
-    layout = TwinLayout{};
+// False, with the refusal, for a picture whose bands, samples or size no
+// class takes.
+bool acceptedShape(GDALDatasetH dataset, const std::string& what, Message& refusal) {
     const int width = GDALGetRasterXSize(dataset);
     const int height = GDALGetRasterYSize(dataset);
     const int bands = GDALGetRasterCount(dataset);
-    const std::string accepted =
-        "The classes take grey, colour or palette pictures of 8 bits per sample, with or without "
-        "transparency.";
+    const std::string accepted = kAcceptedPictures;
     if (bands < 1 || bands > 4) {
         refusal = refusedBox("This picture (" + what + ") has " + std::to_string(bands) + " bands.\n" + accepted);
         return false;
@@ -98,15 +99,13 @@ bool chooseTwinLayout(GDALDatasetH dataset, const std::string& what, TwinLayout&
                              std::to_string(height) + " pixels.\nThe classes take 160 to 4096 pixels each way.");
         return false;
     }
+    return true;
+}
+
+// The layout of a picture without a palette, by its number of bands.
+bool bandsLayout(GDALDatasetH dataset, const std::string& what, TwinLayout& layout, Message& refusal) {
+    const int bands = GDALGetRasterCount(dataset);
     GDALRasterBandH first = GDALGetRasterBand(dataset, 1);
-    const GDALColorInterp lastInterp = GDALGetRasterColorInterpretation(GDALGetRasterBand(dataset, bands));
-    const bool alphaLast = bands > 1 && lastInterp == GCI_AlphaBand;
-    if (GDALGetRasterColorInterpretation(first) == GCI_PaletteIndex) {
-        if (bands == 1 && paletteLayout(first, layout)) return true;
-        refusal = refusedBox("This picture (" + what + ") has a palette with " + std::to_string(bands - 1) +
-                             " further bands.\n" + accepted);
-        return false;
-    }
     switch (bands) {
         case 1:
             layout.kind = TwinLayout::Kind::Grey;
@@ -130,9 +129,9 @@ bool chooseTwinLayout(GDALDatasetH dataset, const std::string& what, TwinLayout&
             layout.bitCount = 24;
             return true;
         default:
-            if (!alphaLast) {
+            if (GDALGetRasterColorInterpretation(GDALGetRasterBand(dataset, bands)) != GCI_AlphaBand) {
                 refusal = refusedBox("This picture (" + what +
-                                     ") has 4 bands that are not red, green, blue and alpha.\n" + accepted);
+                                     ") has 4 bands that are not red, green, blue and alpha.\n" + kAcceptedPictures);
                 return false;
             }
             layout.kind = TwinLayout::Kind::ColourAlpha;
@@ -140,6 +139,22 @@ bool chooseTwinLayout(GDALDatasetH dataset, const std::string& what, TwinLayout&
             layout.bitCount = 24;
             return true;
     }
+}
+
+}  // namespace
+
+bool chooseTwinLayout(GDALDatasetH dataset, const std::string& what, TwinLayout& layout, Message& refusal) {
+    layout = TwinLayout{};
+    if (!acceptedShape(dataset, what, refusal)) return false;
+    const int bands = GDALGetRasterCount(dataset);
+    GDALRasterBandH first = GDALGetRasterBand(dataset, 1);
+    if (GDALGetRasterColorInterpretation(first) == GCI_PaletteIndex) {
+        if (bands == 1 && paletteLayout(first, layout)) return true;
+        refusal = refusedBox("This picture (" + what + ") has a palette with " + std::to_string(bands - 1) +
+                             " further bands.\n" + kAcceptedPictures);
+        return false;
+    }
+    return bandsLayout(dataset, what, layout, refusal);
 }
 
 namespace {

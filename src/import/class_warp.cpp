@@ -115,6 +115,97 @@ int whiteIndex(const TwinLayout& layout) {
     return best;
 }
 
+struct Extent {
+    double west = 0;
+    double south = 0;
+    double east = 0;
+    double north = 0;
+};
+
+// The whole map's extent in latitude and longitude, `width` x `height`
+// pixels through `transformer`: its outer edges followed, not only its
+// corners. False when part of an edge lies outside its coordinate system.
+bool edgeExtent(void* transformer, int width, int height, Extent& out) {
+    std::vector<double> x, y;
+    for (int i = 0; i <= kEdgeSamples; ++i) {
+        const double fx = static_cast<double>(width) * i / kEdgeSamples;
+        const double fy = static_cast<double>(height) * i / kEdgeSamples;
+        for (const auto& [px, py] : {std::pair{fx, 0.0}, std::pair{fx, static_cast<double>(height)},
+                                     std::pair{0.0, fy}, std::pair{static_cast<double>(width), fy}}) {
+            x.push_back(px);
+            y.push_back(py);
+        }
+    }
+    std::vector<double> z(x.size(), 0.0);
+    std::vector<int> edgeOk(x.size(), 0);
+    GDALGenImgProjTransform(transformer, FALSE, static_cast<int>(x.size()), x.data(), y.data(), z.data(),
+                            edgeOk.data());
+    if (std::find(edgeOk.begin(), edgeOk.end(), 0) != edgeOk.end()) return false;
+    const auto [west, east] = std::minmax_element(x.begin(), x.end());
+    const auto [south, north] = std::minmax_element(y.begin(), y.end());
+    out = {*west, *south, *east, *north};
+    return true;
+}
+
+// The ground a pixel at the map's centre covers, in degrees of latitude
+// along each of its sides, and cos(latitude) there: a degree of longitude
+// is that much of a degree of latitude.
+struct CentrePixel {
+    double shrink = 0;
+    double alongX = 0;
+    double alongY = 0;
+};
+
+bool centrePixel(void* transformer, int width, int height, CentrePixel& out) {
+    double cx[3] = {width / 2.0, width / 2.0 + 1, width / 2.0};
+    double cy[3] = {height / 2.0, height / 2.0, height / 2.0 + 1};
+    double cz[3] = {0, 0, 0};
+    int ok[3] = {0, 0, 0};
+    GDALGenImgProjTransform(transformer, FALSE, 3, cx, cy, cz, ok);
+    if (!ok[0] || !ok[1] || !ok[2]) return false;
+    out.shrink = std::cos(cy[0] * kPi / 180.0);
+    out.alongX = std::hypot((cx[1] - cx[0]) * out.shrink, cy[1] - cy[0]);
+    out.alongY = std::hypot((cx[2] - cx[0]) * out.shrink, cy[2] - cy[0]);
+    return true;
+}
+
+// The class covers Class 1's ground: its pixels are smaller by its own size.
+std::array<double, 6> classPixelToSystem(const Georeference& classOne, int ownWidth, int ownHeight) {
+    std::array<double, 6> pixelToSystem = classOne.pixelToSystem;
+    const double sx = static_cast<double>(classOne.width) / ownWidth;
+    const double sy = static_cast<double>(classOne.height) / ownHeight;
+    pixelToSystem[1] *= sx;
+    pixelToSystem[4] *= sx;
+    pixelToSystem[2] *= sy;
+    pixelToSystem[5] *= sy;
+    return pixelToSystem;
+}
+
+// GDAL's warper set up from `picture` onto a strip of rows, through
+// `transformer`: the colour bands warped, transparency as alpha, white
+// outside the map.
+WarpOptionsPtr warpOptions(GDALDatasetH picture, GDALDatasetH rows, const TwinLayout& layout, void* transformer) {
+    const int bands = layout.bands;
+    const bool alpha = layout.kind == TwinLayout::Kind::ColourAlpha || layout.kind == TwinLayout::Kind::GreyAlpha;
+    const int colourBands = alpha ? bands - 1 : bands;
+    WarpOptionsPtr options(GDALCreateWarpOptions());
+    options->hSrcDS = picture;
+    options->hDstDS = rows;
+    options->nBandCount = colourBands;
+    options->panSrcBands = static_cast<int*>(CPLMalloc(sizeof(int) * static_cast<std::size_t>(colourBands)));
+    options->panDstBands = static_cast<int*>(CPLMalloc(sizeof(int) * static_cast<std::size_t>(colourBands)));
+    for (int b = 0; b < colourBands; ++b) options->panSrcBands[b] = options->panDstBands[b] = b + 1;
+    if (alpha) options->nSrcAlphaBand = options->nDstAlphaBand = bands;
+    // A palette's indices are not quantities: the nearest one is taken.
+    options->eResampleAlg = layout.kind == TwinLayout::Kind::Palette ? GRA_NearestNeighbour : GRA_Bilinear;
+    options->dfWarpMemoryLimit = kWarpMemoryBytes;
+    const int white = layout.kind == TwinLayout::Kind::Palette ? whiteIndex(layout) : 255;
+    options->papszWarpOptions = CSLSetNameValue(options->papszWarpOptions, "INIT_DEST", std::to_string(white).c_str());
+    options->pfnTransformer = GDALApproxTransform;
+    options->pTransformerArg = transformer;
+    return options;
+}
+
 }  // namespace
 
 std::optional<ClassWarp> ClassWarp::plan(const Georeference& classOne, Feedback& feedback) {
@@ -131,46 +222,24 @@ std::optional<ClassWarp> ClassWarp::plan(const Georeference& classOne, Feedback&
         GDALCreateGenImgProjTransformer4(source.get(), classOne.pixelToSystem.data(), target.get(), nullptr, nullptr));
     if (!transformer) return cannot("no transformation is known");
 
-    // The whole map's extent in latitude and longitude: its outer edges
-    // followed, not only its corners.
-    std::vector<double> x, y;
-    for (int i = 0; i <= kEdgeSamples; ++i) {
-        const double fx = static_cast<double>(classOne.width) * i / kEdgeSamples;
-        const double fy = static_cast<double>(classOne.height) * i / kEdgeSamples;
-        for (const auto& [px, py] : {std::pair{fx, 0.0}, std::pair{fx, static_cast<double>(classOne.height)},
-                                     std::pair{0.0, fy}, std::pair{static_cast<double>(classOne.width), fy}}) {
-            x.push_back(px);
-            y.push_back(py);
-        }
-    }
-    std::vector<double> z(x.size(), 0.0);
-    std::vector<int> edgeOk(x.size(), 0);
-    GDALGenImgProjTransform(transformer.get(), FALSE, static_cast<int>(x.size()), x.data(), y.data(), z.data(),
-                            edgeOk.data());
-    if (std::find(edgeOk.begin(), edgeOk.end(), 0) != edgeOk.end())
+    Extent extent;
+    if (!edgeExtent(transformer.get(), classOne.width, classOne.height, extent))
         return cannot("the map lies outside its coordinate system");
-    const auto [west, east] = std::minmax_element(x.begin(), x.end());
-    const auto [south, north] = std::minmax_element(y.begin(), y.end());
-
-    // A pixel as long on the ground as the picture's own, at the centre:
-    // a degree of longitude is cos(latitude) of a degree of latitude.
-    double cx[3] = {classOne.width / 2.0, classOne.width / 2.0 + 1, classOne.width / 2.0};
-    double cy[3] = {classOne.height / 2.0, classOne.height / 2.0, classOne.height / 2.0 + 1};
-    double cz[3] = {0, 0, 0};
-    int ok[3] = {0, 0, 0};
-    GDALGenImgProjTransform(transformer.get(), FALSE, 3, cx, cy, cz, ok);
-    if (!ok[0] || !ok[1] || !ok[2]) return cannot("the map lies outside its coordinate system");
-    const double shrink = std::cos(cy[0] * kPi / 180.0);
-    const double alongX = std::hypot((cx[1] - cx[0]) * shrink, cy[1] - cy[0]);
-    const double alongY = std::hypot((cx[2] - cx[0]) * shrink, cy[2] - cy[0]);
+    CentrePixel centre;
+    if (!centrePixel(transformer.get(), classOne.width, classOne.height, centre))
+        return cannot("the map lies outside its coordinate system");
+    const double shrink = centre.shrink;
+    const double alongX = centre.alongX;
+    const double alongY = centre.alongY;
     if (!(alongX > 0) || !(alongY > 0) || !(shrink > 0)) return cannot("the map's pixels have no size");
 
     ClassWarp warp;
     warp.source_ = classOne;
-    warp.west_ = *west;
-    warp.south_ = *south;
-    warp.east_ = *east;
-    warp.north_ = *north;
+    warp.west_ = extent.west;
+    warp.south_ = extent.south;
+    warp.east_ = extent.east;
+    warp.north_ = extent.north;
+    // A pixel as long on the ground as the picture's own, at the centre.
     const int width = roundUpToMultiple((warp.east_ - warp.west_) * shrink / alongX, kSideMultiple);
     const int height = roundUpToMultiple((warp.north_ - warp.south_) / alongY, kSideMultiple);
     warp.sizes_[0] = {classOne.width, classOne.height, width, height};
@@ -213,16 +282,7 @@ WarpResult ClassWarp::warpClass(int classIndex, const std::filesystem::path& bmp
         return cannot("the classes before it were not reprojected");
     DatasetPtr picture = openRaster(bmp.string());
     if (!picture) return cannot("GDAL cannot read it");
-    const int ownWidth = GDALGetRasterXSize(picture.get());
-    const int ownHeight = GDALGetRasterYSize(picture.get());
-
-    // The magnification of the pictures themselves, kept exactly.
-    Sizes sizes{ownWidth, ownHeight, sizes_[0].warpedWidth, sizes_[0].warpedHeight};
-    if (classIndex > 0) {
-        const Sizes& upper = sizes_[static_cast<std::size_t>(classIndex - 1)];
-        sizes.warpedWidth = upper.warpedWidth * std::max(1, ownWidth / upper.ownWidth);
-        sizes.warpedHeight = upper.warpedHeight * std::max(1, ownHeight / upper.ownHeight);
-    }
+    const Sizes sizes = sizesOf(classIndex, GDALGetRasterXSize(picture.get()), GDALGetRasterYSize(picture.get()));
     if (sizes.warpedWidth < kMinSide || sizes.warpedHeight < kMinSide || sizes.warpedWidth > kMaxSide ||
         sizes.warpedHeight > kMaxSide) {
         feedback.show(refusal("Reprojected to latitude/longitude, Class " + std::to_string(classIndex + 1) +
@@ -238,59 +298,65 @@ WarpResult ClassWarp::warpClass(int classIndex, const std::filesystem::path& bmp
         return WarpResult::Refused;
     }
 
-    // Named after the picture and the grid it is reprojected onto.
-    std::uint64_t variant = 14695981039346656037ull;
-    for (const double v : {west_, north_, east_, south_}) variant = mix(variant, std::bit_cast<std::uint64_t>(v));
-    variant = mix(mix(variant, static_cast<std::uint64_t>(sizes.warpedWidth)), static_cast<std::uint64_t>(sizes.warpedHeight));
-    const std::filesystem::path target = pictureTwinPath(bmp, workDir, variant | 1u);
+    const std::filesystem::path target = pictureTwinPath(bmp, workDir, gridVariant(sizes));
     if (target.empty()) return cannot("its file cannot be found");
     sizes_[static_cast<std::size_t>(classIndex)] = sizes;
     warped = target;
     if (fileExists(target)) return WarpResult::Warped;
+    std::string why;
+    if (reproject(picture.get(), layout, sizes, what, target, feedback, why)) return WarpResult::Warped;
+    if (!why.empty()) return cannot(why);
+    sizes_[static_cast<std::size_t>(classIndex)] = Sizes{};
+    warped.clear();
+    return WarpResult::Refused;
+}
 
-    // The class covers Class 1's ground: its pixels are smaller by its own size.
-    std::array<double, 6> pixelToSystem = source_.pixelToSystem;
-    const double sx = static_cast<double>(source_.width) / ownWidth;
-    const double sy = static_cast<double>(source_.height) / ownHeight;
-    pixelToSystem[1] *= sx;
-    pixelToSystem[4] *= sx;
-    pixelToSystem[2] *= sy;
-    pixelToSystem[5] *= sy;
+ClassWarp::Sizes ClassWarp::sizesOf(int classIndex, int ownWidth, int ownHeight) const {
+    // The magnification of the pictures themselves, kept exactly.
+    Sizes sizes{ownWidth, ownHeight, sizes_[0].warpedWidth, sizes_[0].warpedHeight};
+    if (classIndex > 0) {
+        const Sizes& upper = sizes_[static_cast<std::size_t>(classIndex - 1)];
+        sizes.warpedWidth = upper.warpedWidth * std::max(1, ownWidth / upper.ownWidth);
+        sizes.warpedHeight = upper.warpedHeight * std::max(1, ownHeight / upper.ownHeight);
+    }
+    return sizes;
+}
+
+// A reprojected picture is named after the picture and the grid it is
+// reprojected onto.
+std::uint64_t ClassWarp::gridVariant(const Sizes& sizes) const {
+    std::uint64_t variant = 14695981039346656037ull;
+    for (const double v : {west_, north_, east_, south_}) variant = mix(variant, std::bit_cast<std::uint64_t>(v));
+    variant = mix(mix(variant, static_cast<std::uint64_t>(sizes.warpedWidth)), static_cast<std::uint64_t>(sizes.warpedHeight));
+    return variant | 1u;
+}
+
+bool ClassWarp::reproject(void* picture, const TwinLayout& layout, const Sizes& sizes, const std::string& what,
+                          const std::filesystem::path& target, Feedback& feedback, std::string& why) const {
+    const auto fail = [&](const char* reason) {
+        why = reason;
+        return false;
+    };
+    const std::array<double, 6> pixelToSystem = classPixelToSystem(source_, sizes.ownWidth, sizes.ownHeight);
     const double stepX = (east_ - west_) / sizes.warpedWidth;
     const double stepY = (north_ - south_) / sizes.warpedHeight;
     std::array<double, 6> strip = {west_, stepX, 0, north_, 0, -stepY};
 
     const SpatialReferencePtr source = systemOf(source_.systemWkt);
     const SpatialReferencePtr target84 = latLongSystem();
-    if (!source) return cannot("the map's coordinate system cannot be read");
+    if (!source) return fail("the map's coordinate system cannot be read");
     void* exact = GDALCreateGenImgProjTransformer4(source.get(), pixelToSystem.data(), target84.get(), strip.data(),
                                                    nullptr);
-    if (exact == nullptr) return cannot("no transformation is known");
+    if (exact == nullptr) return fail("no transformation is known");
     const ApproxPtr approx(GDALCreateApproxTransformer(GDALGenImgProjTransform, exact, kApproximationPixels));
     GDALApproxTransformerOwnsSubtransformer(approx.get(), TRUE);
 
     const int bands = layout.bands;
     DatasetPtr rows(GDALCreate(GDALGetDriverByName("MEM"), "", sizes.warpedWidth, kStripRows, bands, GDT_Byte, nullptr));
-    if (!rows) return cannot("no memory for a strip of rows");
-    const bool alpha = layout.kind == TwinLayout::Kind::ColourAlpha || layout.kind == TwinLayout::Kind::GreyAlpha;
-    const int colourBands = alpha ? bands - 1 : bands;
-    WarpOptionsPtr options(GDALCreateWarpOptions());
-    options->hSrcDS = picture.get();
-    options->hDstDS = rows.get();
-    options->nBandCount = colourBands;
-    options->panSrcBands = static_cast<int*>(CPLMalloc(sizeof(int) * static_cast<std::size_t>(colourBands)));
-    options->panDstBands = static_cast<int*>(CPLMalloc(sizeof(int) * static_cast<std::size_t>(colourBands)));
-    for (int b = 0; b < colourBands; ++b) options->panSrcBands[b] = options->panDstBands[b] = b + 1;
-    if (alpha) options->nSrcAlphaBand = options->nDstAlphaBand = bands;
-    // A palette's indices are not quantities: the nearest one is taken.
-    options->eResampleAlg = layout.kind == TwinLayout::Kind::Palette ? GRA_NearestNeighbour : GRA_Bilinear;
-    options->dfWarpMemoryLimit = kWarpMemoryBytes;
-    const int white = layout.kind == TwinLayout::Kind::Palette ? whiteIndex(layout) : 255;
-    options->papszWarpOptions = CSLSetNameValue(options->papszWarpOptions, "INIT_DEST", std::to_string(white).c_str());
-    options->pfnTransformer = GDALApproxTransform;
-    options->pTransformerArg = approx.get();
+    if (!rows) return fail("no memory for a strip of rows");
+    const WarpOptionsPtr options = warpOptions(picture, rows.get(), layout, approx.get());
     const WarpOperationPtr operation(GDALCreateWarpOperation(options.get()));
-    if (!operation) return cannot("GDAL's warper cannot be set up");
+    if (!operation) return fail("GDAL's warper cannot be set up");
 
     std::vector<int> bandList(static_cast<std::size_t>(bands));
     for (int b = 0; b < bands; ++b) bandList[static_cast<std::size_t>(b)] = b + 1;
@@ -305,19 +371,14 @@ WarpResult ClassWarp::warpClass(int classIndex, const std::filesystem::path& bmp
                                       count) != CE_None)
                 return false;
             // The picture's rows of this strip are not cached past it.
-            GDALFlushCache(picture.get());
+            GDALFlushCache(picture);
         }
         return GDALDatasetRasterIO(rows.get(), GF_Read, 0, y - stripTop, sizes.warpedWidth, 1, samples,
                                    sizes.warpedWidth, 1, GDT_Byte, bands, bandList.data(), bands,
                                    static_cast<GSpacing>(sizes.warpedWidth) * bands, 1) == CE_None;
     };
-    if (writeBmpTwin(sizes.warpedWidth, sizes.warpedHeight, layout, next, what, target, feedback) !=
-        TwinResult::Written) {
-        sizes_[static_cast<std::size_t>(classIndex)] = Sizes{};
-        warped.clear();
-        return WarpResult::Refused;
-    }
-    return WarpResult::Warped;
+    return writeBmpTwin(sizes.warpedWidth, sizes.warpedHeight, layout, next, what, target, feedback) ==
+           TwinResult::Written;
 }
 
 }  // namespace plotvane::import

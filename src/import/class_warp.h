@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -15,6 +16,8 @@
 // decides the grid; each later class covers the same ground at its own
 // magnification, and its reprojection keeps that magnification exactly.
 namespace plotvane::import {
+
+struct TwinLayout;
 
 // Whether a class picture was reprojected.
 enum class WarpResult : int {
@@ -59,6 +62,15 @@ private:
         int warpedWidth = 0;
         int warpedHeight = 0;
     };
+
+    // Class `classIndex`'s sizes, its picture being `ownWidth` x `ownHeight`.
+    Sizes sizesOf(int classIndex, int ownWidth, int ownHeight) const;
+    std::uint64_t gridVariant(const Sizes& sizes) const;
+    // Reprojects the opened class picture (a GDAL dataset) into `target`,
+    // a strip of rows at a time. On failure `why` holds the reason, or
+    // stays empty when a message has been shown.
+    bool reproject(void* picture, const TwinLayout& layout, const Sizes& sizes, const std::string& what,
+                   const std::filesystem::path& target, Feedback& feedback, std::string& why) const;
 
     Georeference source_;
     Georeference warped_;

@@ -177,6 +177,56 @@ std::string wgs84Wkt() {
     return out;
 }
 
+// What a grid of samples over the map finds: the latitudes and longitudes
+// it spans, and how far the handheld's straight interpolation between the
+// corners `ul` and `br` strays from the truth.
+struct Sampled {
+    double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
+    double worstMetres = 0, worstPixels = 0;
+};
+
+Sampled sampleMap(const std::array<double, 6>& gt, OGRCoordinateTransformationH ct, int width, int height,
+                  const LatLong& ul, const LatLong& br, bool& ok) {
+    Sampled s;
+    for (int j = 0; j < kErrorSamples && ok; ++j) {
+        for (int i = 0; i < kErrorSamples && ok; ++i) {
+            const double px = static_cast<double>(width) * i / (kErrorSamples - 1);
+            const double py = static_cast<double>(height) * j / (kErrorSamples - 1);
+            const LatLong truth = pixelToLatLong(gt, ct, px, py, ok);
+            s.minLat = std::min(s.minLat, truth.latitude), s.maxLat = std::max(s.maxLat, truth.latitude);
+            s.minLon = std::min(s.minLon, truth.longitude), s.maxLon = std::max(s.maxLon, truth.longitude);
+            if (br.latitude == ul.latitude || br.longitude == ul.longitude) continue;
+            // Where the handheld draws this place, and which place it puts at this pixel.
+            const double drawnX = (truth.longitude - ul.longitude) / (br.longitude - ul.longitude) * width;
+            const double drawnY = (truth.latitude - ul.latitude) / (br.latitude - ul.latitude) * height;
+            s.worstPixels = std::max(s.worstPixels, std::hypot(drawnX - px, drawnY - py));
+            const LatLong assumed{ul.latitude + (br.latitude - ul.latitude) * py / height,
+                                  ul.longitude + (br.longitude - ul.longitude) * px / width};
+            s.worstMetres = std::max(s.worstMetres, haversineMetres(truth, assumed));
+        }
+    }
+    return s;
+}
+
+// False after a message when the map crosses the equator or the prime
+// meridian.
+bool liesOnOneSide(const Sampled& s, Feedback& feedback) {
+    const auto range = [](double lo, double hi) { return decimalDegreesText(lo) + " to " + decimalDegreesText(hi); };
+    if (s.minLat <= 0 && s.maxLat >= 0) {
+        feedback.show(refusal("This map crosses the equator (latitudes " + range(s.minLat, s.maxLat) +
+                              ").\nThe database stores the corners without sign, so a map must lie on one side "
+                              "of the equator."));
+        return false;
+    }
+    if (s.minLon <= 0 && s.maxLon >= 0) {
+        feedback.show(refusal("This map crosses the prime meridian (longitudes " + range(s.minLon, s.maxLon) +
+                              ").\nThe database stores the corners without sign, so a map must lie on one side "
+                              "of the prime meridian."));
+        return false;
+    }
+    return true;
+}
+
 // Fills the corners and the interpolation error; false after a message.
 bool measure(const Found& found, int width, int height, const std::string& pictureName, Georeference& out,
              Feedback& feedback) {
@@ -210,54 +260,45 @@ bool measure(const Found& found, int width, int height, const std::string& pictu
     out.upperLeft = pixelToLatLong(found.gt, ct.get(), 0, 0, ok);
     out.bottomRight = pixelToLatLong(found.gt, ct.get(), width, height, ok);
 
-    double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
-    double worstMetres = 0, worstPixels = 0;
-    const LatLong ul = out.upperLeft, br = out.bottomRight;
-    for (int j = 0; j < kErrorSamples && ok; ++j) {
-        for (int i = 0; i < kErrorSamples && ok; ++i) {
-            const double px = static_cast<double>(width) * i / (kErrorSamples - 1);
-            const double py = static_cast<double>(height) * j / (kErrorSamples - 1);
-            const LatLong truth = pixelToLatLong(found.gt, ct.get(), px, py, ok);
-            minLat = std::min(minLat, truth.latitude), maxLat = std::max(maxLat, truth.latitude);
-            minLon = std::min(minLon, truth.longitude), maxLon = std::max(maxLon, truth.longitude);
-            if (br.latitude == ul.latitude || br.longitude == ul.longitude) continue;
-            // Where the handheld draws this place, and which place it puts at this pixel.
-            const double drawnX = (truth.longitude - ul.longitude) / (br.longitude - ul.longitude) * width;
-            const double drawnY = (truth.latitude - ul.latitude) / (br.latitude - ul.latitude) * height;
-            worstPixels = std::max(worstPixels, std::hypot(drawnX - px, drawnY - py));
-            const LatLong assumed{ul.latitude + (br.latitude - ul.latitude) * py / height,
-                                  ul.longitude + (br.longitude - ul.longitude) * px / width};
-            worstMetres = std::max(worstMetres, haversineMetres(truth, assumed));
-        }
-    }
+    const Sampled sampled = sampleMap(found.gt, ct.get(), width, height, out.upperLeft, out.bottomRight, ok);
     if (!ok) {
         feedback.show(refusal("The coordinates of " + pictureName + " (" + found.source +
                               ") cannot be transformed to latitude and longitude:\n" +
                               messages.lastFailure("the map lies outside its coordinate system")));
         return false;
     }
-    out.worstMetres = worstMetres;
-    out.worstPixels = worstPixels;
-    const auto range = [](double lo, double hi) { return decimalDegreesText(lo) + " to " + decimalDegreesText(hi); };
-    if (minLat <= 0 && maxLat >= 0) {
-        feedback.show(refusal("This map crosses the equator (latitudes " + range(minLat, maxLat) +
-                              ").\nThe database stores the corners without sign, so a map must lie on one side "
-                              "of the equator."));
-        return false;
-    }
-    if (minLon <= 0 && maxLon >= 0) {
-        feedback.show(refusal("This map crosses the prime meridian (longitudes " + range(minLon, maxLon) +
-                              ").\nThe database stores the corners without sign, so a map must lie on one side "
-                              "of the prime meridian."));
-        return false;
-    }
-    return true;
+    out.worstMetres = sampled.worstMetres;
+    out.worstPixels = sampled.worstPixels;
+    return liesOnOneSide(sampled, feedback);
 }
 
 // The transform of a picture each of whose pixels is `scale` x `scale`
 // pixels of the georeferenced one, from the same upper-left corner.
 std::array<double, 6> scaledTransform(const std::array<double, 6>& gt, int scale) {
     return {gt[0], gt[1] * scale, gt[2] * scale, gt[3], gt[4] * scale, gt[5] * scale};
+}
+
+// The georeferencing the picture's own file holds, or else its .aux.xml
+// when that has both a transform and a coordinate system (`auxWkt` null
+// when there is no .aux.xml). False when there is neither.
+bool embeddedOrAux(GDALDatasetH dataset, const std::filesystem::path& picture, const std::string* auxWkt,
+                   const std::optional<std::array<double, 6>>& auxGt, Found& found) {
+    double gt[6];
+    OGRSpatialReferenceH srs = GDALGetSpatialRef(dataset);
+    if (srs != nullptr && GDALGetGeoTransform(dataset, gt) == CE_None) {
+        std::copy(gt, gt + 6, found.gt.begin());
+        char* wkt = nullptr;
+        OSRExportToWkt(srs, &wkt);
+        found.wkt = wkt != nullptr ? wkt : "";
+        CPLFree(wkt);
+        found.source = formatName(dataset) == "TIFF" ? "GeoTIFF tags" : formatName(dataset) + " georeferencing";
+        return true;
+    }
+    if (auxWkt == nullptr || !auxGt || auxWkt->empty()) return false;
+    found.gt = *auxGt;
+    found.wkt = *auxWkt;
+    found.source = auxXmlOf(picture).filename().string();
+    return true;
 }
 
 GeoreferenceStatus readGeoreferenceOf(const std::filesystem::path& picture, const PictureGrid* grid,
@@ -297,23 +338,8 @@ GeoreferenceStatus readGeoreferenceOf(const std::filesystem::path& picture, cons
             found.wkt = wgs84Wkt();
             found.source += ", in degrees without a .prj";
         }
-    } else {
-        double gt[6];
-        OGRSpatialReferenceH srs = GDALGetSpatialRef(dataset.get());
-        if (srs != nullptr && GDALGetGeoTransform(dataset.get(), gt) == CE_None) {
-            std::copy(gt, gt + 6, found.gt.begin());
-            char* wkt = nullptr;
-            OSRExportToWkt(srs, &wkt);
-            found.wkt = wkt != nullptr ? wkt : "";
-            CPLFree(wkt);
-            found.source = formatName(dataset.get()) == "TIFF" ? "GeoTIFF tags" : formatName(dataset.get()) + " georeferencing";
-        } else if (haveAux && auxGt && !auxWkt.empty()) {
-            found.gt = *auxGt;
-            found.wkt = auxWkt;
-            found.source = auxXmlOf(picture).filename().string();
-        } else {
-            return GeoreferenceStatus::None;
-        }
+    } else if (!embeddedOrAux(dataset.get(), picture, haveAux ? &auxWkt : nullptr, auxGt, found)) {
+        return GeoreferenceStatus::None;
     }
     found.gt = scaledTransform(found.gt, scale);
     return measure(found, width, height, name, out, feedback) ? GeoreferenceStatus::Found : GeoreferenceStatus::Refused;

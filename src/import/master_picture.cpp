@@ -75,6 +75,42 @@ struct MasterPicture::Gdal {
 
 MasterPicture::~MasterPicture() = default;
 
+namespace {
+
+// False after a message for a picture whose bands, samples or size no
+// master can have.
+bool acceptedMaster(GDALDatasetH ds, const std::string& name, Feedback& feedback) {
+    const int bandCount = GDALGetRasterCount(ds);
+    if (bandCount < 1 || bandCount > 4) {
+        feedback.show(warning("Error : The picture " + name + " has " + std::to_string(bandCount) +
+                              " bands; a master picture is colour (3 bands), grey (1), a palette (1), or one of these "
+                              "with transparency."));
+        return false;
+    }
+    for (int b = 1; b <= bandCount; ++b) {
+        const GDALDataType type = GDALGetRasterDataType(GDALGetRasterBand(ds, b));
+        if (type == GDT_Byte) continue;
+        feedback.show(warning("Error : The picture " + name + " has " + std::to_string(GDALGetDataTypeSizeBits(type)) +
+                              "-bit samples (" + GDALGetDataTypeName(type) +
+                              "); a master picture needs 8-bit samples: colour, grey or a palette."));
+        return false;
+    }
+
+    // A row of the master is held in memory several times over; a side
+    // beyond this would ask for gigabytes on the word of a file header.
+    const int width = GDALGetRasterXSize(ds);
+    const int height = GDALGetRasterYSize(ds);
+    if (width > kMaxMasterSide || height > kMaxMasterSide) {
+        feedback.show(warning("Error : The picture " + name + " is " + std::to_string(width) + " x " +
+                              std::to_string(height) + " pixels; a master picture can have at most " +
+                              std::to_string(kMaxMasterSide) + " pixels a side."));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::unique_ptr<MasterPicture> MasterPicture::open(const std::filesystem::path& path, Feedback& feedback) {
     ensureGdalReady();
     const std::string name = path.string();
@@ -86,76 +122,63 @@ std::unique_ptr<MasterPicture> MasterPicture::open(const std::filesystem::path& 
         return nullptr;
     }
     auto* ds = static_cast<GDALDatasetH>(dataset.get());
+    if (!acceptedMaster(ds, name, feedback)) return nullptr;
     const int bandCount = GDALGetRasterCount(ds);
-    if (bandCount < 1 || bandCount > 4) {
-        feedback.show(warning("Error : The picture " + name + " has " + std::to_string(bandCount) +
-                              " bands; a master picture is colour (3 bands), grey (1), a palette (1), or one of these "
-                              "with transparency."));
-        return nullptr;
-    }
-    for (int b = 1; b <= bandCount; ++b) {
-        const GDALDataType type = GDALGetRasterDataType(GDALGetRasterBand(ds, b));
-        if (type == GDT_Byte) continue;
-        feedback.show(warning("Error : The picture " + name + " has " + std::to_string(GDALGetDataTypeSizeBits(type)) +
-                              "-bit samples (" + GDALGetDataTypeName(type) +
-                              "); a master picture needs 8-bit samples: colour, grey or a palette."));
-        return nullptr;
-    }
-
-    // A row of the master is held in memory several times over; a side
-    // beyond this would ask for gigabytes on the word of a file header.
-    const int width = GDALGetRasterXSize(ds);
-    const int height = GDALGetRasterYSize(ds);
-    if (width > kMaxMasterSide || height > kMaxMasterSide) {
-        feedback.show(warning("Error : The picture " + name + " is " + std::to_string(width) + " x " +
-                              std::to_string(height) + " pixels; a master picture can have at most " +
-                              std::to_string(kMaxMasterSide) + " pixels a side."));
-        return nullptr;
-    }
 
     std::unique_ptr<MasterPicture> master(new MasterPicture);
     master->path_ = path;
-    master->width_ = static_cast<std::uint32_t>(width);
-    master->height_ = static_cast<std::uint32_t>(height);
-    auto gdal = std::make_unique<Gdal>();
-    gdal->bands = bandCount;
-    gdal->alpha = bandCount == 2 || bandCount == 4;
+    master->width_ = static_cast<std::uint32_t>(GDALGetRasterXSize(ds));
+    master->height_ = static_cast<std::uint32_t>(GDALGetRasterYSize(ds));
+    master->gdal_ = std::make_unique<Gdal>();
+    Gdal& gdal = *master->gdal_;
+    gdal.bands = bandCount;
+    gdal.alpha = bandCount == 2 || bandCount == 4;
 
     GDALRasterBandH first = GDALGetRasterBand(ds, 1);
-    GDALColorTableH table = bandCount <= 2 ? GDALGetRasterColorTable(first) : nullptr;
-    const auto& lin = linearFromSrgb();
-    if (table != nullptr) {
-        gdal->palette = true;
-        const int entries = std::clamp(GDALGetColorEntryCount(table), 0, 256);
-        bool grey = true;
-        for (int i = 0; i < 256; ++i) {
-            GDALColorEntry e{0, 0, 0, 255};
-            if (i < entries) GDALGetColorEntryAsRGB(table, i, &e);
-            grey = grey && (i >= entries || isGrey(e));
-            gdal->table.push_back({lin[static_cast<std::uint8_t>(e.c1)], lin[static_cast<std::uint8_t>(e.c2)],
-                                   lin[static_cast<std::uint8_t>(e.c3)], static_cast<std::uint16_t>(e.c4)});
-            if (i < 2) master->oneBitColours_[static_cast<std::size_t>(i)] = {
-                static_cast<std::uint8_t>(e.c1), static_cast<std::uint8_t>(e.c2), static_cast<std::uint8_t>(e.c3)};
-        }
-        master->kind_ = entries <= 2 ? MasterKind::OneBit : grey ? MasterKind::Grey : MasterKind::Colour;
-    } else {
-        const char* nbits = GDALGetMetadataItem(first, "NBITS", "IMAGE_STRUCTURE");
-        gdal->bitValues = bandCount == 1 && nbits != nullptr && std::string(nbits) == "1";
-        master->kind_ = gdal->bitValues ? MasterKind::OneBit : bandCount <= 2 ? MasterKind::Grey : MasterKind::Colour;
-        if (gdal->bitValues) master->oneBitColours_ = {Rgb{0, 0, 0}, Rgb{255, 255, 255}};
-    }
-    if (master->kind_ == MasterKind::OneBit) {
-        master->lighterIndex_ = luminance(master->oneBitColours_[1]) >= luminance(master->oneBitColours_[0]) ? 1 : 0;
-        gdal->oneBit.fill(0);
-        gdal->oneBit[static_cast<std::size_t>(master->lighterIndex_)] = static_cast<std::uint16_t>(kLinearWhite);
-    }
+    master->decideKind(first);
     int blockWidth = 0;
-    GDALGetBlockSize(first, &blockWidth, &gdal->blockHeight);
-    gdal->blockHeight = std::max(gdal->blockHeight, 1);
-    gdal->row.resize(static_cast<std::size_t>(master->width_) * static_cast<std::size_t>(bandCount));
-    gdal->dataset = std::move(dataset);
-    master->gdal_ = std::move(gdal);
+    GDALGetBlockSize(first, &blockWidth, &gdal.blockHeight);
+    gdal.blockHeight = std::max(gdal.blockHeight, 1);
+    gdal.row.resize(static_cast<std::size_t>(master->width_) * static_cast<std::size_t>(bandCount));
+    gdal.dataset = std::move(dataset);
     return master;
+}
+
+void MasterPicture::decideKind(void* firstBand) {
+    Gdal& gdal = *gdal_;
+    GDALColorTableH table = gdal.bands <= 2 ? GDALGetRasterColorTable(firstBand) : nullptr;
+    if (table != nullptr) {
+        readPalette(table);
+    } else {
+        const char* nbits = GDALGetMetadataItem(firstBand, "NBITS", "IMAGE_STRUCTURE");
+        gdal.bitValues = gdal.bands == 1 && nbits != nullptr && std::string(nbits) == "1";
+        kind_ = gdal.bitValues ? MasterKind::OneBit : gdal.bands <= 2 ? MasterKind::Grey : MasterKind::Colour;
+        if (gdal.bitValues) oneBitColours_ = {Rgb{0, 0, 0}, Rgb{255, 255, 255}};
+    }
+    if (kind_ == MasterKind::OneBit) {
+        lighterIndex_ = luminance(oneBitColours_[1]) >= luminance(oneBitColours_[0]) ? 1 : 0;
+        gdal.oneBit.fill(0);
+        gdal.oneBit[static_cast<std::size_t>(lighterIndex_)] = static_cast<std::uint16_t>(kLinearWhite);
+    }
+}
+
+void MasterPicture::readPalette(void* colourTable) {
+    auto* table = static_cast<GDALColorTableH>(colourTable);
+    Gdal& gdal = *gdal_;
+    const auto& lin = linearFromSrgb();
+    gdal.palette = true;
+    const int entries = std::clamp(GDALGetColorEntryCount(table), 0, 256);
+    bool grey = true;
+    for (int i = 0; i < 256; ++i) {
+        GDALColorEntry e{0, 0, 0, 255};
+        if (i < entries) GDALGetColorEntryAsRGB(table, i, &e);
+        grey = grey && (i >= entries || isGrey(e));
+        gdal.table.push_back({lin[static_cast<std::uint8_t>(e.c1)], lin[static_cast<std::uint8_t>(e.c2)],
+                              lin[static_cast<std::uint8_t>(e.c3)], static_cast<std::uint16_t>(e.c4)});
+        if (i < 2) oneBitColours_[static_cast<std::size_t>(i)] = {
+            static_cast<std::uint8_t>(e.c1), static_cast<std::uint8_t>(e.c2), static_cast<std::uint8_t>(e.c3)};
+    }
+    kind_ = entries <= 2 ? MasterKind::OneBit : grey ? MasterKind::Grey : MasterKind::Colour;
 }
 
 bool MasterPicture::readRow(std::uint32_t y, std::span<std::uint16_t> linear, Feedback& feedback) {

@@ -51,6 +51,10 @@ public:
 private:
     struct Gdal;
     MasterPicture() = default;
+    // The kind and the colours of its values, from the first band (a GDAL
+    // band) and its colour table if it has one.
+    void decideKind(void* firstBand);
+    void readPalette(void* colourTable);
 
     std::filesystem::path path_;
     std::unique_ptr<Gdal> gdal_;
