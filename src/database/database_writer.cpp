@@ -50,6 +50,14 @@ std::uint64_t classPixels(const MapProject& project, int k) {
     return std::uint64_t{entry.width} * entry.height;
 }
 
+// A class without geometry (Class 1 after a failed record division) has no
+// pixels to cut into records: a database of it would hold no map.
+bool anyClassWithoutGeometry(const MapProject& project, int classCount) {
+    for (int k = 0; k < classCount; ++k)
+        if (classPixels(project, k) == 0) return true;
+    return false;
+}
+
 std::vector<std::filesystem::path> classFiles(const MapProject& project, int classCount) {
     std::vector<std::filesystem::path> files;
     for (int k = 0; k < classCount; ++k) {
@@ -256,6 +264,10 @@ WriteResult writeMapDatabase(MapProject& project, const WriteRequest& request, c
     const bool compress = request.compress && request.colourMode != ColourMode::Original;
     WriteRequest effective = request;
     effective.classCount = std::clamp(request.classCount, 0, kClassSlots);
+    if (anyClassWithoutGeometry(project, effective.classCount)) {
+        feedback.show(cannotDivideMessage());
+        return WriteResult::ClassNotDivided;
+    }
 
     // A link, a device or a class bitmap at the output path is refused
     // before any work is done.

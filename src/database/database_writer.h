@@ -45,6 +45,7 @@ struct WriteRequest {
 enum class WriteResult : int {
     Ok = 0,
     CannotMakeDatabase = 1,      // the output is refused, or cannot be made, written or put in place
+    ClassNotDivided = 1,         // a class in use has no width or height: its record division failed
     CannotCompress = 1,          // a class's compression pass failed, or left too few records
     CompressedRecordTooLarge = 1,  // "Error : Compression Data Size Over 64KBytes."
     AbnormalDate = 1,            // "Error : The date of this system is abnormal."
@@ -55,9 +56,10 @@ enum class WriteResult : int {
 };
 
 // Writes the map database of `project` to `request.outputPath` through an
-// OutputFile: refuses at once an output that is not a regular file or is
-// one of the class bitmaps, runs the compression pass of every class,
-// checks the size limits and the clock, then writes a new file with a
+// OutputFile: refuses at once a class in use without width or height (the
+// record division's "Cannot divide ..." message) and an output that is not
+// a regular file or is one of the class bitmaps, runs the compression pass
+// of every class, checks the size limits and the clock, then writes a new file with a
 // unique name beside the output's target and renames it over the target
 // once it is complete and synced, so an existing database is never lost.
 // Returns Ok, or the failure after showing its message (and explaining a

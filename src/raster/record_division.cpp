@@ -86,7 +86,7 @@ DivisionResult divideTopClass(MapProject& project, std::uint32_t limit, Feedback
         top.recordColumns = static_cast<std::uint16_t>(columns);
         top.recordRows = static_cast<std::uint16_t>(rows);
         if (failures == 2) {
-            feedback.show(warning(kCannotDivide));
+            feedback.show(cannotDivideMessage());
             clearGeometry(top);
             return DivisionResult::CannotDivide;
         }
@@ -130,6 +130,8 @@ const char* hierarchyRefusal(const MapClassEntry& entry, const MapClassEntry& up
 }
 
 }  // namespace
+
+Message cannotDivideMessage() { return warning(kCannotDivide); }
 
 std::uint32_t recordPixelLimit(ColourMode mode) {
     switch (mode) {

@@ -28,6 +28,10 @@ enum class HierarchyResult : int {
 // Pixels one record may hold in colour mode `mode` (64000 bytes of pixels).
 std::uint32_t recordPixelLimit(ColourMode mode);
 
+// "Cannot divide this bmp-data to records. ...": Class 1 cannot be cut,
+// and its geometry is cleared.
+Message cannotDivideMessage();
+
 // Record division of class `classIndex` (0-based) for colour mode `mode`.
 // `compressChecked` is the COMPRESS box as the caller sees it now; the
 // result in `updates` says whether it must be unchecked. Sets

@@ -390,6 +390,14 @@ INSTANTIATE_TEST_SUITE_P(
                             p.classes[0].recordColumns = 2;
                         },
                         kMay2024, {warning("Error : [Record number]>=254")}},
+        // Class 1 as a failed record division leaves it, in the mode that failed.
+        SaveFailureCase{"classOneNotDivided",
+                        [](MapProject& p, const std::filesystem::path&) {
+                            p.classes[0].width = p.classes[0].height = 0;
+                            p.classes[0].pixelDataOffset = 0;
+                            p.colourMode = ColourMode::Bpp8;
+                        },
+                        kMay2024, {cannotDivideMessage()}},
         SaveFailureCase{"stalePreviousTemporaries",
                         [](MapProject&, const std::filesystem::path& d) {
                             test::writeFile(d / kDatabaseRasterName, {1});
