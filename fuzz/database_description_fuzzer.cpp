@@ -33,7 +33,7 @@ std::string_view typedPassword(std::span<const std::uint8_t> bytes) {
 
 void checkStoredPassword(std::span<const std::uint8_t> bytes) {
     DatabaseHeaderSummary summary;
-    if (checkDatabaseHeader(spanReader(bytes), summary) != kParseOk) return;
+    if (checkDatabaseHeader(spanReader(bytes), summary) != ParseResult::Parsed) return;
     const std::string_view stored(summary.loadedPassword.data(), kPasswordLength);
     SilentFeedback feedback;
     autoCheckReadOnly(stored, summary.loadedBinding);

@@ -50,8 +50,8 @@ public:
 
 private:
     std::optional<Refusal> readRecordZero() {
-        const int rc = plotvane::readRecordZero(spanReader(db_.all()), look_);
-        if (rc != kParseOk) return Refusal{error(parseErrorText(rc), Icon::Information), DamagedPart::MapHeader};
+        const ParseResult rc = plotvane::readRecordZero(spanReader(db_.all()), look_);
+        if (rc != ParseResult::Parsed) return Refusal{error(parseErrorText(rc), Icon::Information), DamagedPart::MapHeader};
         header_ = parseMapHeaderFixed(look_.fixed);
         return std::nullopt;
     }
@@ -72,7 +72,7 @@ private:
             if (e == nullptr) break;
             entries.push_back(parseDirectoryEntry(std::span<const std::uint8_t, kDirectoryEntrySize>(e, kDirectoryEntrySize)));
         }
-        if (rebuildClassGrid(entries, header_, grid_) != kParseOk) return pdbFileData(DamagedPart::MapHeader);
+        if (rebuildClassGrid(entries, header_, grid_) != ParseResult::Parsed) return pdbFileData(DamagedPart::MapHeader);
         return std::nullopt;
     }
 
@@ -269,10 +269,10 @@ bool gridFits(const RestoredClass& c, const MapHeaderRecord& header) {
 
 }  // namespace
 
-int rebuildClassGrid(std::span<const RecordDirectoryEntry> entries, const MapHeaderRecord& header, ClassGrid& grid) {
+ParseResult rebuildClassGrid(std::span<const RecordDirectoryEntry> entries, const MapHeaderRecord& header, ClassGrid& grid) {
     grid = ClassGrid{};
     const int count = header.classCount;
-    if (count < 1 || count > kClassSlots) return kParseBadMapHeader;
+    if (count < 1 || count > kClassSlots) return ParseResult::MapHeaderDamaged;
     grid.classCount = count;
     grid.classes[0].width = header.width;
     grid.classes[0].height = header.height;
@@ -280,13 +280,13 @@ int rebuildClassGrid(std::span<const RecordDirectoryEntry> entries, const MapHea
     std::uint32_t cur = header.firstDataIndex;
     int found = 0;
     for (std::uint32_t i = 0; i < header.dataRecordCount && found < count; ++i) {
-        if (i >= entries.size()) return kParseTruncated;
+        if (i >= entries.size()) return ParseResult::Truncated;
         const RecordDirectoryEntry& e = entries[i];
         if (!startsClass(e, found, cur)) continue;
         RestoredClass& c = grid.classes[static_cast<std::size_t>(found)];
         if (e.parentIndex != 0 && found > 0)
             takeLowerClass(e, header, grid.classes[static_cast<std::size_t>(found - 1)], c);
-        if (e.tileWidth == 0 || e.tileHeight == 0) return kParseBadMapHeader;
+        if (e.tileWidth == 0 || e.tileHeight == 0) return ParseResult::MapHeaderDamaged;
         c.tileWidth = e.tileWidth;
         c.tileHeight = e.tileHeight;
         c.recordColumns = static_cast<std::uint16_t>(c.width / e.tileWidth);
@@ -294,10 +294,10 @@ int rebuildClassGrid(std::span<const RecordDirectoryEntry> entries, const MapHea
         cur = e.recordIndex;
         ++found;
     }
-    if (found < count) return kParseBadMapHeader;
+    if (found < count) return ParseResult::MapHeaderDamaged;
     for (int k = 0; k < count; ++k)
-        if (!gridFits(grid.classes[static_cast<std::size_t>(k)], header)) return kParseBadMapHeader;
-    return kParseOk;
+        if (!gridFits(grid.classes[static_cast<std::size_t>(k)], header)) return ParseResult::MapHeaderDamaged;
+    return ParseResult::Parsed;
 }
 
 std::optional<Refusal> readMapDatabase(std::span<const std::uint8_t> database, DatabaseVisitor& visitor) {

@@ -49,12 +49,12 @@ struct ClassGrid {
 // cur, where cur is the record index of the entry that started the class
 // above; a lower class is scale-to-Class-1 x W1 by scale-to-Class-1 x H1
 // pixels (16 bits), its grid that size divided by the entry's tile size.
-// Returns kParseOk, kParseTruncated, or kParseBadMapHeader when the classes
+// Returns Parsed, Truncated, or MapHeaderDamaged when the classes
 // cannot be rebuilt: a class count of 0 or above 4, fewer classes than it
 // announces, a zero tile side, a side of 0 or above 4096, a class smaller
 // than its tiles, a grid of more than 253 cells, or more columns (rows)
 // than W1 (H1) has pixels.
-int rebuildClassGrid(std::span<const RecordDirectoryEntry> entries, const MapHeaderRecord& header, ClassGrid& grid);
+ParseResult rebuildClassGrid(std::span<const RecordDirectoryEntry> entries, const MapHeaderRecord& header, ClassGrid& grid);
 
 // Which part of a database a refusal is about.
 enum class DamagedPart {

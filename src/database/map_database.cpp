@@ -327,10 +327,10 @@ void appendCompressedSizeWordLittleEndian(std::vector<std::uint8_t>& out, std::u
 
 // ---- Parser ------------------------------------------------------------
 
-const char* parseErrorText(int code) {
-    switch (code) {
-        case kParseNotOrbilune: return "Not Orbilune data!";
-        case kParseBadInfoHeader: return "information header";
+const char* parseErrorText(ParseResult result) {
+    switch (result) {
+        case ParseResult::NotOrbilune: return "Not Orbilune data!";
+        case ParseResult::InfoHeaderDamaged: return "information header";
         default: return "PDB file data";
     }
 }
@@ -427,26 +427,26 @@ ByteReader spanReader(std::span<const std::uint8_t> bytes) {
     };
 }
 
-int readRecordZero(const ByteReader& read, RecordZeroLook& look) {
+ParseResult readRecordZero(const ByteReader& read, RecordZeroLook& look) {
     std::array<std::uint8_t, 60> head{};
     std::array<std::uint8_t, 8> identity{};
     if (!read(0, head.data(), head.size()) || !read(60, identity.data(), identity.size()))
-        return kParseTruncated;
-    if (identity != kIdentity) return kParseNotOrbilune;
+        return ParseResult::Truncated;
+    if (identity != kIdentity) return ParseResult::NotOrbilune;
 
     std::array<std::uint8_t, 22> rest{};
-    if (!read(68, rest.data(), rest.size())) return kParseTruncated;
+    if (!read(68, rest.data(), rest.size())) return ParseResult::Truncated;
     look.recordZeroOffset = readBe32(rest.data() + 10);
     look.recordOneOffset = readBe32(rest.data() + 18);
-    if (!read(look.recordZeroOffset, look.fixed.data(), look.fixed.size())) return kParseTruncated;
-    return kParseOk;
+    if (!read(look.recordZeroOffset, look.fixed.data(), look.fixed.size())) return ParseResult::Truncated;
+    return ParseResult::Parsed;
 }
 
-int checkDatabaseHeader(const ByteReader& read, DatabaseHeaderSummary& summary) {
+ParseResult checkDatabaseHeader(const ByteReader& read, DatabaseHeaderSummary& summary) {
     summary.loadedPassword.fill('\0');
     summary.loadedBinding.fill(0);
     RecordZeroLook look;
-    if (const int rc = readRecordZero(read, look); rc != kParseOk) return rc;
+    if (const ParseResult rc = readRecordZero(read, look); rc != ParseResult::Parsed) return rc;
     summary.recordZeroOffset = look.recordZeroOffset;
     summary.recordOneOffset = look.recordOneOffset;
     const std::array<std::uint8_t, kMapHeaderFixedSize>& zero = look.fixed;
@@ -458,12 +458,12 @@ int checkDatabaseHeader(const ByteReader& read, DatabaseHeaderSummary& summary) 
     summary.loadedBinding[5] = zero[53];
     summary.loadedBinding[6] = zero[0];
 
-    if (zero[30] == 0 || summary.recordOneOffset == 0) return kParseOk;
+    if (zero[30] == 0 || summary.recordOneOffset == 0) return ParseResult::Parsed;
     std::array<std::uint8_t, kInfoTextHeaderSize> info{};
-    if (!read(summary.recordOneOffset, info.data(), info.size())) return kParseTruncated;
-    if (info[0] != 'i' || info[1] != 'f') return kParseBadInfoHeader;
+    if (!read(summary.recordOneOffset, info.data(), info.size())) return ParseResult::Truncated;
+    if (info[0] != 'i' || info[1] != 'f') return ParseResult::InfoHeaderDamaged;
     summary.loadedBinding[2] = info[3];
-    return kParseOk;
+    return ParseResult::Parsed;
 }
 
 void DatabaseFile::Free::operator()(std::uint8_t* p) const { std::free(p); }
@@ -490,8 +490,8 @@ bool readDatabaseFile(std::FILE* file, DatabaseFile& out) {
 
 namespace {
 
-DatabaseCheck refuseHeader(int code, Feedback& feedback) {
-    feedback.show(error(parseErrorText(code), Icon::Information));
+DatabaseCheck refuseHeader(ParseResult result, Feedback& feedback) {
+    feedback.show(error(parseErrorText(result), Icon::Information));
     return DatabaseCheck::Refused;
 }
 
@@ -514,8 +514,8 @@ DatabaseCheck checkDatabaseHeader(std::span<const std::uint8_t> bytes, Feedback&
                                   DatabaseHeaderSummary& summary) {
     summary = DatabaseHeaderSummary{};
     summary.opened = true;
-    const int rc = checkDatabaseHeader(spanReader(bytes), summary);
-    return rc == kParseOk ? DatabaseCheck::Ok : refuseHeader(rc, feedback);
+    const ParseResult rc = checkDatabaseHeader(spanReader(bytes), summary);
+    return rc == ParseResult::Parsed ? DatabaseCheck::Ok : refuseHeader(rc, feedback);
 }
 
 DatabaseCheck readDatabaseHeader(const std::filesystem::path& path, Feedback& feedback,
@@ -530,8 +530,8 @@ DatabaseCheck readDatabaseHeader(const std::filesystem::path& path, Feedback& fe
     const ByteReader reader = [f](std::uint64_t offset, std::uint8_t* data, std::size_t size) {
         return seekTo(f, offset) && readExact(f, data, size);
     };
-    const int rc = checkDatabaseHeader(reader, summary);
-    return rc == kParseOk ? DatabaseCheck::Ok : refuseHeader(rc, feedback);
+    const ParseResult rc = checkDatabaseHeader(reader, summary);
+    return rc == ParseResult::Parsed ? DatabaseCheck::Ok : refuseHeader(rc, feedback);
 }
 
 DatabaseCheck readDatabaseHeader(const std::filesystem::path& path, MapProject& project, Feedback& feedback) {

@@ -203,15 +203,18 @@ void appendCompressedSizeWordLittleEndian(std::vector<std::uint8_t>& out, std::u
 
 // ---- Parser ------------------------------------------------------------
 
-inline constexpr int kParseOk = 0;
-inline constexpr int kParseTruncated = 1;        // the header or record list runs past the end
-inline constexpr int kParseNotOrbilune = 2;      // type and creator are not "Data" "Orbl"
-inline constexpr int kParseBadMapHeader = 4;     // record 0 inconsistent or too short
-inline constexpr int kParseBadInfoHeader = 5;    // the text record's tag is not "if"
+// What the header checks found in a database.
+enum class ParseResult : int {
+    Parsed = 0,
+    Truncated = 1,          // the header, record list or a record runs past the end
+    NotOrbilune = 2,        // type and creator are not "Data" "Orbl"
+    MapHeaderDamaged = 4,   // record 0 inconsistent or too short
+    InfoHeaderDamaged = 5,  // the text record's tag is not "if"
+};
 
 // The message the program shows for a parse result: "Not Orbilune data!",
 // "information header", or "PDB file data" for every other damage.
-const char* parseErrorText(int code);
+const char* parseErrorText(ParseResult result);
 
 DatabaseHeader parseDatabaseHeader(std::span<const std::uint8_t, kDatabaseHeaderSize> bytes);
 // The first 64 bytes of record 0; the directory is left empty.
@@ -245,13 +248,13 @@ struct RecordZeroLook {
 };
 
 // Reads 60 bytes, then the 8 identity bytes, then 22 more, then record 0,
-// in that order: 0, kParseNotOrbilune, or kParseTruncated for every short read.
-int readRecordZero(const ByteReader& read, RecordZeroLook& look);
+// in that order: Parsed, NotOrbilune, or Truncated for every short read.
+ParseResult readRecordZero(const ByteReader& read, RecordZeroLook& look);
 
 // The header checks after the file is open: identity, record offsets,
-// record 0, the information header. 0 or a parse code (kParseTruncated for
-// every short read).
-int checkDatabaseHeader(const ByteReader& read, DatabaseHeaderSummary& summary);
+// record 0, the information header. Parsed, or what was found (Truncated
+// for every short read).
+ParseResult checkDatabaseHeader(const ByteReader& read, DatabaseHeaderSummary& summary);
 
 // A database holds at most 254 records of at most 64 KiB each; a file far
 // larger is not one and is not read into memory.

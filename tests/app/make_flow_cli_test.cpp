@@ -101,7 +101,7 @@ TEST(MakeFlowCommandLine, WritesTheWindowsBytesForAProjectWithEveryFeature) {
                   .mode,
               (AccessMode{0, 1, 1}));
     ParsedMapDatabase parsed;
-    ASSERT_EQ(parseMapDatabase(fromWindow, parsed), kParseOk);
+    ASSERT_EQ(parseMapDatabase(fromWindow, parsed), test::LayoutResult::Parsed);
     ASSERT_FALSE(parsed.dataRecords.empty());
     EXPECT_TRUE(parsed.dataRecords[0].sizeWord.has_value());
     EXPECT_EQ(fromWindow[recordOffsetOf(fromWindow, 0) + 60], 2);

@@ -366,7 +366,7 @@ protected:
 
 // The tiles of a database: record data decoded, in record order.
 std::vector<Bytes> decodedTiles(const Bytes& db, ParsedMapDatabase& parsed) {
-    EXPECT_EQ(parseMapDatabase(db, parsed), kParseOk);
+    EXPECT_EQ(parseMapDatabase(db, parsed), test::LayoutResult::Parsed);
     std::vector<Bytes> tiles;
     for (const DataRecordInfo& r : parsed.dataRecords) {
         const std::size_t size = std::size_t{r.header.height} * r.header.rowBytes;

@@ -144,7 +144,7 @@ TEST_F(DatabaseWriterTest, SameProjectWrittenTwiceIsIdentical) {
     EXPECT_EQ(a, test::readFile(dir / "b.pdb"));
 
     ParsedMapDatabase parsed;
-    ASSERT_EQ(parseMapDatabase(a, parsed), kParseOk);
+    ASSERT_EQ(parseMapDatabase(a, parsed), test::LayoutResult::Parsed);
     EXPECT_EQ(parsed.mapHeader.firstDataIndex, 2);
     EXPECT_EQ(parsed.dataRecords.size(), dataRecordCount(project, 2));
     ASSERT_TRUE(parsed.infoText.has_value());
@@ -179,7 +179,7 @@ TEST_P(DatabaseWriterRecordLimit, IsTestedAfterTheCompressionPass) {
     }
     ASSERT_EQ(rc, 0) << ::testing::PrintToString(feedback.messages);
     ParsedMapDatabase parsed;
-    ASSERT_EQ(parseMapDatabase(test::readFile(out), parsed), kParseOk);
+    ASSERT_EQ(parseMapDatabase(test::readFile(out), parsed), test::LayoutResult::Parsed);
     EXPECT_EQ(parsed.header.recordCount, 254);
     EXPECT_EQ(parsed.mapHeader.dataRecordCount, 253);
     EXPECT_EQ(parsed.mapHeader.directory.back().recordIndex, 253);

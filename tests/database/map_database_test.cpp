@@ -17,9 +17,7 @@ namespace {
 
 using test::DataRecordInfo;
 using test::ParsedMapDatabase;
-using test::kParseBadDataRecord;
-using test::kParseBadInfoText;
-using test::kParseBadRecordList;
+using test::LayoutResult;
 using test::parseMapDatabase;
 
 using Bytes = std::vector<std::uint8_t>;
@@ -289,7 +287,7 @@ TEST(MapDatabaseParser, RoundTripsEveryRecord) {
     const Bytes db = buildDatabase(p, ColourMode::Bpp2, true, lengths, 0xCAFEBABE);
 
     ParsedMapDatabase parsed;
-    ASSERT_EQ(parseMapDatabase(db, parsed), kParseOk);
+    ASSERT_EQ(parseMapDatabase(db, parsed), LayoutResult::Parsed);
     EXPECT_EQ(parsed.header, makeDatabaseHeader(p, 0xCAFEBABE, 4));
     ASSERT_EQ(parsed.records.size(), 4u);
     EXPECT_EQ(parsed.records[0].offset, 112u);
@@ -311,7 +309,7 @@ TEST(MapDatabaseParser, RoundTripsWithoutTextUncompressed) {
     const MapProject p = oneClassProject(160, 320, 1, 2);
     const Bytes db = buildDatabase(p, ColourMode::Original, false, {3200, 3200});
     ParsedMapDatabase parsed;
-    ASSERT_EQ(parseMapDatabase(db, parsed), kParseOk);
+    ASSERT_EQ(parseMapDatabase(db, parsed), LayoutResult::Parsed);
     EXPECT_FALSE(parsed.infoText.has_value());
     EXPECT_EQ(parsed.mapHeader.directory, computeDirectory(p, 1, 1));
     ASSERT_EQ(parsed.dataRecords.size(), 2u);
@@ -323,7 +321,7 @@ struct DamageCase {
     const char* name;
     std::size_t at;
     std::uint8_t value;
-    int expected;
+    LayoutResult expected;
 };
 
 class MapDatabaseDamage : public ::testing::TestWithParam<DamageCase> {};
@@ -339,21 +337,21 @@ TEST_P(MapDatabaseDamage, IsRefusedWithItsCode) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, MapDatabaseDamage,
-    ::testing::Values(DamageCase{"type", 60, 'd', kParseNotOrbilune},
-                      DamageCase{"creator", 67, 'L', kParseNotOrbilune},
-                      DamageCase{"recordCountHuge", 76, 0x40, kParseTruncated},
-                      DamageCase{"recordCountZero", 77, 0, kParseBadRecordList},
-                      DamageCase{"recordZeroInsideList", 81, 100, kParseBadRecordList},
-                      DamageCase{"offsetPastEnd", 94, 0x7F, kParseBadRecordList},
-                      DamageCase{"classCountZero", 112 + 58, 0, kParseBadMapHeader},
-                      DamageCase{"classCountFive", 112 + 58, 5, kParseBadMapHeader},
-                      DamageCase{"tooManyDataRecords", 112 + 56, 3, kParseBadMapHeader},
-                      DamageCase{"directoryIndexOutside", 112 + 64, 4, kParseBadMapHeader},
-                      DamageCase{"tag", 208, 'I', kParseBadInfoHeader},
-                      DamageCase{"textCountPastRecord", 208 + 3, 12, kParseBadInfoText},
-                      DamageCase{"sizeWordPastRecord", 480 + 16, 0xFF, kParseBadDataRecord},
-                      DamageCase{"unknownPixelSize", 480 + 8, 3, kParseBadDataRecord},
-                      DamageCase{"rowBytesTooSmall", 480 + 5, 1, kParseBadDataRecord}),
+    ::testing::Values(DamageCase{"type", 60, 'd', LayoutResult::NotOrbilune},
+                      DamageCase{"creator", 67, 'L', LayoutResult::NotOrbilune},
+                      DamageCase{"recordCountHuge", 76, 0x40, LayoutResult::Truncated},
+                      DamageCase{"recordCountZero", 77, 0, LayoutResult::RecordListDamaged},
+                      DamageCase{"recordZeroInsideList", 81, 100, LayoutResult::RecordListDamaged},
+                      DamageCase{"offsetPastEnd", 94, 0x7F, LayoutResult::RecordListDamaged},
+                      DamageCase{"classCountZero", 112 + 58, 0, LayoutResult::MapHeaderDamaged},
+                      DamageCase{"classCountFive", 112 + 58, 5, LayoutResult::MapHeaderDamaged},
+                      DamageCase{"tooManyDataRecords", 112 + 56, 3, LayoutResult::MapHeaderDamaged},
+                      DamageCase{"directoryIndexOutside", 112 + 64, 4, LayoutResult::MapHeaderDamaged},
+                      DamageCase{"tag", 208, 'I', LayoutResult::InfoHeaderDamaged},
+                      DamageCase{"textCountPastRecord", 208 + 3, 12, LayoutResult::InfoTextDamaged},
+                      DamageCase{"sizeWordPastRecord", 480 + 16, 0xFF, LayoutResult::DataRecordDamaged},
+                      DamageCase{"unknownPixelSize", 480 + 8, 3, LayoutResult::DataRecordDamaged},
+                      DamageCase{"rowBytesTooSmall", 480 + 5, 1, LayoutResult::DataRecordDamaged}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MapDatabaseParser, RefusesEveryTruncation) {
@@ -365,7 +363,7 @@ TEST(MapDatabaseParser, RefusesEveryTruncation) {
             // A copy of exactly `size` bytes, so a sanitizer sees any read past it.
             const Bytes cut(db.begin(), db.begin() + static_cast<std::ptrdiff_t>(size));
             ParsedMapDatabase parsed;
-            EXPECT_NE(parseMapDatabase(cut, parsed), kParseOk) << "size " << size;
+            EXPECT_NE(parseMapDatabase(cut, parsed), LayoutResult::Parsed) << "size " << size;
         }
     }
 }
@@ -378,7 +376,7 @@ TEST(MapDatabaseParser, SurvivesEveryByteFlipOfTheLayout) {
             Bytes damaged = db;
             damaged[at] ^= mask;
             ParsedMapDatabase parsed;
-            if (parseMapDatabase(damaged, parsed) != kParseOk) continue;
+            if (parseMapDatabase(damaged, parsed) != LayoutResult::Parsed) continue;
             for (const DataRecordInfo& r : parsed.dataRecords)
                 EXPECT_LE(std::uint64_t{r.dataOffset} + r.dataLength, damaged.size()) << "byte " << at;
             EXPECT_EQ(parsed.mapHeader.directory.size(), parsed.mapHeader.dataRecordCount);
@@ -387,10 +385,13 @@ TEST(MapDatabaseParser, SurvivesEveryByteFlipOfTheLayout) {
 }
 
 TEST(MapDatabaseParser, ErrorTexts) {
-    EXPECT_STREQ(parseErrorText(kParseNotOrbilune), "Not Orbilune data!");
-    EXPECT_STREQ(parseErrorText(kParseBadInfoHeader), "information header");
-    for (int code : {kParseTruncated, kParseBadRecordList, kParseBadMapHeader, kParseBadInfoText, kParseBadDataRecord})
-        EXPECT_STREQ(parseErrorText(code), "PDB file data");
+    EXPECT_STREQ(parseErrorText(ParseResult::NotOrbilune), "Not Orbilune data!");
+    EXPECT_STREQ(parseErrorText(ParseResult::InfoHeaderDamaged), "information header");
+    // Every other damage, also what only the strict parser tells apart.
+    for (const LayoutResult code : {LayoutResult::Truncated, LayoutResult::RecordListDamaged,
+                                    LayoutResult::MapHeaderDamaged, LayoutResult::InfoTextDamaged,
+                                    LayoutResult::DataRecordDamaged})
+        EXPECT_STREQ(parseErrorText(static_cast<ParseResult>(code)), "PDB file data");
 }
 
 // ---- First look at a file --------------------------------------------
@@ -467,7 +468,7 @@ TEST(MapDatabaseHeaderCheck, NoTextHeaderWhenRecordOneOffsetIsZero) {
         std::copy_n(db.begin() + static_cast<std::ptrdiff_t>(offset), size, data);
         return true;
     };
-    EXPECT_EQ(checkDatabaseHeader(reader, summary), kParseOk);
+    EXPECT_EQ(checkDatabaseHeader(reader, summary), ParseResult::Parsed);
     EXPECT_EQ(summary.loadedBinding[2], 0);
 }
 

@@ -158,7 +158,7 @@ TEST_F(WriterEndToEnd, TwoClassesWithTextsAndCornersAreByteExact) {
     EXPECT_FALSE(fileExists(dir / kDatabaseRasterName));
 
     ParsedMapDatabase parsed;
-    EXPECT_EQ(parseMapDatabase(written, parsed), kParseOk);
+    EXPECT_EQ(parseMapDatabase(written, parsed), test::LayoutResult::Parsed);
     EXPECT_EQ(parsed.dataRecords.size(), 25u);
 }
 
@@ -208,7 +208,7 @@ TEST_P(HeaderReadOrder, ChecksInOrder) {
     Bytes db = smallDatabase();
     {
         ParsedMapDatabase parsed;
-        ASSERT_EQ(parseMapDatabase(db, parsed), kParseOk);
+        ASSERT_EQ(parseMapDatabase(db, parsed), test::LayoutResult::Parsed);
     }
     GetParam().change(db);
     test::writeFile(dir / "map.pdb", db);

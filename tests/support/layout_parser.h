@@ -15,9 +15,18 @@
 // make.
 namespace plotvane::test {
 
-inline constexpr int kParseBadRecordList = 3;    // an offset outside the file or out of order
-inline constexpr int kParseBadInfoText = 6;      // text entries run past the record
-inline constexpr int kParseBadDataRecord = 7;    // a tile header or its pixels do not fit
+// What the strict parser found: the program's parse results (the same
+// values), and the damage only this parser looks for between them.
+enum class LayoutResult : int {
+    Parsed = static_cast<int>(ParseResult::Parsed),
+    Truncated = static_cast<int>(ParseResult::Truncated),
+    NotOrbilune = static_cast<int>(ParseResult::NotOrbilune),
+    RecordListDamaged = 3,  // an offset outside the file or out of order
+    MapHeaderDamaged = static_cast<int>(ParseResult::MapHeaderDamaged),
+    InfoHeaderDamaged = static_cast<int>(ParseResult::InfoHeaderDamaged),
+    InfoTextDamaged = 6,    // text entries run past the record
+    DataRecordDamaged = 7,  // a tile header or its pixels do not fit
+};
 
 struct DataRecordInfo {
     std::uint32_t recordIndex = 0;
@@ -38,10 +47,7 @@ struct ParsedMapDatabase {
 
 // Parses and validates a whole database held in memory. Every offset,
 // count and index is checked against the span before it is used; nothing
-// outside the span is read. Returns kParseOk or the first damage found
-// (kParseTruncated, kParseNotOrbilune, kParseBadRecordList,
-// kParseBadMapHeader, kParseBadInfoHeader, kParseBadInfoText,
-// kParseBadDataRecord).
-int parseMapDatabase(std::span<const std::uint8_t> bytes, ParsedMapDatabase& out);
+// outside the span is read. Returns Parsed or the first damage found.
+LayoutResult parseMapDatabase(std::span<const std::uint8_t> bytes, ParsedMapDatabase& out);
 
 }  // namespace plotvane::test
