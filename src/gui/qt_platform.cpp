@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 
+#include <functional>
 #include <limits>
 #include <QFileDialog>
 #include <QLabel>
@@ -32,6 +33,23 @@ QMessageBox::Icon boxIcon(Icon icon) {
 
 // Edits take at most this many characters when they have no limit.
 constexpr int kNoLimit = 32767;
+
+// Tells when the pointer enters and leaves a window.
+class PointerWatch : public QObject {
+public:
+    PointerWatch(QWidget* window, std::function<void(bool inside)> told)
+        : QObject(window), told_(std::move(told)) {
+        window->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Enter) told_(true);
+        if (event->type() == QEvent::Leave) told_(false);
+        return false;
+    }
+
+private:
+    std::function<void(bool)> told_;
+};
 
 }  // namespace
 
@@ -184,6 +202,10 @@ bool QtPlatform::progress(std::string_view what, double fraction) {
         progress_->setMinimumDuration(std::numeric_limits<int>::max());
         progress_->setAutoClose(false);
         progress_->setAutoReset(false);
+        new PointerWatch(progress_.get(), [this](bool inside) {
+            pointerOnProgress_ = inside;
+            showBusyCursor();
+        });
         progressClock_.start();
         if (main_) main_->holdForWork(true);
     }
@@ -201,11 +223,23 @@ bool QtPlatform::progress(std::string_view what, double fraction) {
 void QtPlatform::endProgress() {
     if (progress_ && main_) main_->holdForWork(false);
     progress_.reset();
+    pointerOnProgress_ = false;
+    showBusyCursor();
 }
 
 void QtPlatform::setBusy(bool busy) {
-    if (busy && busyDepth_++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (busy && busyDepth_++ == 0) QApplication::setOverrideCursor(busyCursor());
     if (!busy && busyDepth_ > 0 && --busyDepth_ == 0) QApplication::restoreOverrideCursor();
+}
+
+// The wait cursor is the application's, over every window; over the
+// progress dialog the arrow shows instead, so its Cancel looks clickable.
+Qt::CursorShape QtPlatform::busyCursor() const {
+    return progress_ && pointerOnProgress_ ? Qt::ArrowCursor : Qt::WaitCursor;
+}
+
+void QtPlatform::showBusyCursor() {
+    if (busyDepth_ > 0) QApplication::changeOverrideCursor(busyCursor());
 }
 
 void QtPlatform::repaint(ui::Region region) {

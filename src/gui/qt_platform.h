@@ -16,7 +16,8 @@ namespace plotvane::qtui {
 
 // The platform interface over Qt Widgets: controls by object name in the
 // window of their dialog, QMessageBox, QFileDialog, modal password dialogs
-// built from their templates, the override cursor.
+// built from their templates, the override cursor (the arrow while the
+// pointer is over the progress dialog).
 class QtPlatform : public ui::Platform {
 public:
     // The main dialog's window, once it exists (nullptr when it is gone).
@@ -59,11 +60,14 @@ protected:
 
 private:
     std::optional<std::string> fileDialog(bool save, const ui::FileDialogRequest& request);
+    Qt::CursorShape busyCursor() const;
+    void showBusyCursor();
 
     QPointer<MainWindow> main_;
     std::vector<QPointer<ModalWindow>> open_;
     int busyDepth_ = 0;
     std::unique_ptr<QProgressDialog> progress_;
+    bool pointerOnProgress_ = false;
     QElapsedTimer progressClock_;
 };
 

@@ -101,9 +101,11 @@ private slots:
     }
 
     // The dialog shows once the work has taken half a second; its Cancel is
-    // the answer to the next report.
+    // the answer to the next report. The work's wait cursor shows
+    // everywhere but over the dialog, where Cancel must look clickable.
     void progressDialogCancels() {
         test::TestQtPlatform platform;
+        platform.setBusy(true);
         QVERIFY(platform.progress("Building classes", 0.0));
         QProgressDialog* dialog = platform.progressDialog();
         QVERIFY(dialog != nullptr);
@@ -118,10 +120,26 @@ private slots:
         QVERIFY(dialog->isVisible());
         QVERIFY(clock.elapsed() >= 500);
         QCOMPARE(dialog->labelText(), QStringLiteral("Building classes"));
+        const auto shownCursor = [] { return QApplication::overrideCursor()->shape(); };
+        QCOMPARE(shownCursor(), Qt::WaitCursor);
+        // The offscreen platform places the pointer in device pixels but
+        // finds the window under it in logical ones: moved at scale 1 only.
+        if (dialog->devicePixelRatio() == 1) {
+            QTest::mouseMove(dialog->findChild<QPushButton*>());
+            QCOMPARE(shownCursor(), Qt::ArrowCursor);
+            // Out of the dialog, to a corner of the screen with no window.
+            QCursor::setPos(dialog->screen()->geometry().bottomRight() - QPoint(2, 2));
+            QCoreApplication::processEvents();
+            QCOMPARE(shownCursor(), Qt::WaitCursor);
+            QTest::mouseMove(dialog->findChild<QPushButton*>());
+        }
         QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
         QVERIFY(!platform.progress("Building classes", fraction + 0.001));
         platform.endProgress();
         QVERIFY(platform.progressDialog() == nullptr);
+        QCOMPARE(shownCursor(), Qt::WaitCursor);
+        platform.setBusy(false);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
     // While work runs under its progress dialog the window passes nothing to
