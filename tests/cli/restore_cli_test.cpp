@@ -368,8 +368,8 @@ TEST(ProgressLines, MakeAndRestoreOnlyWhenAskedOffATerminal) {
     CliSandbox box(kCli);
     const std::string db = box.output("progress.pdb").string();
     std::vector<std::string> make{"make", "-o", db, "--name", "PROGRESS", "--version", "00001"};
-    for (int size : {160, 320})
-        make.push_back(box.writeOneBitBmp("p" + std::to_string(size) + ".bmp", size, size, mapPicture).string());
+    for (const auto& [size, name] : {std::pair{160, "p160.bmp"}, std::pair{320, "p320.bmp"}})
+        make.push_back(box.writeOneBitBmp(name, size, size, mapPicture).string());
     const std::vector<std::string> restore{"restore", db, "-d", box.output("classes").string()};
     const std::string success = "Plotvane: Success : Map Database making\n";
     struct Case {
