@@ -164,6 +164,8 @@ bool MainDialog::pickClass(int classIndex, const std::string& path) {
     import::ClassPicture picture;
     if (import::enterClassPicture(path, workDir_, feedback_, picture) != import::PictureResult::Entered) return false;
     const bool reproject = warp_ && (classIndex == 0 || project_.classes[0].fileName.str() == warpedClassOne_);
+    // A class refused after its reprojection leaves the warp as it was.
+    const std::optional<import::ClassWarp> warpBefore = reproject ? warp_ : std::nullopt;
     if (reproject) {
         std::filesystem::path warped;
         if (warp_->warpClass(classIndex, picture.rulesPath, std::filesystem::path(path).filename().string(), workDir_,
@@ -171,14 +173,15 @@ bool MainDialog::pickClass(int classIndex, const std::string& path) {
             return false;
         picture.rulesPath = warped;
         picture.converted = true;
-        if (classIndex == 0) warpedClassOne_ = warped.string();
     }
     ControlUpdates updates;
     if (checkClassBitmap(project_, picture.rulesPath, classIndex, checked(ids::kIdCompress), feedback_, updates) !=
         ClassBitmapResult::Ok) {
+        if (reproject) warp_ = warpBefore;
         applyControlUpdates(updates, false);
         return false;
     }
+    if (reproject && classIndex == 0) warpedClassOne_ = picture.rulesPath.string();
     MapClassEntry& entry = project_.classes[static_cast<std::size_t>(classIndex)];
     setText(ids::kIdClassFileName[classIndex], path);
     entry.fileName.assign(picture.rulesPath.string());

@@ -300,15 +300,16 @@ WarpResult ClassWarp::warpClass(int classIndex, const std::filesystem::path& bmp
 
     const std::filesystem::path target = pictureTwinPath(bmp, workDir, gridVariant(sizes));
     if (target.empty()) return cannot("its file cannot be found");
+    if (!fileExists(target)) {
+        std::string why;
+        if (!reproject(picture.get(), layout, sizes, what, target, feedback, why))
+            return why.empty() ? WarpResult::Refused : cannot(why);
+    }
+    // Only an accepted class is recorded: after a refusal the next class is
+    // sized from the last one accepted.
     sizes_[static_cast<std::size_t>(classIndex)] = sizes;
     warped = target;
-    if (fileExists(target)) return WarpResult::Warped;
-    std::string why;
-    if (reproject(picture.get(), layout, sizes, what, target, feedback, why)) return WarpResult::Warped;
-    if (!why.empty()) return cannot(why);
-    sizes_[static_cast<std::size_t>(classIndex)] = Sizes{};
-    warped.clear();
-    return WarpResult::Refused;
+    return WarpResult::Warped;
 }
 
 ClassWarp::Sizes ClassWarp::sizesOf(int classIndex, int ownWidth, int ownHeight) const {

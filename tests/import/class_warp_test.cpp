@@ -11,6 +11,7 @@
 #include "import/class_warp.h"
 #include "import/gdal_pictures.h"
 #include "import/picture_import.h"
+#include "project/files.h"
 #include "support/recording_feedback.h"
 #include "support/temp_dir.h"
 
@@ -147,6 +148,47 @@ TEST(ClassWarp, CornersMarkAndMagnificationAfterReprojection) {
         }
         EXPECT_TRUE(feedback.messages.empty());
     }
+}
+
+// A refused class leaves the warp as it was: the class accepted before
+// stays recorded, and the next class is sized from it.
+TEST(ClassWarp, RefusedClassLeavesRecordedSizes) {
+    TempDir dir;
+    RecordingFeedback feedback;
+    import::Georeference geo;
+    ASSERT_EQ(import::readGeoreference(utmClass(dir.path(), 1, 3), geo, feedback), import::GeoreferenceStatus::Found);
+    auto warp = import::ClassWarp::plan(geo, feedback);
+    ASSERT_TRUE(warp.has_value());
+    const auto warpOf = [&](int classIndex, int magnification, std::filesystem::path& warped, bool failWrite = false) {
+        import::ClassPicture picture;
+        EXPECT_EQ(import::enterClassPicture(utmClass(dir.path(), magnification, 3), dir.path(), feedback, picture),
+                  import::PictureResult::Entered);
+        if (failWrite) armFileFailure(FileOperation::Write, 1);
+        const import::WarpResult result =
+            warp->warpClass(classIndex, picture.rulesPath, "class.tif", dir.path(), feedback, warped);
+        EXPECT_EQ(armedFileFailureHappened(), failWrite);
+        disarmFileFailure();
+        return result;
+    };
+    std::filesystem::path first, second;
+    ASSERT_EQ(warpOf(0, 1, first), import::WarpResult::Warped);
+    ASSERT_EQ(warpOf(1, 2, second), import::WarpResult::Warped);
+    const int width = warp->width(1);
+    const int height = warp->height(1);
+
+    // Class 2 again, four times Class 1, refused when its reprojection cannot be written.
+    std::filesystem::path refused = second;
+    EXPECT_EQ(warpOf(1, 4, refused, true), import::WarpResult::Refused);
+    EXPECT_EQ(refused, second);
+    EXPECT_EQ(warp->width(1), width);
+    EXPECT_EQ(warp->height(1), height);
+    ASSERT_EQ(feedback.messages.size(), 1u);
+
+    // Class 3, four times Class 1: twice Class 2 as accepted.
+    std::filesystem::path third;
+    ASSERT_EQ(warpOf(2, 4, third), import::WarpResult::Warped);
+    EXPECT_EQ(warp->width(2), width * 2);
+    EXPECT_EQ(warp->height(2), height * 2);
 }
 
 }  // namespace
