@@ -12,6 +12,7 @@
 #include "cli/commands.h"
 #include "cli/escaped_text.h"
 #include "import/class_builder.h"
+#include "project/run_folder.h"
 
 namespace plotvane::cli {
 
@@ -42,6 +43,9 @@ int runClasses(const ClassesOptions& options) {
     const import::ClassRequest request = classRequest(options.classes, mode, false);
 
     StderrFeedback feedback;
+    // Lists the unfinished pictures, so that a later run can remove them
+    // should this one be killed.
+    const RunFolder runFolder({});
     std::filesystem::create_directories(folder, ec);
     import::ClassPicturesMade made;
     const import::ClassPlan& plan = made.plan;

@@ -26,13 +26,13 @@
 #include "cli/commands.h"
 #include "cli/coordinate_options.h"
 #include "cli/escaped_text.h"
-#include "cli/private_folder.h"
 #include "database/database_writer.h"
 #include "database/input_rules.h"
 #include "import/class_warp.h"
 #include "import/picture_import.h"
 #include "project/control_ids.h"
 #include "project/files.h"
+#include "project/run_folder.h"
 #include "raster/record_division.h"
 
 namespace plotvane::cli {
@@ -381,7 +381,7 @@ bool buildClassesFromMaster(const MakeOptions& options, ColourMode mode, bool wi
 
 // The class buttons, in order; false when a class is refused (the messages
 // and the refused file are shown).
-bool enterClasses(const std::vector<std::string>& classFiles, PrivateFolder& workDir, MapProject& project,
+bool enterClasses(const std::vector<std::string>& classFiles, RunFolder& workDir, MapProject& project,
                   bool& compressChecked, Feedback& feedback, import::ClassWarp* warp) {
     for (std::size_t k = 0; k < classFiles.size(); ++k) {
         ControlUpdates updates;
@@ -446,7 +446,7 @@ int runMake(const MakeOptions& options) {
     CheckedOptions checked = checkOptions(options);
 
     StderrFeedback feedback;
-    PrivateFolder workDir({kDatabaseRasterName, kCompressionFileName, "class1.bmp", "class2.bmp", "class3.bmp", "class4.bmp"});
+    RunFolder workDir({kDatabaseRasterName, kCompressionFileName, "class1.bmp", "class2.bmp", "class3.bmp", "class4.bmp"});
     if (workDir.path().empty()) {
         feedback.show(warning("Error : Cannot make  compression temp file.", Icon::Exclamation));
         feedback.explain(FileProblem{FileProblem::Kind::CannotCreate, workDir.attempted(), {}, {}, workDir.error()});

@@ -1,17 +1,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
-#include "cli/private_folder.h"
 #include "import/picture_import.h"
-#include "project/output_file.h"
 #include "project/map_project.h"
+#include "project/output_file.h"
+#include "project/run_folder.h"
 #include "raster/work_raster.h"
 
 namespace plotvane::cli {
@@ -35,20 +34,19 @@ int runRaster(const RasterOptions& options) {
     if (output.filename().empty()) throw UsageError("-o names a folder, not a file: " + options.output);
 
     StderrFeedback feedback;
-    // A picture other than a BMP is decoded into its BMP in a private folder.
-    std::optional<PrivateFolder> workDir;
+    // A picture other than a BMP is decoded into its BMP in the private
+    // folder, which a BMP needs only to list the unfinished raster.
+    RunFolder workDir({});
     import::ClassPicture picture{options.source, false, "BMP"};
     if (!import::readsAsBmp(options.source)) {
-        workDir.emplace(std::initializer_list<const char*>{});
-        if (workDir->path().empty()) {
+        if (workDir.path().empty()) {
             feedback.show(error("Cannot make temp file (temporbl.$$$)."));
-            feedback.explain(
-                FileProblem{FileProblem::Kind::CannotCreate, workDir->attempted(), {}, {}, workDir->error()});
+            feedback.explain(FileProblem{FileProblem::Kind::CannotCreate, workDir.attempted(), {}, {}, workDir.error()});
             return kExitRefused;
         }
-        if (import::enterClassPicture(options.source, workDir->path(), feedback, picture) != import::PictureResult::Entered)
+        if (import::enterClassPicture(options.source, workDir.path(), feedback, picture) != import::PictureResult::Entered)
             return kExitRefused;
-        if (picture.converted) workDir->holdFile(picture.rulesPath);
+        if (picture.converted) workDir.holdFile(picture.rulesPath);
     }
 
     MapProject project;

@@ -25,6 +25,7 @@
 #include "database/staged_restore.h"
 #include "project/files.h"
 #include "project/interrupt_cleanup.h"
+#include "project/run_folder.h"
 
 namespace plotvane::cli {
 
@@ -98,6 +99,9 @@ int runRestore(const RestoreOptions& options) {
         if (!acceptPasswordCheck(project, check, feedback)) return kExitRefused;
     }
 
+    // Lists the unfinished bitmaps, so that a later run can remove them
+    // should this one be killed; a restore needs no temporary file.
+    const RunFolder runFolder({});
     MadeFolders madeFolders(folder);
     // Written straight to DIR/class1.bmp .. classN.bmp, all or none: no
     // temporary file of the dialog's is needed.

@@ -11,6 +11,9 @@
 #include <chrono>
 #include <string>
 #include <system_error>
+#include <utility>
+
+#include "project/run_folder.h"
 
 namespace plotvane {
 
@@ -98,6 +101,17 @@ void removeIfExists(const std::filesystem::path& path) {
     if (std::filesystem::exists(path, ec)) std::filesystem::remove(path, ec);
 }
 
+namespace {
+
+// Gives the unnamed file `fd` the name `path`, which must not exist; false
+// with errno set.
+bool nameUnnamedFile(int fd, const std::filesystem::path& path) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+}  // namespace
+
 FilePtr createUniqueSibling(const std::filesystem::path& output, std::filesystem::path& created) {
     constexpr int kAttempts = 100;
     // Only a prefix of the output's name is kept, so that the new name with
@@ -109,14 +123,40 @@ FilePtr createUniqueSibling(const std::filesystem::path& output, std::filesystem
     base.append(output.filename().string().substr(0, kNamePrefix)).push_back('.');
     const auto seed = static_cast<unsigned long>(::getpid()) ^
                       static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    // Where the file system allows, the file is made without a name and is
+    // listed in the run folder before it gets one, so that a run killed at
+    // any moment leaves no file it did not list. Elsewhere it is made with
+    // its name and listed at once after.
+    int unnamed = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const auto giveUp = [&unnamed] {
+        const int error = errno;
+        if (unnamed >= 0) ::close(unnamed);
+        errno = error;
+        return nullptr;
+    };
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const std::filesystem::path candidate =
             folder / (base + std::to_string((seed + static_cast<unsigned long>(attempt) * 7919u) % 1000000007u) + ".tmp");
-        if (injectedFailure(FileOperation::Open)) return nullptr;
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (injectedFailure(FileOperation::Open)) return giveUp();
+        int fd = -1;
+        if (unnamed >= 0) {
+            recordUnfinishedFile(unnamed, candidate);
+            if (nameUnnamedFile(unnamed, candidate)) {
+                fd = std::exchange(unnamed, -1);
+            } else if (errno == EEXIST) {
+                continue;
+            } else {
+                // No /proc, or a link refused: made with its name instead.
+                ::close(std::exchange(unnamed, -1));
+            }
+        }
         if (fd < 0) {
-            if (errno == EEXIST) continue;
-            return nullptr;
+            fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0) {
+                if (errno == EEXIST) continue;
+                return giveUp();
+            }
+            recordUnfinishedFile(fd, candidate);
         }
         std::FILE* f = ::fdopen(fd, "wb");
         if (f == nullptr) {
@@ -129,7 +169,8 @@ FilePtr createUniqueSibling(const std::filesystem::path& output, std::filesystem
         created = candidate;
         return FilePtr(f);
     }
-    return nullptr;
+    errno = EEXIST;
+    return giveUp();
 }
 
 bool readExact(std::FILE* f, void* data, std::size_t size) {

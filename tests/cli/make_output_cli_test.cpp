@@ -125,9 +125,9 @@ TEST(MakeCliInterrupt, RemovesEveryTemporaryFileAndKeepsTheDatabase) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         bool started = false;
         while (!started && std::chrono::steady_clock::now() < deadline) {
-            // A temporary file inside the private folder.
+            // A temporary file of the conversion inside the private folder.
             for (const auto& [name, kind] : folderSnapshot(box.temp()))
-                if (kind.starts_with("file")) started = true;
+                if (kind.starts_with("file") && name.ends_with(".$$$")) started = true;
             if (!started) std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
         ASSERT_TRUE(started) << "no temporary file appeared";

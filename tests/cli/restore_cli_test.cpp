@@ -288,16 +288,55 @@ TEST_P(RestoreCliOutput, WritesThroughLinksAndRefusesWhatIsNoFileOrTheDatabase) 
 INSTANTIATE_TEST_SUITE_P(Cases, RestoreCliOutput, ::testing::ValuesIn(outputCases()),
                          [](const auto& info) { return info.param.name; });
 
-// Each interrupt during a long restore removes every unfinished class
-// bitmap, leaves the folder as it was and exits with 128 + its number.
-TEST(RestoreCliInterrupt, RemovesTheUnfinishedBitmapsAndKeepsTheFolder) {
-    CliSandbox box(kCli);
-    // Four 4-bit classes up to 4096 pixels square: some 11 MB to write.
+// A database of four 4-bit classes up to 4096 pixels square: some 11 MB
+// to restore.
+std::filesystem::path largeDatabase(const CliSandbox& box) {
     const auto db = box.input("large.pdb");
     std::vector<std::string> make{"make", "-o", db.string(), "--name", "LARGE", "--version", "00001", "--mode", "2"};
     for (int size : {512, 1024, 2048, 4096})
         make.push_back(box.writeOneBitBmp(std::to_string(size) + "px.bmp", size, size, mapPicture).string());
-    ASSERT_EQ(box.run(make).exitCode, 0);
+    EXPECT_EQ(box.run(make).exitCode, 0);
+    return db;
+}
+
+std::size_t entryCount(const std::filesystem::path& folder) {
+    std::error_code ec;
+    std::size_t n = 0;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) ++n;
+    return n;
+}
+
+// A restore of `db` into `folder` as a process, sent `signal` as soon as an
+// unfinished bitmap is there. A restore that ends before the signal reaches
+// it is run again after `reset`; exit code 0 when every one did.
+ProcessResult stoppedRestore(const CliSandbox& box, const std::filesystem::path& db,
+                             const std::filesystem::path& folder, int signal, const std::function<void()>& reset) {
+    ProcessResult run;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const std::size_t before = entryCount(folder);
+        RunningProcess process(kCli, {"restore", db.string(), "-d", folder.string()},
+                               {{"TMPDIR", box.temp().string()}}, {}, box.work().string());
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        bool started = false;
+        while (!started && std::chrono::steady_clock::now() < deadline) {
+            started = entryCount(folder) > before;
+            if (!started) std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        EXPECT_TRUE(started) << "no unfinished bitmap appeared";
+        process.sendSignal(signal);
+        run = process.wait(std::chrono::seconds(30));
+        EXPECT_FALSE(run.timedOut);
+        if (run.exitCode != 0) return run;
+        reset();
+    }
+    return run;
+}
+
+// Each interrupt during a long restore removes every unfinished class
+// bitmap, leaves the folder as it was and exits with 128 + its number.
+TEST(RestoreCliInterrupt, RemovesTheUnfinishedBitmapsAndKeepsTheFolder) {
+    CliSandbox box(kCli);
+    const auto db = largeDatabase(box);
     const auto folder = box.output("classes");
     const auto reset = [&] {
         std::filesystem::remove_all(folder);
@@ -308,32 +347,50 @@ TEST(RestoreCliInterrupt, RemovesTheUnfinishedBitmapsAndKeepsTheFolder) {
     const auto before = folderSnapshot(folder);
 
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        // A restore that ends before the signal reaches it is run again.
-        bool interrupted = false;
-        for (int attempt = 0; attempt < 20 && !interrupted; ++attempt) {
-            RunningProcess process(kCli, {"restore", db.string(), "-d", folder.string()},
-                                   {{"TMPDIR", box.temp().string()}}, {}, box.work().string());
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-            bool started = false;
-            while (!started && std::chrono::steady_clock::now() < deadline) {
-                started = folderEntries(folder).size() > 1;
-                if (!started) std::this_thread::sleep_for(std::chrono::microseconds(200));
-            }
-            ASSERT_TRUE(started) << "no unfinished bitmap appeared";
-            process.sendSignal(signal);
-            const ProcessResult run = process.wait(std::chrono::seconds(30));
-            ASSERT_FALSE(run.timedOut);
-            if (run.exitCode == 0) {
-                reset();
-                continue;
-            }
-            interrupted = true;
-            EXPECT_EQ(run.exitCode, 128 + signal) << "signal " << signal << "\n" << run.err;
-            EXPECT_EQ(folderSnapshot(folder), before) << "signal " << signal;
-            EXPECT_EQ(box.strayFiles(), std::vector<std::string>{}) << "signal " << signal;
-        }
-        EXPECT_TRUE(interrupted) << "signal " << signal << ": every restore ended first";
+        const ProcessResult run = stoppedRestore(box, db, folder, signal, reset);
+        EXPECT_EQ(run.exitCode, 128 + signal) << "signal " << signal << "\n" << run.err;
+        EXPECT_EQ(folderSnapshot(folder), before) << "signal " << signal;
+        EXPECT_EQ(box.strayFiles(), std::vector<std::string>{}) << "signal " << signal;
     }
+}
+
+// An interrupted restore into -d new/a/b removes the three folders it made.
+TEST(RestoreCliInterrupt, RemovesTheFoldersItMade) {
+    CliSandbox box(kCli);
+    const auto db = largeDatabase(box);
+    const auto before = folderSnapshot(box.outputs());
+    const auto folder = box.output("new") / "a" / "b";
+    const ProcessResult run =
+        stoppedRestore(box, db, folder, SIGINT, [&] { std::filesystem::remove_all(box.output("new")); });
+    EXPECT_EQ(run.exitCode, 128 + SIGINT) << run.err;
+    EXPECT_EQ(folderSnapshot(box.outputs()), before);
+    EXPECT_EQ(box.strayFiles(), std::vector<std::string>{});
+}
+
+// A restore killed outright leaves its run folder and an unfinished bitmap
+// behind; the next run of the command line removes both, and nothing else.
+TEST(RestoreCliKilled, TheNextRunRemovesWhatItLeft) {
+    CliSandbox box(kCli);
+    const auto db = largeDatabase(box);
+    const auto small = makeDatabase(box, "map.pdb", {});
+    const auto folder = box.output("classes");
+    const auto reset = [&] {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directory(folder);
+        writeFile(folder / "class1.bmp", {'o', 'l', 'd'});
+    };
+    reset();
+    const auto before = folderSnapshot(folder);
+    const ProcessResult run = stoppedRestore(box, db, folder, SIGKILL, reset);
+    ASSERT_EQ(run.exitCode, -1) << "every restore ended first";
+    ASSERT_NE(folderSnapshot(folder), before);
+    ASSERT_EQ(box.strayFiles().size(), 1u);
+    EXPECT_TRUE(box.strayFiles().front().starts_with("tmp/plotvane2-")) << box.strayFiles().front();
+
+    const ProcessResult next = box.run({"restore", small.string(), "-d", box.output("other").string()});
+    EXPECT_EQ(next.exitCode, 0) << next.err;
+    EXPECT_EQ(folderSnapshot(folder), before);
+    EXPECT_EQ(box.strayFiles(), std::vector<std::string>{});
 }
 
 // Every open, write, flush, sync and rename of a restore fails in turn,
