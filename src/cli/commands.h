@@ -45,6 +45,8 @@ class StderrFeedback : public Feedback {
 public:
     void show(const Message& message) override;
     void explain(const FileProblem& problem) override;
+    // With its control characters escaped, as every path is printed.
+    std::string shown(const std::string& foreign) const override;
 };
 
 // The line that explains a file problem, without the program's name.

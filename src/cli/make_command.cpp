@@ -217,6 +217,7 @@ public:
     }
     void setBusy(bool busy) override { out_.setBusy(busy); }
     void explain(const FileProblem& problem) override { out_.explain(problem); }
+    std::string shown(const std::string& foreign) const override { return out_.shown(foreign); }
     // From now on, a message equal to one shown before is dropped.
     void dropRepeats() { dropRepeats_ = true; }
 
@@ -241,6 +242,7 @@ public:
     }
     void setBusy(bool busy) override { out_.setBusy(busy); }
     void explain(const FileProblem& problem) override { out_.explain(problem); }
+    std::string shown(const std::string& foreign) const override { return out_.shown(foreign); }
 
 private:
     Feedback& out_;
@@ -392,7 +394,7 @@ bool enterClasses(const std::vector<std::string>& classFiles, RunFolder& workDir
         if (entered && picture.converted) workDir.holdFile(picture.rulesPath);
         if (entered && warp != nullptr) {
             std::filesystem::path warped;
-            entered = warp->warpClass(classIndex, picture.rulesPath, shownPath(classFiles[k]), workDir.path(),
+            entered = warp->warpClass(classIndex, picture.rulesPath, classFiles[k], workDir.path(),
                                       feedback, warped) == import::WarpResult::Warped;
             if (entered) workDir.holdFile(warped);
             picture.rulesPath = warped;

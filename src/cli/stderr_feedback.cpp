@@ -11,6 +11,8 @@ void StderrFeedback::show(const Message& message) {
     std::fflush(stderr);
 }
 
+std::string StderrFeedback::shown(const std::string& foreign) const { return escapeControls(foreign); }
+
 void StderrFeedback::explain(const FileProblem& problem) {
     std::fprintf(stderr, "plotvane2-cli: %s\n", describeFileProblem(problem).c_str());
     std::fflush(stderr);

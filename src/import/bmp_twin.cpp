@@ -280,7 +280,7 @@ TwinResult writeBmpTwin(GDALDatasetH dataset, const TwinLayout& layout, const st
 
 TwinResult writeBmpTwin(int width, int height, const TwinLayout& layout, const TwinRows& rows, const std::string& what,
                  const std::filesystem::path& target, Feedback& feedback) {
-    const Message cannotWrite = error("Cannot make temp file (" + target.filename().string() + ").");
+    const Message cannotWrite = error("Cannot make temp file (" + feedback.shown(target.filename().string()) + ").");
     UnfinishedTwin out(target);
     if (out.stream() == nullptr) {
         const int err = errno;
@@ -304,7 +304,7 @@ TwinResult writeBmpTwin(int width, int height, const TwinLayout& layout, const T
     for (int y = 0; y < height; ++y) {
         if (!rows(y, samples.data())) {
             feedback.show(warning("Error : Cannot read this picture (" + what + ").\n" +
-                                  messages.lastFailure("The picture ends early or is damaged.")));
+                                  feedback.shown(messages.lastFailure("The picture ends early or is damaged."))));
             return TwinResult::Unreadable;
         }
         std::fill(row.begin(), row.end(), std::uint8_t{0});

@@ -271,7 +271,7 @@ BuildResult makeClassPictures(const std::filesystem::path& masterPath, const std
     const auto master = MasterPicture::open(masterPath, feedback);
     if (!master) return BuildResult::Failed;
     if (request.mode == ColourMode::Original && master->kind() != MasterKind::OneBit) {
-        feedback.show(warning("Error : Original Mode takes 1-bit classes, and the picture " + masterPath.string() +
+        feedback.show(warning("Error : Original Mode takes 1-bit classes, and the picture " + feedback.shown(masterPath.string()) +
                               " gives " + (master->kind() == MasterKind::Grey ? "8-bit grey" : "24-bit colour") +
                               " classes.\nChoose a colour mode of 1, 2, 4 or 8 bits per pixel."));
         return BuildResult::Failed;

@@ -212,7 +212,8 @@ std::optional<ClassWarp> ClassWarp::plan(const Georeference& classOne, Feedback&
     ensureGdalReady();
     GdalMessages messages;
     const auto cannot = [&](const std::string& why) {
-        feedback.show(refusal("The classes cannot be reprojected to latitude/longitude:\n" + messages.lastFailure(why)));
+        feedback.show(refusal("The classes cannot be reprojected to latitude/longitude:\n" +
+                              feedback.shown(messages.lastFailure(why))));
         return std::nullopt;
     };
     const SpatialReferencePtr source = systemOf(classOne.systemWkt);
@@ -272,10 +273,11 @@ WarpResult ClassWarp::warpClass(int classIndex, const std::filesystem::path& bmp
                                 std::filesystem::path& warped) {
     ensureGdalReady();
     GdalMessages messages;
-    const std::string what = "Class " + std::to_string(classIndex + 1) + ", " + pictureName;
+    const std::string shownName = feedback.shown(pictureName);
+    const std::string what = "Class " + std::to_string(classIndex + 1) + ", " + shownName;
     const auto cannot = [&](const std::string& why) {
         feedback.show(refusal("This picture (" + what + ") cannot be reprojected to latitude/longitude:\n" +
-                              messages.lastFailure(why)));
+                              feedback.shown(messages.lastFailure(why))));
         return WarpResult::Refused;
     };
     if (classIndex < 0 || classIndex >= kClassSlots || (classIndex > 0 && sizes_[classIndex - 1].warpedWidth == 0))
@@ -286,7 +288,7 @@ WarpResult ClassWarp::warpClass(int classIndex, const std::filesystem::path& bmp
     if (sizes.warpedWidth < kMinSide || sizes.warpedHeight < kMinSide || sizes.warpedWidth > kMaxSide ||
         sizes.warpedHeight > kMaxSide) {
         feedback.show(refusal("Reprojected to latitude/longitude, Class " + std::to_string(classIndex + 1) +
-                              " (" + pictureName + ") would be " + std::to_string(sizes.warpedWidth) + " x " +
+                              " (" + shownName + ") would be " + std::to_string(sizes.warpedWidth) + " x " +
                               std::to_string(sizes.warpedHeight) +
                               " pixels.\nThe classes take 160 to 4096 pixels each way."));
         return WarpResult::Refused;

@@ -246,7 +246,7 @@ bool measure(const Found& found, int width, int height, const std::string& pictu
     if (!ct) {
         feedback.show(refusal("The coordinates of " + pictureName + " (" + found.source +
                               ") cannot be transformed to latitude and longitude:\n" +
-                              messages.lastFailure("no transformation is known")));
+                              feedback.shown(messages.lastFailure("no transformation is known"))));
         return false;
     }
     if (const char* name = OSRGetName(source.get())) out.system = name;
@@ -264,7 +264,7 @@ bool measure(const Found& found, int width, int height, const std::string& pictu
     if (!ok) {
         feedback.show(refusal("The coordinates of " + pictureName + " (" + found.source +
                               ") cannot be transformed to latitude and longitude:\n" +
-                              messages.lastFailure("the map lies outside its coordinate system")));
+                              feedback.shown(messages.lastFailure("the map lies outside its coordinate system"))));
         return false;
     }
     out.worstMetres = sampled.worstMetres;
@@ -310,7 +310,7 @@ GeoreferenceStatus readGeoreferenceOf(const std::filesystem::path& picture, cons
     const int scale = grid != nullptr ? grid->scale : 1;
     const int width = grid != nullptr ? grid->width : GDALGetRasterXSize(dataset.get());
     const int height = grid != nullptr ? grid->height : GDALGetRasterYSize(dataset.get());
-    const std::string name = picture.filename().string();
+    const std::string name = feedback.shown(picture.filename().string());
 
     Found found;
     std::string auxWkt;
@@ -330,9 +330,10 @@ GeoreferenceStatus readGeoreferenceOf(const std::filesystem::path& picture, cons
             if (!canBeDegrees(scaledTransform(found.gt, scale), width, height)) {
                 std::filesystem::path prj = picture;
                 prj.replace_extension(".prj");
-                feedback.show(refusal("The world file " + found.worldFileName + " of " + name +
+                feedback.show(refusal("The world file " + feedback.shown(found.worldFileName) + " of " + name +
                                       " has no coordinate system, and its numbers are not degrees.\nPlease put "
-                                      "its coordinate system beside it as " + prj.filename().string() + "."));
+                                      "its coordinate system beside it as " +
+                                      feedback.shown(prj.filename().string()) + "."));
                 return GeoreferenceStatus::Refused;
             }
             found.wkt = wgs84Wkt();
@@ -342,6 +343,8 @@ GeoreferenceStatus readGeoreferenceOf(const std::filesystem::path& picture, cons
         return GeoreferenceStatus::None;
     }
     found.gt = scaledTransform(found.gt, scale);
+    // The source names the files it came from: shown as the front end shows a name.
+    found.source = feedback.shown(found.source);
     return measure(found, width, height, name, out, feedback) ? GeoreferenceStatus::Found : GeoreferenceStatus::Refused;
 }
 

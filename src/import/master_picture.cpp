@@ -78,11 +78,11 @@ MasterPicture::~MasterPicture() = default;
 namespace {
 
 // False after a message for a picture whose bands, samples or size no
-// master can have.
-bool acceptedMaster(GDALDatasetH ds, const std::string& name, Feedback& feedback) {
+// master can have; `shownName` names it as the front end shows a name.
+bool acceptedMaster(GDALDatasetH ds, const std::string& shownName, Feedback& feedback) {
     const int bandCount = GDALGetRasterCount(ds);
     if (bandCount < 1 || bandCount > 4) {
-        feedback.show(warning("Error : The picture " + name + " has " + std::to_string(bandCount) +
+        feedback.show(warning("Error : The picture " + shownName + " has " + std::to_string(bandCount) +
                               " bands; a master picture is colour (3 bands), grey (1), a palette (1), or one of these "
                               "with transparency."));
         return false;
@@ -90,7 +90,7 @@ bool acceptedMaster(GDALDatasetH ds, const std::string& name, Feedback& feedback
     for (int b = 1; b <= bandCount; ++b) {
         const GDALDataType type = GDALGetRasterDataType(GDALGetRasterBand(ds, b));
         if (type == GDT_Byte) continue;
-        feedback.show(warning("Error : The picture " + name + " has " + std::to_string(GDALGetDataTypeSizeBits(type)) +
+        feedback.show(warning("Error : The picture " + shownName + " has " + std::to_string(GDALGetDataTypeSizeBits(type)) +
                               "-bit samples (" + GDALGetDataTypeName(type) +
                               "); a master picture needs 8-bit samples: colour, grey or a palette."));
         return false;
@@ -101,7 +101,7 @@ bool acceptedMaster(GDALDatasetH ds, const std::string& name, Feedback& feedback
     const int width = GDALGetRasterXSize(ds);
     const int height = GDALGetRasterYSize(ds);
     if (width > kMaxMasterSide || height > kMaxMasterSide) {
-        feedback.show(warning("Error : The picture " + name + " is " + std::to_string(width) + " x " +
+        feedback.show(warning("Error : The picture " + shownName + " is " + std::to_string(width) + " x " +
                               std::to_string(height) + " pixels; a master picture can have at most " +
                               std::to_string(kMaxMasterSide) + " pixels a side."));
         return false;
@@ -114,15 +114,17 @@ bool acceptedMaster(GDALDatasetH ds, const std::string& name, Feedback& feedback
 std::unique_ptr<MasterPicture> MasterPicture::open(const std::filesystem::path& path, Feedback& feedback) {
     ensureGdalReady();
     const std::string name = path.string();
+    const std::string shownName = feedback.shown(name);
     GdalMessages messages;
     std::unique_ptr<void, DatasetCloser> dataset(
         GDALOpenEx(name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr, nullptr, nullptr));
     if (!dataset) {
-        feedback.show(warning(withReason("Error : Cannot read the picture " + name + ".", messages.last())));
+        feedback.show(
+            warning(withReason("Error : Cannot read the picture " + shownName + ".", feedback.shown(messages.last()))));
         return nullptr;
     }
     auto* ds = static_cast<GDALDatasetH>(dataset.get());
-    if (!acceptedMaster(ds, name, feedback)) return nullptr;
+    if (!acceptedMaster(ds, shownName, feedback)) return nullptr;
     const int bandCount = GDALGetRasterCount(ds);
 
     std::unique_ptr<MasterPicture> master(new MasterPicture);
@@ -189,8 +191,8 @@ bool MasterPicture::readRow(std::uint32_t y, std::span<std::uint16_t> linear, Fe
     if (GDALDatasetRasterIO(ds, GF_Read, 0, static_cast<int>(y), w, 1, g.row.data(), w, 1, GDT_Byte, g.bands, nullptr,
                             g.bands, 0, 1) != CE_None) {
         feedback.show(warning(withReason("Error : Cannot read row " + std::to_string(y + 1) + " of the picture " +
-                                             path_.string() + ".",
-                                         messages.last())));
+                                             feedback.shown(path_.string()) + ".",
+                                         feedback.shown(messages.last()))));
         return false;
     }
     // Each row is read once: the blocks of a row of blocks are dropped once

@@ -82,7 +82,7 @@ PictureResult enterClassPicture(const std::filesystem::path& picture, const std:
     if (!dataset) return PictureResult::Entered;  // not a picture GDAL reads: the rules refuse it as not a BMP
 
     out.format = formatName(dataset.get());
-    const std::string what = out.format + ", " + picture.filename().string();
+    const std::string what = out.format + ", " + feedback.shown(picture.filename().string());
     TwinLayout layout;
     Message refusal;
     if (!chooseTwinLayout(dataset.get(), what, layout, refusal)) {

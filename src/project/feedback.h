@@ -65,6 +65,10 @@ public:
     virtual void setBusy(bool busy) { (void)busy; }
     // Follows the message that a file problem caused.
     virtual void explain(const FileProblem& problem) { (void)problem; }
+    // A text from outside the program (a file name, a library's reason) as
+    // it is put into a message: a window shows it as it is; a front end
+    // that prints lines escapes what could break or forge them.
+    virtual std::string shown(const std::string& foreign) const { return foreign; }
 };
 
 // Shows the wait cursor for the lifetime of the scope, on every return path.
