@@ -9,6 +9,7 @@
 #include <QStyleOptionFocusRect>
 
 #include "gui/dialog_builder.h"
+#include "gui/pixel_paint.h"
 
 namespace plotvane::qtui {
 
@@ -26,16 +27,13 @@ void bevel(QPainter& p, const QRect& r, bool sunken) {
     p.fillRect(r, kFaceGrey);
     const QColor light = sunken ? kDarkShadow : Qt::white;
     const QColor dark = sunken ? Qt::white : kDarkShadow;
-    p.setPen(light);
-    p.drawLine(r.topLeft(), r.topRight());
-    p.drawLine(r.topLeft(), r.bottomLeft());
-    p.setPen(dark);
-    p.drawLine(r.bottomLeft(), r.bottomRight());
-    p.drawLine(r.topRight(), r.bottomRight());
+    pixelLine(p, r.topLeft(), r.topRight(), light);
+    pixelLine(p, r.topLeft(), r.bottomLeft(), light);
+    pixelLine(p, r.bottomLeft(), r.bottomRight(), dark);
+    pixelLine(p, r.topRight(), r.bottomRight(), dark);
     if (!sunken) {
-        p.setPen(kShadow);
-        p.drawLine(r.left() + 1, r.bottom() - 1, r.right() - 1, r.bottom() - 1);
-        p.drawLine(r.right() - 1, r.top() + 1, r.right() - 1, r.bottom() - 1);
+        pixelLine(p, QPoint(r.left() + 1, r.bottom() - 1), QPoint(r.right() - 1, r.bottom() - 1), kShadow);
+        pixelLine(p, QPoint(r.right() - 1, r.top() + 1), QPoint(r.right() - 1, r.bottom() - 1), kShadow);
     }
 }
 
@@ -135,9 +133,7 @@ void colourBars(QPainter& p, const QRect& area) {
     for (int i = 0; i < 4; ++i)
         p.fillRect(QRect(inner.left() + i * w, inner.top(), i == 3 ? inner.width() - 3 * w : w, inner.height()),
                    colours[i]);
-    p.setPen(kInk);
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(inner.adjusted(0, 0, -1, -1));
+    pixelFrame(p, inner, kInk);
 }
 
 // A text balloon with a line of writing: store the typed text.

@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include "gui/dialog_builder.h"
+#include "gui/pixel_paint.h"
 
 namespace plotvane::qtui {
 
@@ -75,8 +76,7 @@ QImage indicator(int width, const QString& text, int pixelSize, bool bold, qreal
     QImage image = deviceImage(width, 20, ratio);
     image.fill(0xFFFFFFFF);
     QPainter p(&image);
-    p.setPen(QColor(0x40, 0x40, 0x40));
-    p.drawRect(0, 0, width - 1, 19);
+    pixelFrame(p, QRect(0, 0, width, 20), QColor(0x40, 0x40, 0x40));
     QFont font = dialogFont();
     font.setPixelSize(pixelSize);
     font.setBold(bold);

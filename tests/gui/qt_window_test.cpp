@@ -448,6 +448,20 @@ private slots:
         QVERIFY(!doubled(qtui::colourIndicator(QStringLiteral("8BPP"), 2)));
         QVERIFY(!doubled(qtui::markerCell(42, 2)));
         QVERIFY(!doubled(qtui::drawFace(ui::ButtonFace::GpsOff, qtui::FaceState::Disabled, QSize(22, 22), 2).toImage()));
+        // Bevels and frames fall on whole pixels there: a face or an indicator
+        // without letters is its picture at one device pixel per pixel, doubled.
+        const auto plain = [](QImage image) {
+            image.setDevicePixelRatio(1);
+            return image.convertToFormat(QImage::Format_RGB32);
+        };
+        const auto twice = [&](const QImage& image) { return plain(image).scaled(image.size() * 2); };
+        for (const qtui::FaceState state : {qtui::FaceState::Up, qtui::FaceState::Pressed}) {
+            const auto face = [state](qreal ratio) {
+                return qtui::drawFace(ui::ButtonFace::Colour, state, QSize(44, 26), ratio).toImage();
+            };
+            QCOMPARE(plain(face(2)), twice(face(1)));
+        }
+        QCOMPARE(plain(qtui::classIndicator(0, 2)), twice(qtui::classIndicator(0, 1)));
     }
 
     // Each radio button is its own group: a click marks it (a second click
