@@ -103,11 +103,7 @@ TEST(ClassesCommand, InterruptLeavesTheFolderAsItWas) {
     CliSandbox box(kCli);
     const auto master = box.writeColourBmp("scan.bmp", 2400, 2000, scan);
     const auto folder = box.output("classes");
-    const auto reset = [&] {
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directory(folder);
-        writeFile(folder / "class1.bmp", {'o', 'l', 'd'});
-    };
+    const auto reset = [&] { freshFolderWithOldClass(folder); };
     reset();
     const auto before = folderSnapshot(folder);
     bool interrupted = false;

@@ -338,11 +338,7 @@ TEST(RestoreCliInterrupt, RemovesTheUnfinishedBitmapsAndKeepsTheFolder) {
     CliSandbox box(kCli);
     const auto db = largeDatabase(box);
     const auto folder = box.output("classes");
-    const auto reset = [&] {
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directory(folder);
-        writeFile(folder / "class1.bmp", {'o', 'l', 'd'});
-    };
+    const auto reset = [&] { freshFolderWithOldClass(folder); };
     reset();
     const auto before = folderSnapshot(folder);
 
@@ -374,11 +370,7 @@ TEST(RestoreCliKilled, TheNextRunRemovesWhatItLeft) {
     const auto db = largeDatabase(box);
     const auto small = makeDatabase(box, "map.pdb", {});
     const auto folder = box.output("classes");
-    const auto reset = [&] {
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directory(folder);
-        writeFile(folder / "class1.bmp", {'o', 'l', 'd'});
-    };
+    const auto reset = [&] { freshFolderWithOldClass(folder); };
     reset();
     const auto before = folderSnapshot(folder);
     const ProcessResult run = stoppedRestore(box, db, folder, SIGKILL, reset);

@@ -1,5 +1,7 @@
 #include "support/output_cases.h"
 
+#include "support/bmp_writer.h"
+
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -168,6 +170,12 @@ std::map<std::string, std::string> folderSnapshot(const fs::path& folder) {
     std::map<std::string, std::string> entries;
     snapshotInto(folder, folder, entries);
     return entries;
+}
+
+void freshFolderWithOldClass(const fs::path& folder) {
+    fs::remove_all(folder);
+    fs::create_directory(folder);
+    writeFile(folder / "class1.bmp", {'o', 'l', 'd'});
 }
 
 std::string snapshotOf(const std::vector<std::uint8_t>& bytes) {

@@ -38,6 +38,9 @@ std::vector<OutputCase> outputCases();
 // Every entry under `folder` with its type, a link's target and a
 // regular file's bytes, to compare a folder before and after.
 std::map<std::string, std::string> folderSnapshot(const std::filesystem::path& folder);
+// Makes `folder` anew, holding only a class1.bmp of "old": the target an
+// interrupted or refused command must leave exactly as it was.
+void freshFolderWithOldClass(const std::filesystem::path& folder);
 // How a regular file holding `bytes` shows in a snapshot.
 std::string snapshotOf(const std::vector<std::uint8_t>& bytes);
 
