@@ -18,12 +18,9 @@ build="${1:?usage: $0 BUILD_DIR}"
 cli="$build/plotvane2-cli"
 sample="$build/plotvane2-sample"
 repeat="${REPEAT:-3}"
-for tool in "$cli" "$sample"; do
-  [[ -x "$tool" ]] || { echo "$0: $tool is not built" >&2; exit 2; }
-done
-for tool in /usr/bin/time gdal_translate; do
-  command -v "$tool" >/dev/null || { echo "$0: $tool is needed" >&2; exit 2; }
-done
+# shellcheck source=bench/measure.sh
+source "$(dirname "$0")/measure.sh"
+needs "$cli" "$sample" /usr/bin/time gdal_translate
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/classes-bench.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
@@ -48,7 +45,6 @@ wall_ms() {
   end="$(date +%s%N)"
   awk -v a="$start" -v b="$end" 'BEGIN { printf "%.0f", (b - a) / 1e6 }'
 }
-smaller() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b) ? a : b }'; }
 
 # Read once first, so that neither pays for the disk alone.
 cat "$work/master.tif" >/dev/null

@@ -22,16 +22,13 @@ build="${1:?usage: $0 BUILD_DIR}"
 cli="$build/plotvane2-cli"
 sample="$build/plotvane2-sample"
 repeat="${REPEAT:-3}"
-for tool in "$cli" "$sample"; do
-  [[ -x "$tool" ]] || { echo "$0: $tool is not built" >&2; exit 2; }
-done
-[[ -x /usr/bin/time ]] || { echo "$0: /usr/bin/time is needed" >&2; exit 2; }
+# shellcheck source=bench/measure.sh
+source "$(dirname "$0")/measure.sh"
+needs "$cli" "$sample" /usr/bin/time
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/database-bench.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
-# shellcheck source=bench/measure.sh
-source "$(dirname "$0")/measure.sh"
 
 # bench_map LABEL MODE SIZE...
 bench_map() {

@@ -21,20 +21,15 @@ build="${1:?usage: $0 BUILD_DIR}"
 cli="$build/plotvane2-cli"
 sample="$build/plotvane2-sample"
 repeat="${REPEAT:-3}"
-for tool in "$cli" "$sample"; do
-  [[ -x "$tool" ]] || { echo "$0: $tool is not built" >&2; exit 2; }
-done
-for tool in /usr/bin/time gdal_translate gdalinfo; do
-  command -v "$tool" >/dev/null || { echo "$0: $tool is needed" >&2; exit 2; }
-done
+# shellcheck source=bench/measure.sh
+source "$(dirname "$0")/measure.sh"
+needs "$cli" "$sample" /usr/bin/time gdal_translate gdalinfo
 
 # One date in both databases, so they can be compared byte for byte.
 export SOURCE_DATE_EPOCH=1700000000
 work="$(mktemp -d "${TMPDIR:-/tmp}/picture-bench.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
-# shellcheck source=bench/measure.sh
-source "$(dirname "$0")/measure.sh"
 
 bmps=() pngs=()
 for size in 480 960 1920 3840; do

@@ -18,10 +18,9 @@ cli="$build/plotvane2-cli"
 sample="$build/plotvane2-sample"
 repeat="${REPEAT:-5}"
 loops="${LOOPS:-20}"
-for tool in "$cli" "$sample"; do
-  [[ -x "$tool" ]] || { echo "$0: $tool is not built" >&2; exit 2; }
-done
-[[ -x /usr/bin/time ]] || { echo "$0: /usr/bin/time is needed" >&2; exit 2; }
+# shellcheck source=bench/measure.sh
+source "$(dirname "$0")/measure.sh"
+needs "$cli" "$sample" /usr/bin/time
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/restore-bench.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
@@ -44,7 +43,6 @@ mean_ms() {
   end="$(date +%s%N)"
   awk -v a="$start" -v b="$end" -v n="$loops" 'BEGIN { printf "%.2f", (b - a) / n / 1e6 }'
 }
-smaller() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b) ? a : b }'; }
 
 # The two alternate, so that other work on the machine weighs on both alike;
 # the best round of each counts.
