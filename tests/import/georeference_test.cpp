@@ -70,25 +70,25 @@ struct GeoCase {
     bool straight;  // plain latitude/longitude: the interpolation is exact
 };
 
+// Writes a GeoTIFF `name` carrying `geoTransform` in the system of `epsg`.
+std::function<std::filesystem::path(const std::filesystem::path&)> geoTiff(std::array<double, 6> geoTransform,
+                                                                            int epsg, std::string name = "m.tif") {
+    return [geoTransform, epsg, name](const std::filesystem::path& dir) {
+        PictureRecipe p = picture("GTiff");
+        p.geoTransform = geoTransform;
+        p.wkt = wktOfEpsg(epsg);
+        writePicture(dir / name, p);
+        return dir / name;
+    };
+}
+
 std::vector<GeoCase> foundCases() {
     return {
         {"GeoTiffWgs84",
-         [](const auto& dir) {
-             PictureRecipe p = picture("GTiff");
-             p.geoTransform = kDegrees;
-             p.wkt = wktOfEpsg(4326);
-             writePicture(dir / "m.tif", p);
-             return dir / "m.tif";
-         },
+         geoTiff(kDegrees, 4326),
          "GeoTIFF tags", kDegrees, 4326, true},
         {"GeoTiffUtm",
-         [](const auto& dir) {
-             PictureRecipe p = picture("GTiff");
-             p.geoTransform = kUtm;
-             p.wkt = wktOfEpsg(32654);
-             writePicture(dir / "m.tif", p);
-             return dir / "m.tif";
-         },
+         geoTiff(kUtm, 32654),
          "GeoTIFF tags", kUtm, 32654, false},
         {"PngWorldFileAndPrj",
          [](const auto& dir) {
@@ -183,17 +183,11 @@ TEST(Georeference, RefusalsAndPicturesWithout) {
     writeText(dir / "metres.pgw", worldFile(kUtm));
     EXPECT_EQ(import::readGeoreference(dir / "metres.png", geo, feedback), import::GeoreferenceStatus::Refused);
 
-    PictureRecipe equator = picture("GTiff");
-    equator.geoTransform = std::array<double, 6>{10, 0.001, 0, 0.1, 0, -0.001};
-    equator.wkt = wktOfEpsg(4326);
-    writePicture(dir / "equator.tif", equator);
-    EXPECT_EQ(import::readGeoreference(dir / "equator.tif", geo, feedback), import::GeoreferenceStatus::Refused);
+    const auto equator = geoTiff({10, 0.001, 0, 0.1, 0, -0.001}, 4326, "equator.tif")(dir.path());
+    EXPECT_EQ(import::readGeoreference(equator, geo, feedback), import::GeoreferenceStatus::Refused);
 
-    PictureRecipe meridian = picture("GTiff");
-    meridian.geoTransform = std::array<double, 6>{-0.2, 0.001, 0, 51.5, 0, -0.001};
-    meridian.wkt = wktOfEpsg(4326);
-    writePicture(dir / "meridian.tif", meridian);
-    EXPECT_EQ(import::readGeoreference(dir / "meridian.tif", geo, feedback), import::GeoreferenceStatus::Refused);
+    const auto meridian = geoTiff({-0.2, 0.001, 0, 51.5, 0, -0.001}, 4326, "meridian.tif")(dir.path());
+    EXPECT_EQ(import::readGeoreference(meridian, geo, feedback), import::GeoreferenceStatus::Refused);
 
     EXPECT_EQ(feedback.messages,
               (std::vector<Message>{
