@@ -24,29 +24,6 @@ using namespace plotvane;
 
 namespace {
 
-struct Window {
-    explicit Window(const std::filesystem::path& work) : dialog(platform, work, clock) {
-        dialog.create();
-        controller = std::make_unique<qtui::MainControllerOf<app::MainDialog>>(dialog);
-        window = std::make_unique<qtui::MainWindow>(*controller);
-        platform.attachMain(window.get());
-        window->show();
-        window->initialise();
-    }
-    ~Window() {
-        platform.attachMain(nullptr);
-        window.reset();
-        dialog.destroy();
-    }
-    std::string text(int id) const { return platform.controlText(ui::DialogId::Main, id); }
-
-    test::TestQtPlatform platform;
-    SystemClock clock;
-    app::MainDialog dialog;
-    std::unique_ptr<qtui::MainControllerOf<app::MainDialog>> controller;
-    std::unique_ptr<qtui::MainWindow> window;
-};
-
 QAction* menuItem(QWidget* window, const QString& text) {
     for (QAction* action : window->actions())
         if (action->text() == text) return action;
@@ -64,7 +41,7 @@ private slots:
         QVERIFY(dir.isValid());
         const std::filesystem::path work = dir.path().toStdString();
         QVERIFY(scene::writeSceneBmp(work / "scan.bmp", 601, 421, 24));
-        Window live(work);
+        test::LiveWindow live(work);
         QVERIFY(QTest::qWaitForWindowExposed(live.window.get()));
         QAction* item = menuItem(live.window.get(), QStringLiteral("Make classes from one picture..."));
         QVERIFY(item != nullptr);
@@ -147,7 +124,7 @@ private slots:
     void windowHeldWhileWorkRuns() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        Window live(dir.path().toStdString());
+        test::LiveWindow live(dir.path().toStdString());
         QVERIFY(QTest::qWaitForWindowExposed(live.window.get()));
         QVERIFY(live.platform.progress("Making the map database", 0.0));
         QTest::keyClick(live.window.get(), Qt::Key_Escape);

@@ -1,10 +1,18 @@
 #pragma once
 
+#include <QLineEdit>
+#include <QStringList>
+
 #include <deque>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/main_dialog.h"
+#include "database/database_writer.h"
+#include "gui/dialog_builder.h"
 #include "gui/main_window.h"
 #include "gui/qt_platform.h"
 
@@ -69,6 +77,39 @@ public:
 
 private:
     qtui::QtPlatform& platform_;
+};
+
+// One run of the program: the main dialog in its window in `work`.
+struct LiveWindow {
+    explicit LiveWindow(const std::filesystem::path& work) : dialog(platform, work, clock) {
+        created = dialog.create();
+        controller = std::make_unique<qtui::MainControllerOf<app::MainDialog>>(dialog);
+        window = std::make_unique<qtui::MainWindow>(*controller);
+        platform.attachMain(window.get());
+        window->show();
+        window->initialise();
+    }
+    ~LiveWindow() {
+        platform.attachMain(nullptr);
+        window.reset();
+        dialog.destroy();
+    }
+
+    QWidget* widget(int id) const { return qtui::findControl(window.get(), id); }
+    std::string text(int id) const { return platform.controlText(ui::DialogId::Main, id); }
+    bool readOnly(int id) const { return static_cast<QLineEdit*>(widget(id))->isReadOnly(); }
+    QStringList messages() const {
+        QStringList texts;
+        for (const Message& m : platform.messages) texts << qtui::toQString(m.title + "|" + m.text);
+        return texts;
+    }
+
+    TestQtPlatform platform;
+    SystemClock clock;
+    app::MainDialog dialog;
+    bool created = false;
+    std::unique_ptr<qtui::MainControllerOf<app::MainDialog>> controller;
+    std::unique_ptr<qtui::MainWindow> window;
 };
 
 }  // namespace plotvane::test

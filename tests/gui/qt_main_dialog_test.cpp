@@ -24,41 +24,9 @@
 #include "gui/dialog_builder.h"
 
 using namespace plotvane;
+using test::LiveWindow;
 
 namespace {
-
-// One run of the program: the main dialog in its window in `work`.
-struct LiveWindow {
-    explicit LiveWindow(const std::filesystem::path& work) : dialog(platform, work, clock) {
-        created = dialog.create();
-        controller = std::make_unique<qtui::MainControllerOf<app::MainDialog>>(dialog);
-        window = std::make_unique<qtui::MainWindow>(*controller);
-        platform.attachMain(window.get());
-        window->show();
-        window->initialise();
-    }
-    ~LiveWindow() {
-        platform.attachMain(nullptr);
-        window.reset();
-        dialog.destroy();
-    }
-
-    QWidget* widget(int id) const { return qtui::findControl(window.get(), id); }
-    std::string text(int id) const { return platform.controlText(ui::DialogId::Main, id); }
-    bool readOnly(int id) const { return static_cast<QLineEdit*>(widget(id))->isReadOnly(); }
-    QStringList messages() const {
-        QStringList texts;
-        for (const Message& m : platform.messages) texts << qtui::toQString(m.title + "|" + m.text);
-        return texts;
-    }
-
-    test::TestQtPlatform platform;
-    SystemClock clock;
-    app::MainDialog dialog;
-    bool created = false;
-    std::unique_ptr<qtui::MainControllerOf<app::MainDialog>> controller;
-    std::unique_ptr<qtui::MainWindow> window;
-};
 
 // Plays `steps` on the password dialogs as they open, one step per dialog,
 // by their own widgets; a step whose dialog never opens fails the test.
